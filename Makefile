@@ -1,0 +1,54 @@
+# The two commands a newcomer needs:
+#   make run    builds Voxilo and starts it
+#   make test   builds everything and runs the whole test suite, sanitizer build included
+# Both install what they need first (Debian 12; root or sudo).
+
+BUILD_DIR ?= build
+SANITIZE_BUILD_DIR ?= build-sanitize
+BUILD_TYPE ?= Release
+CMAKE ?= cmake
+CTEST ?= ctest
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps build build-sanitize run test test-release test-sanitize bench format clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+$(BUILD_DIR)/build.ninja: | deps
+	$(CMAKE) -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+$(SANITIZE_BUILD_DIR)/build.ninja: | deps
+	$(CMAKE) -S . -B $(SANITIZE_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOXILO_SANITIZE=ON
+
+build: deps $(BUILD_DIR)/build.ninja
+	$(CMAKE) --build $(BUILD_DIR) -j $(JOBS)
+
+build-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
+	$(CMAKE) --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
+
+# Until the window lands, Voxilo is its command-line twin.
+run: build
+	./$(BUILD_DIR)/bin/voxilo-cli --help
+
+test: test-release test-sanitize
+
+test-release: build
+	$(CTEST) --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# Any sanitizer finding ends its test with a failure.
+test-sanitize: build-sanitize
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    $(CTEST) --test-dir $(SANITIZE_BUILD_DIR) --output-on-failure -j $(JOBS)
+
+bench: build
+	./$(BUILD_DIR)/bin/voxilo_bench
+	./bench/compare.sh ./$(BUILD_DIR)/bin/voxilo-cli
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR)

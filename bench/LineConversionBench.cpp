@@ -1,0 +1,58 @@
+// Encode and decode of whole documents, per pattern, at 1 MB and 16 MB of text.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "cipher/LineConversion.h"
+
+namespace {
+
+using namespace voxilo;
+
+// A document of Japanese and ASCII lines, `units` UTF-16 code units long.
+std::u16string makeDocument(std::size_t units) {
+    const std::u16string line = u"吾輩は猫である。名前はまだ無い。 Voxilo benchmark line 0123456789\r\n";
+    std::u16string text;
+    text.reserve(units + line.size());
+    while (text.size() < units) text += line;
+    text.resize(units);
+    return text;
+}
+
+void BM_EncodeLines(benchmark::State& state) {
+    const std::u16string source = makeDocument(static_cast<std::size_t>(state.range(0)));
+    const auto pattern = static_cast<std::int16_t>(state.range(1));
+    for (auto _ : state) {
+        std::u16string cipher = encodeLines(source, 12, pattern);
+        benchmark::DoNotOptimize(cipher.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0) * 2);
+}
+
+void BM_DecodeLines(benchmark::State& state) {
+    const std::u16string cipher =
+        encodeLines(makeDocument(static_cast<std::size_t>(state.range(0))), 12,
+                    static_cast<std::int16_t>(state.range(1)));
+    const auto pattern = static_cast<std::int16_t>(state.range(1));
+    for (auto _ : state) {
+        DecodedText plain = decodeLines(cipher, 12, pattern);
+        benchmark::DoNotOptimize(plain.text.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0) * 2);
+}
+
+// Sizes are in code units of two bytes: 512 Ki units is 1 MB of text, 8 Mi units 16 MB.
+void sizesAndPatterns(benchmark::internal::Benchmark* b) {
+    for (std::int64_t units : {512 * 1024, 8 * 1024 * 1024}) {
+        for (std::int64_t pattern = 0; pattern < 4; ++pattern) b->Args({units, pattern});
+    }
+    b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_EncodeLines)->Apply(sizesAndPatterns);
+BENCHMARK(BM_DecodeLines)->Apply(sizesAndPatterns);
+
+}  // namespace
+
+BENCHMARK_MAIN();

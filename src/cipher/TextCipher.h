@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Expected.h"
+
+namespace voxilo {
+
+// Hex mode first turns the text into the hex digits of its UTF-16LE bytes, so any text,
+// Japanese included, becomes ASCII before it is shifted and rearranged.
+enum class CipherMode : std::uint8_t { Plain, Hex };
+
+// Callers and stored values carry the mode as a 16-bit Boolean. Only True (-1) selects hex
+// mode; 1 or any other number means plain mode.
+constexpr CipherMode cipherModeFromFlag(std::int16_t flag) noexcept {
+    return flag == -1 ? CipherMode::Hex : CipherMode::Plain;
+}
+
+// Why a text could not be put through the cipher. The rearrangement is a permutation only for
+// even lengths and length 1, and hex-mode ciphertext must unshift to hex digits; anything else
+// is not ciphertext this program made, and we say so rather than return garbage.
+enum class CipherError : std::uint8_t {
+    OddLength,    // an odd number of characters (3 or more; in hex mode, any odd number)
+    NotHexDigit,  // hex-mode ciphertext that does not unshift to hexadecimal digits
+};
+
+// Enciphers `text`: optional hex stage, then reversal with every code raised by `key`
+// (16-bit wrap-around), then the position interleave. There is no length limit.
+Expected<std::u16string, CipherError> encodeText(std::u16string_view text, std::int16_t key,
+                                                 CipherMode mode);
+
+// The inverse of encodeText, which also drops the trailing spaces of the result.
+Expected<std::u16string, CipherError> decodeText(std::u16string_view text, std::int16_t key,
+                                                 CipherMode mode);
+
+namespace cipher_detail {
+
+// Appending forms of the two operations, for the line conversion, which composes them without
+// building temporaries. appendPlainEncoded expects an even length or a length below 2;
+// `scratch` is working space that the caller may reuse between calls.
+void appendHexEncoded(std::u16string_view text, std::int16_t key, std::u16string& out);
+void appendPlainEncoded(std::u16string_view text, std::int16_t key, std::u16string& out);
+[[nodiscard]] std::optional<CipherError> appendDecoded(std::u16string_view text,
+                                                       std::int16_t key, CipherMode mode,
+                                                       std::u16string& out,
+                                                       std::u16string& scratch);
+
+}  // namespace cipher_detail
+
+}  // namespace voxilo

@@ -1,0 +1,75 @@
+#include "cli/CliOptions.h"
+
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+namespace voxilo::cli {
+namespace {
+
+std::optional<std::int16_t> parseInt16(std::string_view text) {
+    std::int16_t value = 0;
+    const char* end = text.data() + text.size();
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc{} || ptr != end) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+Command parseArguments(const std::vector<std::string>& args) {
+    ConvertRequest request;
+    bool haveCommand = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (arg == "--help" || arg == "-h") return ShowHelp{};
+        if (arg == "--version") return ShowVersion{};
+
+        // Options take their value as the next argument or after "=".
+        std::string_view name = arg;
+        std::optional<std::string> inlineValue;
+        if (arg.starts_with("--")) {
+            if (auto eq = arg.find('='); eq != std::string_view::npos) {
+                name = arg.substr(0, eq);
+                inlineValue = std::string(arg.substr(eq + 1));
+            }
+        }
+        auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) return inlineValue;
+            if (i + 1 < args.size()) return args[++i];
+            return std::nullopt;
+        };
+        auto missing = [&] {
+            return UsageError{"オプション " + std::string(name) + " には値が要ります"};
+        };
+
+        if (name == "--key-code" || name == "--pattern") {
+            auto text = value();
+            if (!text) return missing();
+            auto number = parseInt16(*text);
+            if (!number) {
+                return UsageError{std::string(name) + " の値は -32768 から 32767 までの整数です: '" +
+                                  *text + "'"};
+            }
+            (name == "--key-code" ? request.keyCode : request.pattern) = *number;
+        } else if (name == "-i" || name == "--input" || name == "-o" || name == "--output") {
+            auto text = value();
+            if (!text) return missing();
+            (name == "-i" || name == "--input" ? request.input : request.output) = *text;
+        } else if (!haveCommand && (arg == "encode" || arg == "decode")) {
+            request.direction = arg == "encode" ? Direction::Encode : Direction::Decode;
+            haveCommand = true;
+        } else if (arg.starts_with("-") && arg != "-") {
+            return UsageError{"知らないオプションです: '" + std::string(arg) + "'"};
+        } else if (haveCommand) {
+            return UsageError{"余分な引数です: '" + std::string(arg) + "'"};
+        } else {
+            return UsageError{"コマンドは encode か decode です: '" + std::string(arg) + "'"};
+        }
+    }
+    if (!haveCommand) return UsageError{"encode か decode を指定してください"};
+    return request;
+}
+
+}  // namespace voxilo::cli

@@ -1,0 +1,156 @@
+// voxilo-cli: the window's Encode and Decode for files and pipes.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cipher/CipherMessages.h"
+#include "cli/CliOptions.h"
+#include "documents/DocumentConversion.h"
+#include "documents/SafeFileWriter.h"
+#include "platform/Utf8.h"
+
+#ifndef VOXILO_VERSION
+#define VOXILO_VERSION "unknown"
+#endif
+
+namespace {
+
+using namespace voxilo;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kUsage =
+    "使い方: voxilo-cli encode|decode [--key-code N] [--pattern P] [-i FILE] [-o FILE]"
+    "（詳しくは voxilo-cli --help）\n";
+
+constexpr const char* kHelp =
+    "使い方: voxilo-cli encode|decode [--key-code N] [--pattern P] [-i FILE] [-o FILE]\n"
+    "\n"
+    "Voxilo の 暗号化 (encode) と 解読 (decode) を、ウィンドウを開かずに行います。\n"
+    "出力は、入力ファイルを Voxilo で開いて変換し、変換後文書を保存したものと\n"
+    "バイト単位で同じになります。\n"
+    "\n"
+    "  encode              入力を暗号化します\n"
+    "  decode              入力を解読します\n"
+    "  --key-code N        鍵コード (1〜25。それ以外の値はずらしなし)。既定値 0\n"
+    "  --pattern P         パターン (0〜3 がパターン1〜4。それ以外は行をそのまま写す)。既定値 0\n"
+    "  -i, --input FILE    入力ファイル (既定: 標準入力)\n"
+    "  -o, --output FILE   出力ファイル (既定: 標準出力)。失敗したときは元のままです\n"
+    "  -h, --help          この説明を表示します\n"
+    "  --version           バージョンを表示します\n"
+    "\n"
+    "ファイルは CP932 (Shift-JIS) のテキストで、行は CR LF で区切ります。\n"
+    "終了コード: 0 成功、1 変換または入出力の失敗、2 引数の誤り\n"
+    "\n"
+    "この暗号は文章をひと目で読まれないようにするための可逆な変換であり、\n"
+    "暗号学的な保護ではありません。\n";
+
+void report(const std::string& message) {
+    std::fprintf(stderr, "voxilo-cli: %s\n", message.c_str());
+}
+
+std::string describe(const ConversionFailure& failure, const std::string& inputName,
+                     const std::string& outputName, int readErrno) {
+    using Kind = ConversionFailure::Kind;
+    const std::string where = inputName + ": " + std::to_string(failure.line) + " 行目: ";
+    switch (failure.kind) {
+        case Kind::ReadFailed:
+            return inputName + " を読めません: " + std::strerror(readErrno);
+        case Kind::InvalidBytes:
+            return where + "CP932 のテキストとして読めないバイトがあります。";
+        case Kind::Undecodable:
+            return inputName + ": " + toUtf8(undecodableLineText(failure.line)) +
+                   toUtf8(cipherErrorText(failure.reason));
+        case Kind::UnwritableCharacter: {
+            char code[16];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(failure.character));
+            return where + "変換した結果に CP932 で書けない文字 " + code + " があります。";
+        }
+        case Kind::WriteFailed:
+            return outputName + " に書き込めません: " + failure.io.message();
+    }
+    return {};
+}
+
+int convert(const cli::ConvertRequest& request) {
+    const bool fromStdin = request.input.empty() || request.input == "-";
+    const bool toStdout = request.output.empty() || request.output == "-";
+    const std::string inputName = fromStdin ? "標準入力" : request.input;
+    const std::string outputName = toStdout ? "標準出力" : request.output;
+
+    std::FILE* in = fromStdin ? stdin : std::fopen(request.input.c_str(), "rb");
+    if (in == nullptr) {
+        report(inputName + " を開けません: " + std::strerror(errno));
+        return kExitFailure;
+    }
+    // The output file is only replaced once the whole conversion has succeeded.
+    SafeFileWriter file;
+    if (!toStdout) {
+        if (std::error_code ec = file.open(request.output)) {
+            report(outputName + " に書き込めません: " + ec.message());
+            if (!fromStdin) std::fclose(in);
+            return kExitFailure;
+        }
+    }
+
+    int readErrno = 0;
+    auto source = [in, &readErrno](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
+        const std::size_t n = std::fread(buffer, 1, capacity, in);
+        if (n == 0 && std::ferror(in)) {
+            readErrno = errno;
+            return -1;
+        }
+        return static_cast<std::ptrdiff_t>(n);
+    };
+    auto sink = [&](std::string_view bytes) -> std::error_code {
+        if (!toStdout) return file.write(bytes);
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
+            return {errno, std::generic_category()};
+        }
+        return {};
+    };
+    auto failure = convertDocument(request.direction, request.keyCode, request.pattern, source,
+                                   sink);
+    if (!fromStdin) std::fclose(in);
+
+    if (!failure) {
+        std::error_code ec;
+        if (toStdout) {
+            if (std::fflush(stdout) != 0) ec = {errno, std::generic_category()};
+        } else {
+            ec = file.commit();
+        }
+        if (ec) failure = ConversionFailure{ConversionFailure::Kind::WriteFailed, 0, {}, 0, ec};
+    }
+    if (failure) {
+        report(describe(*failure, inputName, outputName, readErrno));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const cli::Command command = cli::parseArguments(args);
+    if (const auto* error = std::get_if<cli::UsageError>(&command)) {
+        report(error->message);
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    if (std::holds_alternative<cli::ShowHelp>(command)) {
+        std::fputs(kHelp, stdout);
+        return kExitOk;
+    }
+    if (std::holds_alternative<cli::ShowVersion>(command)) {
+        std::puts("voxilo-cli " VOXILO_VERSION);
+        return kExitOk;
+    }
+    return convert(std::get<cli::ConvertRequest>(command));
+}

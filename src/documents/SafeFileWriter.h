@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace voxilo {
+
+// Writes a file so that it is either replaced whole or not touched at all: the bytes go to a
+// new file beside the target, which is flushed to disk and then renamed over the target. An
+// existing file keeps its permissions; a link is followed to the file it names. A target that
+// is not a regular file (a device such as /dev/null, a pipe) is written to directly.
+class SafeFileWriter {
+public:
+    SafeFileWriter() = default;
+    ~SafeFileWriter();  // an uncommitted write is thrown away
+    SafeFileWriter(const SafeFileWriter&) = delete;
+    SafeFileWriter& operator=(const SafeFileWriter&) = delete;
+
+    [[nodiscard]] std::error_code open(const std::string& path);
+    [[nodiscard]] std::error_code write(std::string_view bytes);
+    // Puts the written bytes in place of the target.
+    [[nodiscard]] std::error_code commit();
+
+private:
+    void discard() noexcept;
+
+    int fd_ = -1;
+    std::string target_;
+    std::string temporary_;  // empty when writing to the target directly
+};
+
+}  // namespace voxilo

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace voxilo::cp932 {
+
+// Files and stored text values are in CP932 (Shift-JIS as Windows has it); text in memory is
+// UTF-16. The mapping is the platform's own converter's, captured once per process in lookup
+// tables, so converting large documents costs a table look-up per character.
+
+// Appends the UTF-16 text of `bytes` to `out`. Returns the offset of the first byte that does
+// not start a valid CP932 character (a lead byte cut off at the end included); `out` then
+// holds the text before it.
+std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out);
+
+// Appends the CP932 bytes of `text` to `out`. Returns the index of the first code unit that
+// CP932 cannot hold; `out` then holds the bytes of the text before it. A character counts as
+// held only when its bytes read back as the same character: the converter's best-fit
+// replacements (a wave dash written as a fullwidth tilde, say) are refused, not made silently.
+std::optional<std::size_t> encode(std::u16string_view text, std::string& out);
+
+}  // namespace voxilo::cp932

@@ -1,0 +1,50 @@
+#include "cli/CliOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace voxilo::cli {
+namespace {
+
+TEST(CliOptions, ReadsAConversionRequest) {
+    const auto command = parseArguments(
+        {"decode", "--key-code", "7", "--pattern=-1", "-i", "in.txt", "--output=out.txt"});
+    const auto* request = std::get_if<ConvertRequest>(&command);
+    ASSERT_NE(request, nullptr);
+    EXPECT_EQ(request->direction, Direction::Decode);
+    EXPECT_EQ(request->keyCode, 7);
+    EXPECT_EQ(request->pattern, -1);
+    EXPECT_EQ(request->input, "in.txt");
+    EXPECT_EQ(request->output, "out.txt");
+
+    const auto defaults = std::get<ConvertRequest>(parseArguments({"encode"}));
+    EXPECT_EQ(defaults.keyCode, 0);
+    EXPECT_EQ(defaults.pattern, 0);
+    EXPECT_EQ(defaults.input, "");
+
+    // Any 16-bit key code is taken; the key shift table decides what it means.
+    EXPECT_EQ(std::get<ConvertRequest>(parseArguments({"encode", "--key-code", "-32768"})).keyCode,
+              -32768);
+}
+
+TEST(CliOptions, RefusesWhatItCannotRead) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"crypt"},
+        {"encode", "--key-code"},
+        {"encode", "--key-code", "32768"},
+        {"encode", "--key-code", "7x"},
+        {"encode", "--pattern", ""},
+        {"encode", "--colour"},
+        {"encode", "extra"},
+        {"encode", "-o"},
+    };
+    for (const auto& args : bad) {
+        EXPECT_TRUE(std::holds_alternative<UsageError>(parseArguments(args)))
+            << testing::PrintToString(args);
+    }
+    EXPECT_TRUE(std::holds_alternative<ShowHelp>(parseArguments({"encode", "--help"})));
+    EXPECT_TRUE(std::holds_alternative<ShowVersion>(parseArguments({"--version"})));
+}
+
+}  // namespace
+}  // namespace voxilo::cli
