@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,6 +20,12 @@ struct LineError {
     friend bool operator==(const LineError&, const LineError&) = default;
 };
 
+// The hex digits of each byte value, raised by the shift of a conversion.
+struct CipherDigits {
+    std::array<char16_t, 256> high{};
+    std::array<char16_t, 256> low{};
+};
+
 // Converts a text one line at a time and joins the results the way the lower pane is filled:
 // lines are joined with CR LF, and converted lines that come out empty while the result is
 // still empty leave no trace. The pattern (0 to 3) chooses how the cipher is composed for each
@@ -33,11 +40,18 @@ public:
     [[nodiscard]] std::optional<CipherError> addLine(std::u16string_view line,
                                                      std::u16string& out);
 
+    // Encoding with patterns 0 to 3 gives ASCII without CR. Such a converter may write its
+    // result as bytes, which then are the CP932 bytes of the text as well.
+    bool writesAscii() const noexcept;
+    // The same as the other addLine, for a converter that writesAscii().
+    void addLine(std::u16string_view line, std::string& asciiOut);
+
     // True while nothing has been added to the result yet.
     bool resultEmpty() const noexcept { return resultEmpty_; }
 
 private:
-    void encodeLine(std::u16string_view line, std::u16string& out);
+    template <class Out>
+    void encodeLine(std::u16string_view line, Out& out);
     [[nodiscard]] std::optional<CipherError> decodeLine(std::u16string_view line,
                                                         std::u16string& out);
 
@@ -45,7 +59,8 @@ private:
     std::int16_t shift_;
     std::int16_t pattern_;
     bool resultEmpty_ = true;
-    std::u16string stage_;    // the line between the hex pass and the plain pass
+    CipherDigits digits_;
+    std::u16string stage_;    // a line between the decoding passes
     std::u16string scratch_;  // working space of the hex decoder
 };
 

@@ -30,14 +30,10 @@ void trimTrailingSpaces(std::u16string& out, std::size_t from) {
     out.resize(end);
 }
 
-}  // namespace
-
 // Encoding is "reverse and shift, then interleave": the character at 1-based position i stays
 // when i is odd and goes to L - i + 2 when i is even. Worked through for 0-based output
 // positions, output[2m] = s[L-1-2m] + key and output[2m+1] = s[2m] + key, so each output unit
 // is written once, straight from its source.
-namespace cipher_detail {
-
 void appendHexEncoded(std::u16string_view text, std::int16_t key, std::u16string& out) {
     // The hex stage s holds four digits per code unit c: (c>>4), c, (c>>12), (c>>8), each
     // masked to a nibble (low byte first, high nibble first). Substituting that into the rule
@@ -74,6 +70,10 @@ void appendPlainEncoded(std::u16string_view text, std::int16_t key, std::u16stri
         o[2 * m + 1] = shifted(text[2 * m], key);
     }
 }
+
+}  // namespace
+
+namespace cipher_detail {
 
 std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,
                                          CipherMode mode, std::u16string& out,
@@ -129,10 +129,10 @@ Expected<std::u16string, CipherError> encodeText(std::u16string_view text, std::
                                                  CipherMode mode) {
     std::u16string out;
     if (mode == CipherMode::Hex) {
-        cipher_detail::appendHexEncoded(text, key, out);
+        appendHexEncoded(text, key, out);
     } else {
         if (text.size() % 2 != 0 && text.size() >= 3) return Unexpected{CipherError::OddLength};
-        cipher_detail::appendPlainEncoded(text, key, out);
+        appendPlainEncoded(text, key, out);
     }
     return out;
 }

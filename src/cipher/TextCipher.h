@@ -39,11 +39,8 @@ Expected<std::u16string, CipherError> decodeText(std::u16string_view text, std::
 
 namespace cipher_detail {
 
-// Appending forms of the two operations, for the line conversion, which composes them without
-// building temporaries. appendPlainEncoded expects an even length or a length below 2;
-// `scratch` is working space that the caller may reuse between calls.
-void appendHexEncoded(std::u16string_view text, std::int16_t key, std::u16string& out);
-void appendPlainEncoded(std::u16string_view text, std::int16_t key, std::u16string& out);
+// The appending form of decodeText, for the line conversion, which composes it without
+// building temporaries. `scratch` is working space that the caller may reuse between calls.
 [[nodiscard]] std::optional<CipherError> appendDecoded(std::u16string_view text,
                                                        std::int16_t key, CipherMode mode,
                                                        std::u16string& out,

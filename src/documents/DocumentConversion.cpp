@@ -30,6 +30,12 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     };
     auto convert = [&](std::u16string_view source, std::size_t number)
         -> std::optional<ConversionFailure> {
+        if (converter.writesAscii()) {
+            // ASCII without lone CRs is its own CP932 file form: no need to go through text.
+            converter.addLine(source, writer.bytes());
+            if (writer.bytes().size() >= kFlushSize) return flush();
+            return std::nullopt;
+        }
         converted.clear();
         if (auto reason = converter.addLine(source, converted)) {
             return ConversionFailure{Kind::Undecodable, number, *reason, 0, {}};

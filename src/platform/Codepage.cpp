@@ -17,6 +17,8 @@ namespace {
 
 constexpr std::uint32_t kInvalid = 0xFFFFFFFF;
 constexpr std::uint32_t kLeadByte = 0xFFFFFFFE;
+// U+FFFF is no character, and CP932 has no bytes for it.
+constexpr char16_t kNoPair = 0xFFFF;
 
 // Asks the platform converter about one byte sequence: the one UTF-16 unit it stands for,
 // kLeadByte when it is the start of a longer character, or kInvalid.
@@ -69,7 +71,8 @@ std::string platformEncode(char16_t c) {
 
 struct DecodeTable {
     std::array<std::uint32_t, 256> single{};
-    std::vector<std::uint32_t> pair = std::vector<std::uint32_t>(65536, kInvalid);
+    // By lead byte and trail byte; kNoPair where the two are not a character.
+    std::vector<char16_t> pair = std::vector<char16_t>(65536, kNoPair);
     bool asciiIsIdentity = true;
 
     DecodeTable() {
@@ -84,7 +87,7 @@ struct DecodeTable {
                 const unsigned char two[2] = {static_cast<unsigned char>(b),
                                               static_cast<unsigned char>(t)};
                 const std::uint32_t c = converter.decode(two, 2);
-                pair[(b << 8) | t] = c == kLeadByte ? kInvalid : c;
+                if (c < kNoPair) pair[(b << 8) | t] = static_cast<char16_t>(c);
             }
         }
         for (unsigned b = 0; b < 0x80; ++b) asciiIsIdentity &= single[b] == b;
@@ -111,7 +114,7 @@ struct EncodeTable {
             if (d.single[b] < 0x10000) offer(d.single[b], (1u << 16) | b);
         }
         for (unsigned seq = 0; seq < 65536; ++seq) {
-            if (d.pair[seq] < 0x10000) offer(d.pair[seq], (2u << 16) | seq);
+            if (d.pair[seq] != kNoPair) offer(d.pair[seq], (2u << 16) | seq);
         }
         for (unsigned c = 0; c < 65536; ++c) {
             if (seen[c] < 2) continue;
@@ -145,27 +148,30 @@ std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
     std::size_t i = 0;
     std::optional<std::size_t> failure;
     while (i < size) {
-        if (table.asciiIsIdentity) {
-            // Plain ASCII runs are the common case in ciphertext: copy them eight at a time.
+        const unsigned b = in[i];
+        if (b < 0x80 && table.asciiIsIdentity) {
+            // Runs of ASCII, the whole of ciphertext, go eight bytes at a time.
             while (i + 8 <= size) {
                 std::uint64_t word;
                 std::memcpy(&word, in + i, 8);
                 if (word & 0x8080808080808080ull) break;
-                for (int k = 0; k < 8; ++k) *o++ = in[i + k];
+                for (int k = 0; k < 8; ++k) o[k] = in[i + k];
+                o += 8;
                 i += 8;
             }
-            if (i >= size) break;
+            while (i < size && in[i] < 0x80) *o++ = in[i++];
+            continue;
         }
-        const std::uint32_t c = table.single[in[i]];
+        const std::uint32_t c = table.single[b];
         if (c < 0x10000) {
             *o++ = static_cast<char16_t>(c);
             ++i;
             continue;
         }
         if (c == kLeadByte && i + 1 < size) {
-            const std::uint32_t d = table.pair[(in[i] << 8) | in[i + 1]];
-            if (d < 0x10000) {
-                *o++ = static_cast<char16_t>(d);
+            const char16_t d = table.pair[(b << 8) | in[i + 1]];
+            if (d != kNoPair) {
+                *o++ = d;
                 i += 2;
                 continue;
             }

@@ -1,7 +1,10 @@
 #include "cipher/LineConversion.h"
 
+#include "cipher/KeyShift.h"
+
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,45 @@ TEST(LineConversion, WorkedExamplesForEachPattern) {
         const DecodedText decoded = decodeLines(expected[pattern], kNoShift, pattern);
         EXPECT_FALSE(decoded.error);
         EXPECT_EQ(decoded.text, u"abc");
+    }
+}
+
+// Each pattern composed literally from the cipher's two operations, as a check on the one-pass
+// encoder of the line conversion.
+std::u16string composed(std::u16string_view line, std::int16_t k, std::int16_t pattern) {
+    const std::u16string c = *encodeText(line, k, CipherMode::Hex);
+    const std::u16string_view whole = c;
+    const std::u16string_view a = whole.substr(0, whole.size() / 2);
+    const std::u16string_view b = whole.substr(whole.size() / 2);
+    switch (pattern) {
+        case 0:
+            return c;
+        case 1:
+            return *encodeText(a, 0, CipherMode::Plain) + *encodeText(b, 0, CipherMode::Plain);
+        case 2:
+            return *encodeText(c, static_cast<std::int16_t>(k + 1), CipherMode::Plain);
+        default:
+            return *encodeText(a, k, CipherMode::Plain) + *encodeText(b, k, CipherMode::Plain);
+    }
+}
+
+TEST(LineConversion, EachPatternComposesTheCipher) {
+    std::mt19937 rng(3);
+    for (int round = 0; round < 300; ++round) {
+        std::u16string line;
+        for (std::size_t i = rng() % 12; i > 0; --i) line.push_back(static_cast<char16_t>(rng()));
+        line.push_back(u'x');
+        const auto keyCode = static_cast<std::int16_t>(rng() % 27);
+        const std::int16_t k = keyShift(keyCode);
+        for (std::int16_t pattern = 0; pattern < 4; ++pattern) {
+            ASSERT_EQ(encodeLines(line, keyCode, pattern), composed(line, k, pattern))
+                << "pattern " << pattern << ", length " << line.size();
+            // The byte form writes the same ciphertext.
+            LineConverter converter(Direction::Encode, keyCode, pattern);
+            std::string bytes;
+            converter.addLine(line, bytes);
+            EXPECT_EQ(std::u16string(bytes.begin(), bytes.end()), composed(line, k, pattern));
+        }
     }
 }
 
