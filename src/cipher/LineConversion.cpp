@@ -141,23 +141,23 @@ std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
         return std::nullopt;
     }
     if (line.size() % 2 != 0) return CipherError::OddLength;
-    if (pattern_ == 0) return appendDecoded(line, shift_, CipherMode::Hex, out, scratch_);
+    if (pattern_ == 0) return appendDecoded(line, shift_, CipherMode::Hex, out);
 
     stage_.clear();
     if (pattern_ == 2) {
-        if (auto e = appendDecoded(line, nextShift(shift_), CipherMode::Plain, stage_, scratch_)) {
+        if (auto e = appendDecoded(line, nextShift(shift_), CipherMode::Plain, stage_)) {
             return e;
         }
     } else {
         const std::int16_t halfKey = pattern_ == 1 ? 0 : shift_;
         const std::size_t half = line.size() / 2;
         for (std::u16string_view part : {line.substr(0, half), line.substr(half)}) {
-            if (auto e = appendDecoded(part, halfKey, CipherMode::Plain, stage_, scratch_)) {
+            if (auto e = appendDecoded(part, halfKey, CipherMode::Plain, stage_)) {
                 return e;
             }
         }
     }
-    return appendDecoded(stage_, shift_, CipherMode::Hex, out, scratch_);
+    return appendDecoded(stage_, shift_, CipherMode::Hex, out);
 }
 
 std::u16string encodeLines(std::u16string_view source, std::int16_t keyCode,

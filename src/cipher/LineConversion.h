@@ -61,7 +61,6 @@ private:
     bool resultEmpty_ = true;
     CipherDigits digits_;
     std::u16string stage_;    // a line between the decoding passes
-    std::u16string scratch_;  // working space of the hex decoder
 };
 
 // The whole source text enciphered line by line with the shift of `keyCode`. Cannot fail:

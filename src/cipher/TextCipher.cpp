@@ -17,12 +17,17 @@ constexpr std::array<char16_t, 16> kHexDigits = {u'0', u'1', u'2', u'3', u'4', u
                                                  u'8', u'9', u'A', u'B', u'C', u'D', u'E', u'F'};
 
 // Value of a hex digit of either case, or -1.
-constexpr int hexValue(char16_t c) noexcept {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    return -1;
-}
+constexpr std::array<std::int8_t, 128> kHexValues = [] {
+    std::array<std::int8_t, 128> values{};
+    values.fill(-1);
+    for (int i = 0; i < 10; ++i) values[static_cast<std::size_t>('0' + i)] = static_cast<std::int8_t>(i);
+    for (int i = 0; i < 6; ++i) {
+        values[static_cast<std::size_t>('A' + i)] = static_cast<std::int8_t>(10 + i);
+        values[static_cast<std::size_t>('a' + i)] = static_cast<std::int8_t>(10 + i);
+    }
+    return values;
+}();
+constexpr int hexValue(char16_t c) noexcept { return c < 128 ? kHexValues[c] : -1; }
 
 void trimTrailingSpaces(std::u16string& out, std::size_t from) {
     std::size_t end = out.size();
@@ -76,8 +81,7 @@ void appendPlainEncoded(std::u16string_view text, std::int16_t key, std::u16stri
 namespace cipher_detail {
 
 std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,
-                                         CipherMode mode, std::u16string& out,
-                                         std::u16string& scratch) {
+                                         CipherMode mode, std::u16string& out) {
     const std::size_t len = text.size();
     const std::size_t base = out.size();
     if (mode == CipherMode::Plain) {
@@ -96,28 +100,34 @@ std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t 
         return std::nullopt;
     }
 
-    // Hex mode: undo the rearrangement into the digits' values, then pair digits into bytes
-    // and bytes into little-endian code units. An odd number of bytes leaves a last unit whose
-    // high byte is zero.
+    // Hex mode. Undoing the rearrangement, the hex stage is s[x] = text[x+1] - key for even x
+    // and text[len-1-x] - key for odd x; code unit t is made of the digits s[4t..4t+3] (low
+    // byte first), so each unit is read straight from the ciphertext. An odd number of bytes
+    // leaves a last unit whose high byte is zero.
     if (len % 2 != 0) return CipherError::OddLength;
-    scratch.resize(len);
-    for (std::size_t m = 0; 2 * m < len; ++m) {
-        const int even = hexValue(unshifted(text[2 * m + 1], key));
-        const int odd = hexValue(unshifted(text[2 * m], key));
-        if (even < 0 || odd < 0) return CipherError::NotHexDigit;
-        scratch[2 * m] = static_cast<char16_t>(even);
-        scratch[len - 1 - 2 * m] = static_cast<char16_t>(odd);
-    }
+    const auto digitAt = [&](std::size_t x) {
+        return hexValue(unshifted(x % 2 == 0 ? text[x + 1] : text[len - 1 - x], key));
+    };
     const std::size_t bytes = len / 2;
-    out.resize(base + (bytes + 1) / 2);
+    const std::size_t units = (bytes + 1) / 2;
+    out.resize(base + units);
     char16_t* o = out.data() + base;
-    for (std::size_t b = 0; b < bytes; ++b) {
-        const unsigned value = (scratch[2 * b] << 4) | scratch[2 * b + 1];
-        if (b % 2 == 0) {
-            o[b / 2] = static_cast<char16_t>(value);
-        } else {
-            o[b / 2] = static_cast<char16_t>(o[b / 2] | (value << 8));
-        }
+    int invalid = 0;  // any digit's value is negative: checked once at the end
+    for (std::size_t t = 0; t < bytes / 2; ++t) {
+        const int a = digitAt(4 * t), b = digitAt(4 * t + 1);
+        const int c = digitAt(4 * t + 2), d = digitAt(4 * t + 3);
+        invalid |= a | b | c | d;
+        o[t] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b) | (unsigned(c) << 12) |
+                                     (unsigned(d) << 8));
+    }
+    if (bytes % 2 != 0) {
+        const int a = digitAt(len - 2), b = digitAt(len - 1);
+        invalid |= a | b;
+        o[units - 1] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b));
+    }
+    if (invalid < 0) {
+        out.resize(base);
+        return CipherError::NotHexDigit;
     }
     trimTrailingSpaces(out, base);
     return std::nullopt;
@@ -140,8 +150,7 @@ Expected<std::u16string, CipherError> encodeText(std::u16string_view text, std::
 Expected<std::u16string, CipherError> decodeText(std::u16string_view text, std::int16_t key,
                                                  CipherMode mode) {
     std::u16string out;
-    std::u16string scratch;
-    if (auto error = cipher_detail::appendDecoded(text, key, mode, out, scratch)) {
+    if (auto error = cipher_detail::appendDecoded(text, key, mode, out)) {
         return Unexpected{*error};
     }
     return out;

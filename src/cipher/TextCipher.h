@@ -40,11 +40,10 @@ Expected<std::u16string, CipherError> decodeText(std::u16string_view text, std::
 namespace cipher_detail {
 
 // The appending form of decodeText, for the line conversion, which composes it without
-// building temporaries. `scratch` is working space that the caller may reuse between calls.
+// building temporaries. On failure `out` is left as it was.
 [[nodiscard]] std::optional<CipherError> appendDecoded(std::u16string_view text,
                                                        std::int16_t key, CipherMode mode,
-                                                       std::u16string& out,
-                                                       std::u16string& scratch);
+                                                       std::u16string& out);
 
 }  // namespace cipher_detail
 
