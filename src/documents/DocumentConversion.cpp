@@ -126,7 +126,9 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
             if (auto reason = converter.addLine(source, converted)) {
                 return ConversionFailure{Kind::Undecodable, number, *reason, 0, {}};
             }
+            const std::size_t before = writer.bytes().size();
             if (auto bad = writer.write(converted)) {
+                writer.bytes().resize(before);  // no part of the line that cannot be written
                 return ConversionFailure{Kind::UnwritableCharacter, number, {}, converted[*bad], {}};
             }
         }
@@ -141,9 +143,11 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     // there is none to reuse, so at most kBatchesInFlight + 2 ever exist.
     Channel<LineBatch> spare(SIZE_MAX);
     std::thread reading(readBatches, std::move(input), std::ref(full), std::ref(spare));
+    // On failure, what was converted before the failing line still goes out.
     const auto stop = [&](std::optional<ConversionFailure> failure) {
         full.close();
         reading.join();
+        if (failure && failure->kind != Kind::WriteFailed) (void)flush();
         return failure;
     };
 

@@ -115,6 +115,30 @@ TEST(DocumentConversion, FailuresNameTheFileLine) {
     EXPECT_EQ(unwritable.failure->character, u'\u301c');
 }
 
+TEST(DocumentConversion, LargeDocumentsStreamAndStopAtTheFailingLine) {
+    // Enough lines for the reading to run several batches ahead of the conversion.
+    std::u16string text;
+    for (int i = 0; i < 120000; ++i) text += u"行 " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u"\r\n";
+    const std::string cipher = *documentBytesFromText(encodeLines(text, 21, 1));
+    const Outcome whole = convert(Direction::Decode, 21, 1, cipher);
+    ASSERT_FALSE(whole.failure);
+    EXPECT_EQ(whole.bytes, throughTheWindow(Direction::Decode, 21, 1, cipher));
+
+    // A broken line far into the file: the lines before it are written, and nothing after.
+    std::string broken = cipher;
+    const std::size_t line100k = [&] {
+        std::size_t pos = 0;
+        for (int i = 1; i < 100000; ++i) pos = broken.find("\r\n", pos) + 2;
+        return pos;
+    }();
+    broken[line100k] = '!';
+    const Outcome failed = convert(Direction::Decode, 21, 1, broken);
+    ASSERT_TRUE(failed.failure);
+    EXPECT_EQ(failed.failure->line, 100000u);
+    EXPECT_EQ(failed.bytes, whole.bytes.substr(0, failed.bytes.size()));
+    EXPECT_GE(failed.bytes.size(), whole.bytes.size() / 2);
+}
+
 TEST(DocumentConversion, ReportsAFailingOutput) {
     auto source = [](char*, std::size_t) -> std::ptrdiff_t { return 0; };
     auto full = [](std::string_view) { return std::make_error_code(std::errc::no_space_on_device); };
