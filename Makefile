@@ -44,6 +44,7 @@ test-sanitize: build-sanitize
 	    $(CTEST) --test-dir $(SANITIZE_BUILD_DIR) --output-on-failure -j $(JOBS)
 
 bench: build
+	@./scripts/install-deps.sh bench
 	./$(BUILD_DIR)/bin/voxilo_bench
 	./bench/compare.sh ./$(BUILD_DIR)/bin/voxilo-cli
 

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Installs what building and testing Voxilo needs on Debian 12, and nothing that is already
 # there. Safe to run again and again. Needs root, or sudo.
+#   scripts/install-deps.sh          what the build and the tests need
+#   scripts/install-deps.sh bench    that, and the peer tools bench/compare.sh times
+# (The CP932 converter is glibc's, in libc6, which every Debian system has.)
 set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    libc6-dev   # glibc's iconv modules carry the CP932 converter
 )
+if [ "${1:-}" = bench ]; then
+    packages+=(xxd openssl bc)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
