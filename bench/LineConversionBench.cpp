@@ -12,7 +12,8 @@ using namespace voxilo;
 
 // A document of Japanese and ASCII lines, `units` UTF-16 code units long.
 std::u16string makeDocument(std::size_t units) {
-    const std::u16string line = u"吾輩は猫である。名前はまだ無い。 Voxilo benchmark line 0123456789\r\n";
+    const std::u16string line =
+        u"吾輩は猫である。名前はまだ無い。 Voxilo benchmark line 0123456789\r\n";
     std::u16string text;
     text.reserve(units + line.size());
     while (text.size() < units) text += line;

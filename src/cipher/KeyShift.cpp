@@ -6,9 +6,8 @@ namespace voxilo {
 namespace {
 
 // Ciphertext can only be read back with this very table: never reorder it.
-constexpr std::array<std::int16_t, 25> kShifts = {7,  -3, 15, 2,  -5, 11, 19, 4, -1,
-                                                  13, 8,  20, -4, 6,  17, 1,  10, -2,
-                                                  14, 5,  18, 9,  3,  16, 12};
+constexpr std::array<std::int16_t, 25> kShifts = {7, -3, 15, 2,  -5, 11, 19, 4,  -1, 13, 8,  20, -4,
+                                                  6, 17, 1,  10, -2, 14, 5,  18, 9,  3,  16, 12};
 
 }  // namespace
 

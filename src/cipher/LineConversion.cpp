@@ -27,7 +27,8 @@ LineConverter::LineConverter(Direction direction, std::int16_t keyCode,
     if (pattern_ == 2) total = static_cast<std::uint16_t>(total + nextShift(shift_));
     if (pattern_ == 3) total = static_cast<std::uint16_t>(total + total);
     for (unsigned b = 0; b < 256; ++b) {
-        for (auto [nibble, table] : {std::pair{b >> 4, &digits_.high}, std::pair{b & 0xF, &digits_.low}}) {
+        for (auto [nibble, table] :
+             {std::pair{b >> 4, &digits_.high}, std::pair{b & 0xF, &digits_.low}}) {
             const unsigned ascii = nibble < 10 ? u'0' + nibble : u'A' + nibble - 10;
             (*table)[b] = static_cast<char16_t>(ascii + total);
         }
@@ -160,8 +161,7 @@ std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
     return appendDecoded(stage_, shift_, CipherMode::Hex, out);
 }
 
-std::u16string encodeLines(std::u16string_view source, std::int16_t keyCode,
-                           std::int16_t pattern) {
+std::u16string encodeLines(std::u16string_view source, std::int16_t keyCode, std::int16_t pattern) {
     LineConverter converter(Direction::Encode, keyCode, pattern);
     std::u16string result;
     // Hex stage plus line breaks: about four units per source unit.

@@ -37,8 +37,7 @@ public:
 
     // Converts one line (without its break) and appends to `out` what the joined result gains.
     // On failure `out` is left as it was.
-    [[nodiscard]] std::optional<CipherError> addLine(std::u16string_view line,
-                                                     std::u16string& out);
+    [[nodiscard]] std::optional<CipherError> addLine(std::u16string_view line, std::u16string& out);
 
     // Encoding with patterns 0 to 3 gives ASCII without CR. Such a converter may write its
     // result as bytes, which then are the CP932 bytes of the text as well.
@@ -60,13 +59,12 @@ private:
     std::int16_t pattern_;
     bool resultEmpty_ = true;
     CipherDigits digits_;
-    std::u16string stage_;    // a line between the decoding passes
+    std::u16string stage_;  // a line between the decoding passes
 };
 
 // The whole source text enciphered line by line with the shift of `keyCode`. Cannot fail:
 // every line is in the cipher's domain.
-std::u16string encodeLines(std::u16string_view source, std::int16_t keyCode,
-                           std::int16_t pattern);
+std::u16string encodeLines(std::u16string_view source, std::int16_t keyCode, std::int16_t pattern);
 
 // The whole source text deciphered line by line. On failure `text` holds the lines converted
 // before the one named in `error`.

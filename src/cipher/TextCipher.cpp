@@ -20,7 +20,8 @@ constexpr std::array<char16_t, 16> kHexDigits = {u'0', u'1', u'2', u'3', u'4', u
 constexpr std::array<std::int8_t, 128> kHexValues = [] {
     std::array<std::int8_t, 128> values{};
     values.fill(-1);
-    for (int i = 0; i < 10; ++i) values[static_cast<std::size_t>('0' + i)] = static_cast<std::int8_t>(i);
+    for (int i = 0; i < 10; ++i)
+        values[static_cast<std::size_t>('0' + i)] = static_cast<std::int8_t>(i);
     for (int i = 0; i < 6; ++i) {
         values[static_cast<std::size_t>('A' + i)] = static_cast<std::int8_t>(10 + i);
         values[static_cast<std::size_t>('a' + i)] = static_cast<std::int8_t>(10 + i);

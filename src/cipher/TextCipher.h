@@ -41,9 +41,8 @@ namespace cipher_detail {
 
 // The appending form of decodeText, for the line conversion, which composes it without
 // building temporaries. On failure `out` is left as it was.
-[[nodiscard]] std::optional<CipherError> appendDecoded(std::u16string_view text,
-                                                       std::int16_t key, CipherMode mode,
-                                                       std::u16string& out);
+[[nodiscard]] std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,
+                                                       CipherMode mode, std::u16string& out);
 
 }  // namespace cipher_detail
 

@@ -49,8 +49,8 @@ Command parseArguments(const std::vector<std::string>& args) {
             if (!text) return missing();
             auto number = parseInt16(*text);
             if (!number) {
-                return UsageError{std::string(name) + " の値は -32768 から 32767 までの整数です: '" +
-                                  *text + "'"};
+                return UsageError{std::string(name) +
+                                  " の値は -32768 から 32767 までの整数です: '" + *text + "'"};
             }
             (name == "--key-code" ? request.keyCode : request.pattern) = *number;
         } else if (name == "-i" || name == "--input" || name == "-o" || name == "--output") {

@@ -114,8 +114,8 @@ int convert(const cli::ConvertRequest& request) {
         }
         return {};
     };
-    auto failure = convertDocument(request.direction, request.keyCode, request.pattern, source,
-                                   sink);
+    auto failure =
+        convertDocument(request.direction, request.keyCode, request.pattern, source, sink);
     if (!fromStdin) std::fclose(in);
 
     if (!failure) {

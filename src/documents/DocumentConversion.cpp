@@ -99,8 +99,8 @@ void readBatches(DocumentReader::Source input, Channel<LineBatch>& full,
 }  // namespace
 
 std::optional<ConversionFailure> convertDocument(Direction direction, std::int16_t keyCode,
-                                                 std::int16_t pattern,
-                                                 DocumentReader::Source input, ByteSink output) {
+                                                 std::int16_t pattern, DocumentReader::Source input,
+                                                 ByteSink output) {
     using Kind = ConversionFailure::Kind;
     LineConverter converter(direction, keyCode, pattern);
     DocumentWriter writer;
@@ -115,8 +115,8 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
         writer.bytes().clear();
         return std::nullopt;
     };
-    auto convert = [&](std::u16string_view source, std::size_t number)
-        -> std::optional<ConversionFailure> {
+    auto convert = [&](std::u16string_view source,
+                       std::size_t number) -> std::optional<ConversionFailure> {
         lineNumber = number;
         if (converter.writesAscii()) {
             // ASCII without lone CRs is its own CP932 file form: no need to go through text.
@@ -129,7 +129,8 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
             const std::size_t before = writer.bytes().size();
             if (auto bad = writer.write(converted)) {
                 writer.bytes().resize(before);  // no part of the line that cannot be written
-                return ConversionFailure{Kind::UnwritableCharacter, number, {}, converted[*bad], {}};
+                return ConversionFailure{
+                    Kind::UnwritableCharacter, number, {}, converted[*bad], {}};
             }
         }
         if (writer.bytes().size() >= kFlushSize) return flush();
@@ -177,7 +178,7 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
         }
         if (const auto& error = batch->error) {
             const Kind kind = error->kind == DocumentError::Kind::InvalidBytes ? Kind::InvalidBytes
-                                                                              : Kind::ReadFailed;
+                                                                               : Kind::ReadFailed;
             return stop(ConversionFailure{kind, error->line, {}, 0, {}});
         }
         if (batch->last) break;

@@ -22,7 +22,7 @@ struct ConversionFailure {
         WriteFailed,          // the output reported an error
     };
     Kind kind = Kind::ReadFailed;
-    std::size_t line = 0;  // the input file's line, counted from 1
+    std::size_t line = 0;                         // the input file's line, counted from 1
     CipherError reason = CipherError::OddLength;  // for Undecodable
     char16_t character = 0;                       // for UnwritableCharacter
     std::error_code io;                           // for WriteFailed
@@ -36,7 +36,7 @@ using ByteSink = std::function<std::error_code(std::string_view bytes)>;
 // lower pane gives, while memory stays proportional to the longest line. On failure the sink
 // has been given the converted lines before the failing one.
 std::optional<ConversionFailure> convertDocument(Direction direction, std::int16_t keyCode,
-                                                 std::int16_t pattern,
-                                                 DocumentReader::Source input, ByteSink output);
+                                                 std::int16_t pattern, DocumentReader::Source input,
+                                                 ByteSink output);
 
 }  // namespace voxilo

@@ -111,8 +111,8 @@ Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view b
 Expected<std::string, DocumentError> documentBytesFromText(std::u16string_view text) {
     DocumentWriter writer;
     if (auto bad = writer.write(text)) {
-        return Unexpected{DocumentError{DocumentError::Kind::UnwritableCharacter, writer.line(),
-                                        text[*bad]}};
+        return Unexpected{
+            DocumentError{DocumentError::Kind::UnwritableCharacter, writer.line(), text[*bad]}};
     }
     writer.finish();
     return std::move(writer.bytes());

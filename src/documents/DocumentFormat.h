@@ -23,8 +23,8 @@ struct DocumentError {
         UnwritableCharacter,  // a character CP932 cannot hold
     };
     Kind kind = Kind::ReadFailed;
-    std::size_t line = 0;     // 1-based: the file's line when reading, the text's when writing
-    char16_t character = 0;   // the character, for UnwritableCharacter
+    std::size_t line = 0;    // 1-based: the file's line when reading, the text's when writing
+    char16_t character = 0;  // the character, for UnwritableCharacter
     friend bool operator==(const DocumentError&, const DocumentError&) = default;
 };
 

@@ -8,8 +8,8 @@
 #ifdef _WIN32
 #error "The Windows code page converter comes with the Windows build."
 #else
-#include <cerrno>
 #include <iconv.h>
+#include <cerrno>
 #endif
 
 namespace voxilo::cp932 {
@@ -63,7 +63,8 @@ std::string platformEncode(char16_t c) {
     char* outPtr = out;
     std::size_t inLeft = sizeof in;
     std::size_t outLeft = sizeof out;
-    const bool converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+    const bool converted =
+        iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
     iconv_close(cd);
     if (!converted || inLeft != 0) return {};
     return std::string(out, static_cast<std::size_t>(outPtr - out));

@@ -21,7 +21,8 @@ TEST(KeyShift, UsesEachNonZeroShiftFromMinusFiveToTwentyOnce) {
 }
 
 TEST(KeyShift, KeyCodesOutsideTheTableMeanNoShift) {
-    for (std::int16_t code : std::initializer_list<std::int16_t>{0, -1, 26, 32767, -32768}) EXPECT_EQ(keyShift(code), 0) << code;
+    for (std::int16_t code : std::initializer_list<std::int16_t>{0, -1, 26, 32767, -32768})
+        EXPECT_EQ(keyShift(code), 0) << code;
 }
 
 }  // namespace

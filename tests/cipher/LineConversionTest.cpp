@@ -76,11 +76,11 @@ TEST(LineConversion, SplitsAtCarriageReturnsAndJoinsWithCrLf) {
     };
     const std::vector<Case> cases = {
         {u"a\r\nb", u"a\r\nb"},
-        {u"a\rb", u"a\r\nb"},             // a lone CR breaks the line too
-        {u"a\nb", u"a\nb"},               // a lone LF belongs to its line
-        {u"\r\n\r\nabc", u"abc"},         // leading empty lines leave no trace
+        {u"a\rb", u"a\r\nb"},                    // a lone CR breaks the line too
+        {u"a\nb", u"a\nb"},                      // a lone LF belongs to its line
+        {u"\r\n\r\nabc", u"abc"},                // leading empty lines leave no trace
         {u"a\r\n\r\n\r\nb", u"a\r\n\r\n\r\nb"},  // inner ones stay
-        {u"a\r\n", u"a\r\n"},             // so does the break at the end
+        {u"a\r\n", u"a\r\n"},                    // so does the break at the end
         {u"a\r\r\nb", u"a\r\n\r\nb"},
         {u"", u""},
     };
@@ -90,8 +90,7 @@ TEST(LineConversion, SplitsAtCarriageReturnsAndJoinsWithCrLf) {
         EXPECT_FALSE(decoded.error);
         EXPECT_EQ(decoded.text, c.joined);
     }
-    EXPECT_EQ(encodeLines(u"\r\nabc\rabc\r\n", kNoShift, 0),
-              u"063006200610\r\n063006200610\r\n");
+    EXPECT_EQ(encodeLines(u"\r\nabc\rabc\r\n", kNoShift, 0), u"063006200610\r\n063006200610\r\n");
 }
 
 TEST(LineConversion, EveryKeyCodeAndPatternRoundTrips) {

@@ -42,8 +42,8 @@ protected:
 
     // Runs voxilo-cli with a shell command line; its standard error lands in err().
     int run(const std::string& args) {
-        const std::string command = "'" VOXILO_CLI_PATH "' " + args + " 2>'" +
-                                    file("stderr").string() + "'";
+        const std::string command =
+            "'" VOXILO_CLI_PATH "' " + args + " 2>'" + file("stderr").string() + "'";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -103,9 +103,8 @@ TEST_F(CliProcessTest, MemoryDoesNotGrowWithTheFile) {
         for (int i = 0; i < 4096; ++i) block += "\x93\xfa\x96\x7b\x8c\xea\x82\xcc text, line\r\n";
         for (int i = 0; i < 48 * 1024 * 1024 / static_cast<int>(block.size()); ++i) out << block;
     }
-    ASSERT_EQ(run("encode --key-code 3 --pattern 1 -i " + file("big.txt").string() +
-                  " > /dev/null"),
-              0);
+    ASSERT_EQ(
+        run("encode --key-code 3 --pattern 1 -i " + file("big.txt").string() + " > /dev/null"), 0);
     rusage usage{};
     ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
     EXPECT_LT(usage.ru_maxrss, 32 * 1024) << "peak resident set in KiB";

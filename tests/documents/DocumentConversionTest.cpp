@@ -66,10 +66,10 @@ TEST(DocumentConversion, GivesWhatTheWindowSavesByteForByte) {
                 SCOPED_TRACE(testing::Message() << pattern << "/" << keyCode << " " << file);
                 const Outcome encoded = convert(Direction::Encode, keyCode, pattern, file);
                 ASSERT_FALSE(encoded.failure);
-                EXPECT_EQ(encoded.bytes, throughTheWindow(Direction::Encode, keyCode, pattern, file));
+                EXPECT_EQ(encoded.bytes,
+                          throughTheWindow(Direction::Encode, keyCode, pattern, file));
 
-                const Outcome decoded =
-                    convert(Direction::Decode, keyCode, pattern, encoded.bytes);
+                const Outcome decoded = convert(Direction::Decode, keyCode, pattern, encoded.bytes);
                 ASSERT_FALSE(decoded.failure);
                 EXPECT_EQ(decoded.bytes,
                           throughTheWindow(Direction::Decode, keyCode, pattern, encoded.bytes));
@@ -107,8 +107,7 @@ TEST(DocumentConversion, FailuresNameTheFileLine) {
 
     // Ciphertext of a character that CP932 cannot hold decodes, but cannot be written.
     const std::u16string cipher = encodeLines(u"ok\r\n\u301c", 4, 2);
-    const Outcome unwritable =
-        convert(Direction::Decode, 4, 2, *documentBytesFromText(cipher));
+    const Outcome unwritable = convert(Direction::Decode, 4, 2, *documentBytesFromText(cipher));
     ASSERT_TRUE(unwritable.failure);
     EXPECT_EQ(unwritable.failure->kind, Kind::UnwritableCharacter);
     EXPECT_EQ(unwritable.failure->line, 2u);
@@ -118,7 +117,8 @@ TEST(DocumentConversion, FailuresNameTheFileLine) {
 TEST(DocumentConversion, LargeDocumentsStreamAndStopAtTheFailingLine) {
     // Enough lines for the reading to run several batches ahead of the conversion.
     std::u16string text;
-    for (int i = 0; i < 120000; ++i) text += u"行 " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u"\r\n";
+    for (int i = 0; i < 120000; ++i)
+        text += u"行 " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u"\r\n";
     const std::string cipher = *documentBytesFromText(encodeLines(text, 21, 1));
     const Outcome whole = convert(Direction::Decode, 21, 1, cipher);
     ASSERT_FALSE(whole.failure);
@@ -141,7 +141,9 @@ TEST(DocumentConversion, LargeDocumentsStreamAndStopAtTheFailingLine) {
 
 TEST(DocumentConversion, ReportsAFailingOutput) {
     auto source = [](char*, std::size_t) -> std::ptrdiff_t { return 0; };
-    auto full = [](std::string_view) { return std::make_error_code(std::errc::no_space_on_device); };
+    auto full = [](std::string_view) {
+        return std::make_error_code(std::errc::no_space_on_device);
+    };
     auto failure = convertDocument(Direction::Encode, 1, 0, source, full);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->kind, ConversionFailure::Kind::WriteFailed);

@@ -39,11 +39,11 @@ TEST(DocumentFormat, ReadsLinesAsTheUpperPaneHoldsThem) {
     const std::vector<Case> cases = {
         {"a\r\nb\r\n", u"a\r\nb"},
         {"", u""},
-        {"\r\n\r\nx", u"x"},          // leading empty lines are dropped
+        {"\r\n\r\nx", u"x"},  // leading empty lines are dropped
         {"\r\n\r\n\r\n", u""},
-        {"a\nb\n", u"a\nb\n"},        // LF alone does not end a line
-        {"a\r\n\r\n", u"a\r\n"},      // an empty last line stays, the final break adds none
-        {"a\rb\r", u"a\r\nb"},        // CR alone ends a line
+        {"a\nb\n", u"a\nb\n"},    // LF alone does not end a line
+        {"a\r\n\r\n", u"a\r\n"},  // an empty last line stays, the final break adds none
+        {"a\rb\r", u"a\r\nb"},    // CR alone ends a line
         {"a\r\r\n\nb", u"a\r\n\r\n\nb"},
         {"\x82\xa0\x8a\xbf \xba\xcb\xdf\xb0", u"あ漢 ｺﾋﾟｰ"},
     };
@@ -63,12 +63,8 @@ TEST(DocumentFormat, WritesCrLfAfterEveryLine) {
         std::string file;
     };
     const std::vector<Case> cases = {
-        {u"", "\r\n"},
-        {u"a\r\nb", "a\r\nb\r\n"},
-        {u"a\rb", "a\r\nb\r\n"},
-        {u"a\nb", "a\nb\r\n"},
-        {u"a\r\n", "a\r\n\r\n"},
-        {u"\r\n\r\n", "\r\n\r\n\r\n"},
+        {u"", "\r\n"},           {u"a\r\nb", "a\r\nb\r\n"}, {u"a\rb", "a\r\nb\r\n"},
+        {u"a\nb", "a\nb\r\n"},   {u"a\r\n", "a\r\n\r\n"},   {u"\r\n\r\n", "\r\n\r\n\r\n"},
         {u"あ", "\x82\xa0\r\n"},
     };
     for (const auto& c : cases) {
@@ -89,9 +85,9 @@ TEST(DocumentFormat, WritesCrLfAfterEveryLine) {
 TEST(DocumentFormat, ReportsBytesAndCharactersOutsideCp932ByLine) {
     using Kind = DocumentError::Kind;
     const std::vector<std::pair<std::string, std::size_t>> badFiles = {
-        {"ok\r\n\x81", 2},            // a lead byte cut off by the end of the file
-        {"\r\nok\r\n\x81\r\nx", 3},   // ... or by the end of its line
-        {"\x81\x20", 1},              // a lead byte with an impossible trail byte
+        {"ok\r\n\x81", 2},           // a lead byte cut off by the end of the file
+        {"\r\nok\r\n\x81\r\nx", 3},  // ... or by the end of its line
+        {"\x81\x20", 1},             // a lead byte with an impossible trail byte
     };
     for (const auto& [file, line] : badFiles) {
         auto text = documentTextFromBytes(file);

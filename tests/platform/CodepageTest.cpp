@@ -25,8 +25,8 @@ TEST(Codepage, EveryCharacterReadReadsBackAfterWriting) {
     // read back as that character.
     std::size_t characters = 0;
     for (unsigned seq = 0; seq < 0x10000; ++seq) {
-        const std::string bytes = seq < 0x100 ? std::string(1, char(seq))
-                                              : std::string{char(seq >> 8), char(seq & 0xFF)};
+        const std::string bytes =
+            seq < 0x100 ? std::string(1, char(seq)) : std::string{char(seq >> 8), char(seq & 0xFF)};
         std::u16string text;
         if (cp932::decode(bytes, text) || text.size() != 1) continue;
         ++characters;
