@@ -3,7 +3,6 @@
 #include "cipher/KeyShift.h"
 #include "cipher/TextLines.h"
 
-#include <bit>
 #include <type_traits>
 
 namespace voxilo {
@@ -17,23 +16,24 @@ std::int16_t nextShift(std::int16_t shift) noexcept {
     return static_cast<std::int16_t>(shift + 1);  // 16-bit wrap-around, like every shift
 }
 
+// What the passes of a pattern's encoding add up to: the hex pass shifts by k, and the plain
+// pass of pattern 1 by 0, of pattern 2 by k + 1, of pattern 3 by k.
+std::uint16_t patternShift(std::int16_t k, std::int16_t pattern) noexcept {
+    const auto shift = static_cast<std::uint16_t>(k);
+    if (pattern == 2)
+        return static_cast<std::uint16_t>(shift + static_cast<std::uint16_t>(nextShift(k)));
+    if (pattern == 3) return static_cast<std::uint16_t>(shift + shift);
+    return shift;
+}
+
 }  // namespace
 
 LineConverter::LineConverter(Direction direction, std::int16_t keyCode,
                              std::int16_t pattern) noexcept
-    : direction_(direction), shift_(keyShift(keyCode)), pattern_(pattern) {
-    // The shift the pattern's passes add up to, and the digits of each byte raised by it.
-    std::uint16_t total = static_cast<std::uint16_t>(shift_);
-    if (pattern_ == 2) total = static_cast<std::uint16_t>(total + nextShift(shift_));
-    if (pattern_ == 3) total = static_cast<std::uint16_t>(total + total);
-    for (unsigned b = 0; b < 256; ++b) {
-        for (auto [nibble, table] :
-             {std::pair{b >> 4, &digits_.high}, std::pair{b & 0xF, &digits_.low}}) {
-            const unsigned ascii = nibble < 10 ? u'0' + nibble : u'A' + nibble - 10;
-            (*table)[b] = static_cast<char16_t>(ascii + total);
-        }
-    }
-}
+    : direction_(direction),
+      shift_(keyShift(keyCode)),
+      pattern_(pattern),
+      digits_(patternShift(shift_, pattern)) {}
 
 bool LineConverter::writesAscii() const noexcept {
     return direction_ == Direction::Encode && isCipherPattern(pattern_);
@@ -60,72 +60,16 @@ std::optional<CipherError> LineConverter::addLine(std::u16string_view line, std:
     return std::nullopt;
 }
 
-namespace {
-
-// Every pattern enciphers the hex stage s of the line (two hex digits, high nibble first, for
-// each byte B[0..2n) of its UTF-16LE form) and then rearranges and shifts it once more, so
-// each output unit is one digit of s raised by the sum of the shifts. Working the rules
-// through, with output pairs counted by m:
-// - pattern 0: pair m is (low digit of B[2n-1-m], high digit of B[m]), raised by k;
-// - pattern 2: pair m is both digits of B[2n-1-m], raised by k + (k+1);
-// - patterns 1 and 3: with X = B[n-1-m] and Y = B[2n-1-m] for m < n, left-half pair m is
-//   (high digit of X, low digit of Y) and right-half pair m is (high digit of Y, low digit
-//   of X), raised by k, or by k + k for pattern 3.
-// So a line is enciphered in one pass that writes each output unit once, looking the shifted
-// digits up by byte.
-template <class Out>
-void appendEnciphered(std::u16string_view line, const CipherDigits& digits, std::int16_t pattern,
-                      Out& out) {
-    using Unit = typename Out::value_type;
-    const char16_t* high = digits.high.data();
-    const char16_t* low = digits.low.data();
-
-    const std::size_t n = line.size();
-    const std::size_t bytes = 2 * n;
-    const char16_t* in = line.data();
-    const auto byteAt = [in](std::size_t j) -> unsigned {
-        if constexpr (std::endian::native == std::endian::little) {
-            return reinterpret_cast<const unsigned char*>(in)[j];
-        } else {
-            return (in[j >> 1] >> ((j & 1) * 8)) & 0xFF;
-        }
-    };
-    const std::size_t base = out.size();
-    out.resize(base + 2 * bytes);
-    Unit* o = out.data() + base;
-    switch (pattern) {
-        case 0:
-            for (std::size_t m = 0; m < bytes; ++m) {
-                o[2 * m] = static_cast<Unit>(low[byteAt(bytes - 1 - m)]);
-                o[2 * m + 1] = static_cast<Unit>(high[byteAt(m)]);
-            }
-            break;
-        case 2:
-            for (std::size_t m = 0; m < bytes; ++m) {
-                const unsigned b = byteAt(bytes - 1 - m);
-                o[2 * m] = static_cast<Unit>(high[b]);
-                o[2 * m + 1] = static_cast<Unit>(low[b]);
-            }
-            break;
-        default:
-            for (std::size_t m = 0; m < n; ++m) {
-                const unsigned x = byteAt(n - 1 - m);
-                const unsigned y = byteAt(bytes - 1 - m);
-                o[2 * m] = static_cast<Unit>(high[x]);
-                o[2 * m + 1] = static_cast<Unit>(low[y]);
-                o[bytes + 2 * m] = static_cast<Unit>(high[y]);
-                o[bytes + 2 * m + 1] = static_cast<Unit>(low[x]);
-            }
-            break;
-    }
-}
-
-}  // namespace
-
 template <class Out>
 void LineConverter::encodeLine(std::u16string_view line, Out& out) {
     if (isCipherPattern(pattern_)) {
-        appendEnciphered(line, digits_, pattern_, out);
+        // Pattern 2 enciphers the whole hex-stage ciphertext again, patterns 1 and 3 each half
+        // of it: one pass with the shifts added up does both.
+        using cipher_detail::Arrangement;
+        const Arrangement arrangement = pattern_ == 0   ? Arrangement::Single
+                                        : pattern_ == 2 ? Arrangement::Whole
+                                                        : Arrangement::Halves;
+        cipher_detail::appendHexEnciphered(line, digits_, arrangement, out);
     } else if constexpr (std::is_same_v<Out, std::u16string>) {
         out.append(line);
     }

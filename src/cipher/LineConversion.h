@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -18,12 +17,6 @@ struct LineError {
     std::size_t line = 0;
     CipherError reason = CipherError::OddLength;
     friend bool operator==(const LineError&, const LineError&) = default;
-};
-
-// The hex digits of each byte value, raised by the shift of a conversion.
-struct CipherDigits {
-    std::array<char16_t, 256> high{};
-    std::array<char16_t, 256> low{};
 };
 
 // Converts a text one line at a time and joins the results the way the lower pane is filled:
@@ -58,8 +51,8 @@ private:
     std::int16_t shift_;
     std::int16_t pattern_;
     bool resultEmpty_ = true;
-    CipherDigits digits_;
-    std::u16string stage_;  // a line between the decoding passes
+    cipher_detail::ShiftedDigits digits_;  // raised by what the pattern's passes add up to
+    std::u16string stage_;                 // a line between the decoding passes
 };
 
 // The whole source text enciphered line by line with the shift of `keyCode`. Cannot fail:

@@ -1,6 +1,7 @@
 #include "cipher/TextCipher.h"
 
 #include <array>
+#include <bit>
 
 namespace voxilo {
 namespace {
@@ -40,28 +41,6 @@ void trimTrailingSpaces(std::u16string& out, std::size_t from) {
 // when i is odd and goes to L - i + 2 when i is even. Worked through for 0-based output
 // positions, output[2m] = s[L-1-2m] + key and output[2m+1] = s[2m] + key, so each output unit
 // is written once, straight from its source.
-void appendHexEncoded(std::u16string_view text, std::int16_t key, std::u16string& out) {
-    // The hex stage s holds four digits per code unit c: (c>>4), c, (c>>12), (c>>8), each
-    // masked to a nibble (low byte first, high nibble first). Substituting that into the rule
-    // above, code unit t of the text and unit n-1-t together fill output units 4t..4t+3.
-    std::array<char16_t, 16> digit{};
-    for (std::size_t i = 0; i < digit.size(); ++i) digit[i] = shifted(kHexDigits[i], key);
-
-    const std::size_t n = text.size();
-    const std::size_t base = out.size();
-    out.resize(base + 4 * n);
-    char16_t* o = out.data() + base;
-    const char16_t* in = text.data();
-    for (std::size_t t = 0; t < n; ++t) {
-        const char16_t front = in[t];
-        const char16_t back = in[n - 1 - t];
-        o[4 * t] = digit[(back >> 8) & 0xF];
-        o[4 * t + 1] = digit[(front >> 4) & 0xF];
-        o[4 * t + 2] = digit[back & 0xF];
-        o[4 * t + 3] = digit[(front >> 12) & 0xF];
-    }
-}
-
 void appendPlainEncoded(std::u16string_view text, std::int16_t key, std::u16string& out) {
     const std::size_t len = text.size();
     const std::size_t base = out.size();
@@ -80,6 +59,79 @@ void appendPlainEncoded(std::u16string_view text, std::int16_t key, std::u16stri
 }  // namespace
 
 namespace cipher_detail {
+
+ShiftedDigits::ShiftedDigits(std::uint16_t shift) noexcept {
+    for (unsigned b = 0; b < 256; ++b) {
+        high[b] = static_cast<char16_t>(kHexDigits[b >> 4] + shift);
+        low[b] = static_cast<char16_t>(kHexDigits[b & 0xF] + shift);
+    }
+}
+
+namespace {
+
+// The hex stage s of a text holds two digits, high nibble first, for each byte B[0..2n) of its
+// UTF-16LE form. Putting s through the rule above, and for Whole and Halves through it once
+// more, output pair m (counting pairs from 0) is:
+// - Single: (low digit of B[2n-1-m], high digit of B[m]);
+// - Whole: both digits of B[2n-1-m];
+// - Halves: with X = B[n-1-m] and Y = B[2n-1-m] for m < n, (high digit of X, low digit of Y) in
+//   the left half and (high digit of Y, low digit of X) in the right half.
+template <class Out>
+void hexEncipherInto(std::u16string_view text, const ShiftedDigits& digits, Arrangement arrangement,
+                     Out& out) {
+    using Unit = typename Out::value_type;
+    const char16_t* high = digits.high.data();
+    const char16_t* low = digits.low.data();
+    const std::size_t n = text.size();
+    const std::size_t bytes = 2 * n;
+    const char16_t* in = text.data();
+    const auto byteAt = [in](std::size_t j) -> unsigned {
+        if constexpr (std::endian::native == std::endian::little) {
+            return reinterpret_cast<const unsigned char*>(in)[j];
+        } else {
+            return (in[j >> 1] >> ((j & 1) * 8)) & 0xFF;
+        }
+    };
+    const std::size_t base = out.size();
+    out.resize(base + 2 * bytes);
+    Unit* o = out.data() + base;
+    switch (arrangement) {
+        case Arrangement::Single:
+            for (std::size_t m = 0; m < bytes; ++m) {
+                o[2 * m] = static_cast<Unit>(low[byteAt(bytes - 1 - m)]);
+                o[2 * m + 1] = static_cast<Unit>(high[byteAt(m)]);
+            }
+            break;
+        case Arrangement::Whole:
+            for (std::size_t m = 0; m < bytes; ++m) {
+                const unsigned b = byteAt(bytes - 1 - m);
+                o[2 * m] = static_cast<Unit>(high[b]);
+                o[2 * m + 1] = static_cast<Unit>(low[b]);
+            }
+            break;
+        case Arrangement::Halves:
+            for (std::size_t m = 0; m < n; ++m) {
+                const unsigned x = byteAt(n - 1 - m);
+                const unsigned y = byteAt(bytes - 1 - m);
+                o[2 * m] = static_cast<Unit>(high[x]);
+                o[2 * m + 1] = static_cast<Unit>(low[y]);
+                o[bytes + 2 * m] = static_cast<Unit>(high[y]);
+                o[bytes + 2 * m + 1] = static_cast<Unit>(low[x]);
+            }
+            break;
+    }
+}
+
+}  // namespace
+
+void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
+                         Arrangement arrangement, std::u16string& out) {
+    hexEncipherInto(text, digits, arrangement, out);
+}
+void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
+                         Arrangement arrangement, std::string& out) {
+    hexEncipherInto(text, digits, arrangement, out);
+}
 
 std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,
                                          CipherMode mode, std::u16string& out) {
@@ -140,7 +192,9 @@ Expected<std::u16string, CipherError> encodeText(std::u16string_view text, std::
                                                  CipherMode mode) {
     std::u16string out;
     if (mode == CipherMode::Hex) {
-        appendHexEncoded(text, key, out);
+        cipher_detail::appendHexEnciphered(
+            text, cipher_detail::ShiftedDigits(static_cast<std::uint16_t>(key)),
+            cipher_detail::Arrangement::Single, out);
     } else {
         if (text.size() % 2 != 0 && text.size() >= 3) return Unexpected{CipherError::OddLength};
         appendPlainEncoded(text, key, out);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -38,6 +39,25 @@ Expected<std::u16string, CipherError> decodeText(std::u16string_view text, std::
                                                  CipherMode mode);
 
 namespace cipher_detail {
+
+// The two hex digits of each byte value, raised by a shift.
+struct ShiftedDigits {
+    explicit ShiftedDigits(std::uint16_t shift) noexcept;
+    std::array<char16_t, 256> high{};
+    std::array<char16_t, 256> low{};
+};
+
+// How the hex digits of a text are laid out: as encodeText's hex mode does (Single), or as a
+// second plain-mode pass over that result does, over the whole of it (Whole) or over each of
+// its halves (Halves). The digits carry the sum of the shifts.
+enum class Arrangement : std::uint8_t { Single, Whole, Halves };
+
+// Appends the hex-stage ciphertext of `text` in one pass. The byte form is for digits that
+// stay within ASCII, as those of every shift of the key table do.
+void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
+                         Arrangement arrangement, std::u16string& out);
+void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
+                         Arrangement arrangement, std::string& out);
 
 // The appending form of decodeText, for the line conversion, which composes it without
 // building temporaries. On failure `out` is left as it was.
