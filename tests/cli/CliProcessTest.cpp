@@ -8,37 +8,22 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "cipher/LineConversion.h"
 #include "documents/DocumentFormat.h"
+#include "support/TempDir.h"
 
 namespace voxilo {
 namespace {
 
 namespace fs = std::filesystem;
 
+using testing_support::readFile;
+using testing_support::writeFile;
+
 class CliProcessTest : public testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("voxilo-cli-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     fs::path file(const std::string& name) const { return dir_ / name; }
-    static std::string slurp(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    static void put(const fs::path& p, const std::string& bytes) {
-        std::ofstream(p, std::ios::binary) << bytes;
-    }
 
     // Runs voxilo-cli with a shell command line; its standard error lands in err().
     int run(const std::string& args) {
@@ -47,41 +32,41 @@ protected:
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::string err() const { return slurp(file("stderr")); }
+    std::string err() const { return readFile(file("stderr")); }
 
-    fs::path dir_;
+    testing_support::TempDir dir_;
 };
 
 const std::string kJapanese =
     "\r\n\x8f\x91\x82\xab\x8e\x6e\x82\xdf\r\nsecond line\rthird\nstill third  \r\n";
 
 TEST_F(CliProcessTest, WritesWhatTheWindowWouldSave) {
-    put(file("in.txt"), kJapanese);
+    writeFile(file("in.txt"), kJapanese);
     ASSERT_EQ(run("encode --key-code 7 --pattern 2 -i " + file("in.txt").string() + " -o " +
                   file("out.txt").string()),
               0)
         << err();
     const std::u16string top = *documentTextFromBytes(kJapanese);
     const std::string expected = *documentBytesFromText(encodeLines(top, 7, 2));
-    EXPECT_EQ(slurp(file("out.txt")), expected);
+    EXPECT_EQ(readFile(file("out.txt")), expected);
 
     // Standard input and output by default; decoding gives the text back.
     ASSERT_EQ(run("decode --key-code 7 --pattern 2 < " + file("out.txt").string() + " > " +
                   file("back.txt").string()),
               0)
         << err();
-    EXPECT_EQ(slurp(file("back.txt")),
+    EXPECT_EQ(readFile(file("back.txt")),
               "\x8f\x91\x82\xab\x8e\x6e\x82\xdf\r\nsecond line\r\nthird\nstill third\r\n");
 }
 
 TEST_F(CliProcessTest, AFailedConversionLeavesTheOutputFileAlone) {
-    put(file("cipher.txt"), "063006200610\r\n063006200610\r\nnot ciphertext!\r\n");
-    put(file("out.txt"), "precious");
+    writeFile(file("cipher.txt"), "063006200610\r\n063006200610\r\nnot ciphertext!\r\n");
+    writeFile(file("out.txt"), "precious");
     EXPECT_EQ(run("decode -i " + file("cipher.txt").string() + " -o " + file("out.txt").string()),
               1);
     EXPECT_NE(err().find("3 行目を解読できません"), std::string::npos) << err();
-    EXPECT_EQ(slurp(file("out.txt")), "precious");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 3);  // no temporary file left
+    EXPECT_EQ(readFile(file("out.txt")), "precious");
+    EXPECT_EQ(dir_.entries(), 3u);  // no temporary file left
 
     EXPECT_EQ(run("encode -i " + file("missing.txt").string()), 1);
     EXPECT_NE(err().find("missing.txt"), std::string::npos);
@@ -91,7 +76,7 @@ TEST_F(CliProcessTest, BadArgumentsGiveAUsageHint) {
     EXPECT_EQ(run("encode --key-code seven"), 2);
     EXPECT_NE(err().find("使い方: voxilo-cli encode|decode"), std::string::npos) << err();
     EXPECT_EQ(run("--version > " + file("version").string()), 0);
-    EXPECT_EQ(slurp(file("version")), "voxilo-cli 1.1.5\n");
+    EXPECT_EQ(readFile(file("version")), "voxilo-cli 1.1.5\n");
 }
 
 #ifndef VOXILO_SANITIZED_BUILD  // the sanitizers' own bookkeeping would swamp the figure
