@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config libsqlite3-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
 )
 if [ "${1:-}" = bench ]; then

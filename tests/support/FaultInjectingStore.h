@@ -1,0 +1,70 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Utf8.h"
+#include "store/ValueStore.h"
+
+namespace voxilo::testing_support {
+
+// Passes everything on to a real store, keeps a log of what changed it, and can make the N-th
+// open or write (counting both from 1) fail.
+class FaultInjectingStore final : public ValueStore {
+public:
+    explicit FaultInjectingStore(ValueStore& inner, int failAt = 0)
+        : inner_(inner), failAt_(failAt) {}
+
+    // "open PATH", "int PATH|NAME", "text PATH|NAME", "delete PATH|NAME", "drop PATH", in order,
+    // for what succeeded.
+    const std::vector<std::string>& log() const { return log_; }
+    int attempts() const { return attempts_; }
+
+    std::optional<Key> openKey(std::u16string_view path) override {
+        if (fails()) return std::nullopt;
+        auto key = inner_.openKey(path);
+        if (key) {
+            paths_[*key] = toUtf8(path);
+            log_.push_back("open " + toUtf8(path));
+        }
+        return key;
+    }
+    void closeKey(Key key) override { inner_.closeKey(key); }
+    std::optional<std::int16_t> readInteger(Key key, std::u16string_view name) override {
+        return inner_.readInteger(key, name);
+    }
+    std::optional<std::string> readText(Key key, std::u16string_view name,
+                                        std::size_t bufferBytes) override {
+        return inner_.readText(key, name, bufferBytes);
+    }
+    bool writeInteger(Key key, std::u16string_view name, std::int16_t value) override {
+        return record("int", key, name, !fails() && inner_.writeInteger(key, name, value));
+    }
+    bool writeText(Key key, std::u16string_view name, std::string_view bytes) override {
+        return record("text", key, name, !fails() && inner_.writeText(key, name, bytes));
+    }
+    bool deleteValue(Key key, std::u16string_view name) override {
+        return record("delete", key, name, inner_.deleteValue(key, name));
+    }
+    bool deleteKey(std::u16string_view path) override {
+        const bool done = inner_.deleteKey(path);
+        if (done) log_.push_back("drop " + toUtf8(path));
+        return done;
+    }
+
+private:
+    bool fails() { return ++attempts_ == failAt_; }
+    bool record(const char* what, Key key, std::u16string_view name, bool done) {
+        if (done) log_.push_back(std::string(what) + " " + paths_[key] + "|" + toUtf8(name));
+        return done;
+    }
+
+    ValueStore& inner_;
+    int failAt_;
+    int attempts_ = 0;
+    std::map<Key, std::string> paths_;
+    std::vector<std::string> log_;
+};
+
+}  // namespace voxilo::testing_support
