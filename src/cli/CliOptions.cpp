@@ -21,6 +21,7 @@ std::optional<std::int16_t> parseInt16(std::string_view text) {
 Command parseArguments(const std::vector<std::string>& args) {
     ConvertRequest request;
     bool haveCommand = false;
+    bool haveKey = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
         if (arg == "--help" || arg == "-h") return ShowHelp{};
@@ -53,6 +54,13 @@ Command parseArguments(const std::vector<std::string>& args) {
                                   " の値は -32768 から 32767 までの整数です: '" + *text + "'"};
             }
             (name == "--key-code" ? request.keyCode : request.pattern) = *number;
+            haveKey = true;
+        } else if (name == "--user") {
+            auto text = value();
+            if (!text || text->empty()) return missing();
+            request.user = *text;
+        } else if (arg == "--password-stdin") {
+            request.passwordFromStdin = true;
         } else if (name == "-i" || name == "--input" || name == "-o" || name == "--output") {
             auto text = value();
             if (!text) return missing();
@@ -69,6 +77,15 @@ Command parseArguments(const std::vector<std::string>& args) {
         }
     }
     if (!haveCommand) return UsageError{"encode か decode を指定してください"};
+    if (request.user && haveKey) {
+        return UsageError{"--user と --key-code/--pattern は一緒に使えません"};
+    }
+    if (request.passwordFromStdin && !request.user) {
+        return UsageError{"--password-stdin は --user と一緒に使います"};
+    }
+    if (request.passwordFromStdin && (request.input.empty() || request.input == "-")) {
+        return UsageError{"--password-stdin では、変換する文書を -i FILE で指定してください"};
+    }
     return request;
 }
 

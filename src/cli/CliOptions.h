@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -15,6 +16,9 @@ struct ConvertRequest {
     std::int16_t pattern = 0;
     std::string input;   // "" or "-" for standard input
     std::string output;  // "" or "-" for standard output
+    // A registered user whose key code and pattern to use, after their password.
+    std::optional<std::string> user;
+    bool passwordFromStdin = false;  // else from the terminal, not echoed
 };
 struct ShowHelp {};
 struct ShowVersion {};

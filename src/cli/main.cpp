@@ -8,9 +8,11 @@
 
 #include "cipher/CipherMessages.h"
 #include "cli/CliOptions.h"
+#include "cli/UserLogin.h"
 #include "documents/DocumentConversion.h"
 #include "documents/SafeFileWriter.h"
 #include "platform/Utf8.h"
+#include "store/PlatformStore.h"
 
 #ifndef VOXILO_VERSION
 #define VOXILO_VERSION "unknown"
@@ -25,11 +27,11 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "使い方: voxilo-cli encode|decode [--key-code N] [--pattern P] [-i FILE] [-o FILE]"
+    "使い方: voxilo-cli encode|decode [--key-code N --pattern P | --user NAME] [-i FILE] [-o FILE]"
     "（詳しくは voxilo-cli --help）\n";
 
 constexpr const char* kHelp =
-    "使い方: voxilo-cli encode|decode [--key-code N] [--pattern P] [-i FILE] [-o FILE]\n"
+    "使い方: voxilo-cli encode|decode [--key-code N --pattern P | --user NAME] [-i FILE] [-o FILE]\n"
     "\n"
     "Voxilo の 暗号化 (encode) と 解読 (decode) を、ウィンドウを開かずに行います。\n"
     "出力は、入力ファイルを Voxilo で開いて変換し、変換後文書を保存したものと\n"
@@ -39,6 +41,10 @@ constexpr const char* kHelp =
     "  decode              入力を解読します\n"
     "  --key-code N        鍵コード (1〜25。それ以外の値はずらしなし)。既定値 0\n"
     "  --pattern P         パターン (0〜3 がパターン1〜4。それ以外は行をそのまま写す)。既定値 0\n"
+    "  --user NAME         登録ユーザーの鍵コードとパターンを使います。パスワードは端末で\n"
+    "                      尋ねます (入力は表示されません)\n"
+    "  --password-stdin    --user のパスワードを標準入力の 1 行目から読みます\n"
+    "                      (文書は -i FILE で指定します)\n"
     "  -i, --input FILE    入力ファイル (既定: 標準入力)\n"
     "  -o, --output FILE   出力ファイル (既定: 標準出力)。失敗したときは元のままです\n"
     "  -h, --help          この説明を表示します\n"
@@ -77,7 +83,23 @@ std::string describe(const ConversionFailure& failure, const std::string& inputN
     return {};
 }
 
-int convert(const cli::ConvertRequest& request) {
+int convert(cli::ConvertRequest request) {
+    if (request.user) {
+        const auto password = cli::askPassword(request.passwordFromStdin);
+        if (!password) {
+            report("パスワードを尋ねる端末がありません。--password-stdin を使ってください。");
+            return kExitFailure;
+        }
+        const auto store = openPlatformStore();
+        const auto key = cli::logIn(*store, *request.user, *password);
+        if (!key) {
+            report(key.error());
+            return kExitFailure;
+        }
+        request.keyCode = key->keyCode;
+        request.pattern = key->pattern;
+    }
+
     const bool fromStdin = request.input.empty() || request.input == "-";
     const bool toStdout = request.output.empty() || request.output == "-";
     const std::string inputName = fromStdin ? "標準入力" : request.input;

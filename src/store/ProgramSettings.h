@@ -14,7 +14,8 @@
 namespace voxilo {
 
 // The settings key, under the current user's part of the store.
-inline constexpr std::u16string_view kSettingsKeyPath = u"Software\\Quorvel Software\\Voxilo\\Settings";
+inline constexpr std::u16string_view kSettingsKeyPath =
+    u"Software\\Quorvel Software\\Voxilo\\Settings";
 inline constexpr std::u16string_view kDefaultFontName = u"ＭＳ ゴシック";
 
 // Folders end in this when they are stored: the separator of the system's paths.
@@ -26,10 +27,10 @@ inline constexpr char16_t kFolderSeparator = u'/';
 
 // The program-wide settings, as loaded at start-up and kept for the whole run.
 struct ProgramSettings {
-    std::u16string currentPath;     // the file dialogs' folder, ending in the separator
-    std::int16_t startup = 0;       // 1: ask for name and password at start-up
-    std::int16_t retry = 0;         // failed logins allowed; 0 or less: no limit
-    std::int16_t showToolbar = 1;   // check-box states, 1 = shown
+    std::u16string currentPath;    // the file dialogs' folder, ending in the separator
+    std::int16_t startup = 0;      // 1: ask for name and password at start-up
+    std::int16_t retry = 0;        // failed logins allowed; 0 or less: no limit
+    std::int16_t showToolbar = 1;  // check-box states, 1 = shown
     std::int16_t showStatusbar = 1;
     std::u16string fontName{kDefaultFontName};
     std::int16_t fontSize = 11;  // whole points

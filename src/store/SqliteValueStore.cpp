@@ -42,13 +42,15 @@ public:
         return *this;
     }
     Statement& bind(int index, const std::string& text) {
-        if (stmt_) sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
-                                     SQLITE_TRANSIENT);
+        if (stmt_)
+            sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                              SQLITE_TRANSIENT);
         return *this;
     }
     Statement& bindBlob(int index, std::string_view data) {
-        if (stmt_) sqlite3_bind_blob(stmt_, index, data.data(), static_cast<int>(data.size()),
-                                     SQLITE_TRANSIENT);
+        if (stmt_)
+            sqlite3_bind_blob(stmt_, index, data.data(), static_cast<int>(data.size()),
+                              SQLITE_TRANSIENT);
         return *this;
     }
     int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
@@ -56,7 +58,8 @@ public:
     std::int64_t integer(int column) { return sqlite3_column_int64(stmt_, column); }
     std::string blob(int column) {
         const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
-        return std::string(data ? data : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+        return std::string(data ? data : "",
+                           static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
     }
 
 private:
@@ -216,7 +219,8 @@ bool SqliteValueStore::deleteKey(std::u16string_view path) {
     if (!connect()) return false;
     const std::string full = toUtf8(path);
     // Like the registry, a key with subkeys stays.
-    Statement children(db_, "SELECT count(*) FROM keys WHERE path > ?1 || '\\' AND path < ?1 || ']'");
+    Statement children(db_,
+                       "SELECT count(*) FROM keys WHERE path > ?1 || '\\' AND path < ?1 || ']'");
     if (children.bind(1, full).step() != SQLITE_ROW || children.integer(0) != 0) return false;
     if (!execute(db_, "BEGIN IMMEDIATE")) return false;
     const bool ok =

@@ -13,7 +13,8 @@ namespace voxilo {
 // A key of the store, open for as long as this lives.
 class OpenKey {
 public:
-    OpenKey(ValueStore& store, std::u16string_view path) : store_(store), key_(store.openKey(path)) {}
+    OpenKey(ValueStore& store, std::u16string_view path)
+        : store_(store), key_(store.openKey(path)) {}
     ~OpenKey() {
         if (key_) store_.closeKey(*key_);
     }

@@ -65,7 +65,7 @@ std::u16string userKeyPath(std::u16string_view keyPath, std::u16string_view user
 }
 
 Expected<std::vector<std::u16string>, StoreFailure> loadUserNames(ValueStore& store,
-                                                                   std::u16string_view keyPath) {
+                                                                  std::u16string_view keyPath) {
     OpenKey key(store, keyPath);
     if (!key) return Unexpected{StoreFailure::UserListUnavailable};
     // A negative count, which only editing the store by hand can make, reads as missing.
@@ -101,7 +101,8 @@ namespace store_detail {
 
 bool saveUserList(OpenKey& settings, const std::vector<EditedUser>& users) {
     std::int16_t kept = 0;
-    for (const EditedUser& user : users) kept = static_cast<std::int16_t>(kept + (user.deleted ? 0 : 1));
+    for (const EditedUser& user : users)
+        kept = static_cast<std::int16_t>(kept + (user.deleted ? 0 : 1));
     if (!settings.writeInteger(u"UserCount", kept)) return false;
     // Kept users take User1 ... UserK in list order; every other User value up to the
     // length of the list goes.

@@ -39,7 +39,7 @@ std::u16string userKeyPath(std::u16string_view keyPath, std::u16string_view user
 // The registered names at indices 1 to N; index 0 holds "". Fails with UserListUnavailable
 // when the key cannot be opened (the program then ends).
 Expected<std::vector<std::u16string>, StoreFailure> loadUserNames(ValueStore& store,
-                                                                   std::u16string_view keyPath);
+                                                                  std::u16string_view keyPath);
 
 // A user's password in plain text; "" when none is stored.
 StoreRead<std::u16string> readPassword(ValueStore& store, std::u16string_view keyPath,

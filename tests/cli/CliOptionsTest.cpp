@@ -21,6 +21,11 @@ TEST(CliOptions, ReadsAConversionRequest) {
     EXPECT_EQ(defaults.pattern, 0);
     EXPECT_EQ(defaults.input, "");
 
+    const auto login = std::get<ConvertRequest>(
+        parseArguments({"encode", "--user", "Alice", "--password-stdin", "-i", "doc.txt"}));
+    EXPECT_EQ(login.user, "Alice");
+    EXPECT_TRUE(login.passwordFromStdin);
+
     // Any 16-bit key code is taken; the key shift table decides what it means.
     EXPECT_EQ(std::get<ConvertRequest>(parseArguments({"encode", "--key-code", "-32768"})).keyCode,
               -32768);
@@ -37,6 +42,10 @@ TEST(CliOptions, RefusesWhatItCannotRead) {
         {"encode", "--colour"},
         {"encode", "extra"},
         {"encode", "-o"},
+        {"encode", "--user"},
+        {"encode", "--user", "Alice", "--key-code", "3"},   // the user's key, or the one given
+        {"encode", "--password-stdin", "-i", "doc.txt"},    // whose password?
+        {"encode", "--user", "Alice", "--password-stdin"},  // the document cannot be on stdin too
     };
     for (const auto& args : bad) {
         EXPECT_TRUE(std::holds_alternative<UsageError>(parseArguments(args)))

@@ -11,6 +11,8 @@
 
 #include "cipher/LineConversion.h"
 #include "documents/DocumentFormat.h"
+#include "store/ProgramSettings.h"
+#include "store/SqliteValueStore.h"
 #include "support/TempDir.h"
 
 namespace voxilo {
@@ -77,6 +79,42 @@ TEST_F(CliProcessTest, BadArgumentsGiveAUsageHint) {
     EXPECT_NE(err().find("使い方: voxilo-cli encode|decode"), std::string::npos) << err();
     EXPECT_EQ(run("--version > " + file("version").string()), 0);
     EXPECT_EQ(readFile(file("version")), "voxilo-cli 1.1.5\n");
+}
+
+TEST_F(CliProcessTest, ConvertsWithARegisteredUsersKey) {
+    {
+        SqliteValueStore store(dir_ / "config/voxilo/settings.db");
+        OptionsValues options;
+        options.keyCodeText = u"7";
+        options.patternIndex = 2;
+        const std::vector<EditedUser> users = {{u"Alice", u"secret", false},
+                                               {u"Bob", u"pw", false}};
+        ASSERT_FALSE(saveAllSettings(store, kSettingsKeyPath, users, options, u"Alice"));
+    }
+    writeFile(file("in.txt"), kJapanese);
+    writeFile(file("out.txt"), "precious");
+    const std::string asUser = "XDG_CONFIG_HOME='" + (dir_ / "config").string() +
+                               "' '" VOXILO_CLI_PATH "' encode --password-stdin -i " +
+                               file("in.txt").string() + " -o " + file("out.txt").string() +
+                               " --user ";
+    const auto runAs = [&](const std::string& user, const std::string& password) {
+        const std::string command = "printf '" + password + "\n' | " + asUser + user + " 2>'" +
+                                    file("stderr").string() + "'";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+
+    // A wrong password, a name in the wrong case, an unknown name: nothing is converted.
+    for (const auto& [user, password] : std::vector<std::pair<std::string, std::string>>{
+             {"Alice", "Secret"}, {"alice", "secret"}, {"Carol", "secret"}, {"Alice", ""}}) {
+        EXPECT_EQ(runAs(user, password), 1) << user << "/" << password;
+        EXPECT_EQ(readFile(file("out.txt")), "precious");
+    }
+    EXPECT_NE(err().find("パスワードを入力してください。"), std::string::npos) << err();
+
+    ASSERT_EQ(runAs("Alice", "secret"), 0) << err();
+    const std::u16string top = *documentTextFromBytes(kJapanese);
+    EXPECT_EQ(readFile(file("out.txt")), *documentBytesFromText(encodeLines(top, 7, 2)));
 }
 
 #ifndef VOXILO_SANITIZED_BUILD  // the sanitizers' own bookkeeping would swamp the figure

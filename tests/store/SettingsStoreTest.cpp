@@ -202,8 +202,8 @@ TEST_P(SettingsStore, ValuesOnlyHandEditingCanMakeReadAsMissing) {
 
 // Every open and write of a save in turn fails: what came before it is written, nothing after.
 TEST_P(SettingsStore, ASaveStopsAtTheFirstFailure) {
-    std::vector<EditedUser> users = {{u"Ann", u"pw1", false}, {u"Ben", u"pw2", true},
-                                     {u"Cy", u"pw3", false}};
+    std::vector<EditedUser> users = {
+        {u"Ann", u"pw1", false}, {u"Ben", u"pw2", true}, {u"Cy", u"pw3", false}};
     OptionsValues options;
     options.retryLimited = 1;
     options.retryCount = u"5";
@@ -219,7 +219,8 @@ TEST_P(SettingsStore, ASaveStopsAtTheFirstFailure) {
     }
     EXPECT_EQ(steps, 18);  // 3 opens, 9 program values and the count, 2 names, 4 user values
     for (int failAt = 1; failAt <= steps; ++failAt) {
-        std::unique_ptr<ValueStore> store = GetParam().make(dir_ / ("run" + std::to_string(failAt)));
+        std::unique_ptr<ValueStore> store =
+            GetParam().make(dir_ / ("run" + std::to_string(failAt)));
         FaultInjectingStore faulty(*store, failAt);
         const auto failure = saveAllSettings(faulty, kSettingsKeyPath, users, options, u"Cy");
         ASSERT_EQ(failure, StoreFailure::SaveFailed) << failAt;
@@ -242,7 +243,8 @@ TEST(StoreMessages, StartUpFailuresEndTheProgram) {
     EXPECT_EQ(users.icon, MessageIcon::Critical);
     EXPECT_TRUE(users.programEnds);
     const StoreMessage settings = storeMessage(StoreFailure::SettingsUnavailable);
-    EXPECT_EQ(settings.text, u"プログラム情報の取得に失敗しました。\r\nアプリケーションを終了します。");
+    EXPECT_EQ(settings.text,
+              u"プログラム情報の取得に失敗しました。\r\nアプリケーションを終了します。");
     EXPECT_TRUE(settings.programEnds);
     EXPECT_FALSE(storeMessage(StoreFailure::ReadFailed).programEnds);
 }

@@ -55,7 +55,8 @@ TEST(SqliteValueStore, RefusesFilesThatAreNotItsStore) {
         SqliteValueStore store(good);
         OptionsValues options;
         std::vector<EditedUser> users;
-        for (int i = 0; i < 200; ++i) users.push_back({u"user" + std::u16string(1, char16_t(u'a' + i % 26)), u"pw", false});
+        for (int i = 0; i < 200; ++i)
+            users.push_back({u"user" + std::u16string(1, char16_t(u'a' + i % 26)), u"pw", false});
         ASSERT_FALSE(saveAllSettings(store, kSettingsKeyPath, users, options, u""));
     }
     const std::string whole = readFile(good);

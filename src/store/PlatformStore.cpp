@@ -1,0 +1,19 @@
+#include "store/PlatformStore.h"
+
+#ifdef _WIN32
+#include "store/RegistryValueStore.h"
+#else
+#include "store/SqliteValueStore.h"
+#endif
+
+namespace voxilo {
+
+std::unique_ptr<ValueStore> openPlatformStore() {
+#ifdef _WIN32
+    return std::make_unique<RegistryValueStore>();
+#else
+    return std::make_unique<SqliteValueStore>(SqliteValueStore::defaultFile());
+#endif
+}
+
+}  // namespace voxilo
