@@ -6,7 +6,7 @@
 #include <random>
 
 #ifdef _WIN32
-#error "The Windows file replacement comes with the Windows build."
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,8 +15,6 @@
 
 namespace voxilo {
 namespace {
-
-std::error_code lastError() { return {errno, std::generic_category()}; }
 
 std::string temporaryNameFor(const std::filesystem::path& target) {
     static std::mt19937_64 random{std::random_device{}()};
@@ -31,6 +29,88 @@ std::string temporaryNameFor(const std::filesystem::path& target) {
 }  // namespace
 
 SafeFileWriter::~SafeFileWriter() { discard(); }
+
+#ifdef _WIN32
+
+namespace {
+
+std::error_code lastError() { return {static_cast<int>(GetLastError()), std::system_category()}; }
+
+std::wstring wide(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), n);
+    return text;
+}
+
+}  // namespace
+
+void SafeFileWriter::discard() noexcept {
+    if (handle_ != nullptr) CloseHandle(handle_);
+    handle_ = nullptr;
+    if (!temporary_.empty()) DeleteFileW(wide(temporary_).c_str());
+    temporary_.clear();
+}
+
+std::error_code SafeFileWriter::open(const std::string& path) {
+    discard();
+    target_ = path;
+    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary_ = temporaryNameFor(path);
+        HANDLE h = CreateFileW(wide(temporary_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            handle_ = h;
+            return {};
+        }
+        const std::error_code error = lastError();
+        temporary_.clear();
+        if (error.value() != ERROR_FILE_EXISTS) return error;
+    }
+    return std::make_error_code(std::errc::file_exists);
+}
+
+std::error_code SafeFileWriter::write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(handle_, bytes.data(), chunk, &written, nullptr)) return lastError();
+        bytes.remove_prefix(written);
+    }
+    return {};
+}
+
+std::error_code SafeFileWriter::commit() {
+    std::error_code error;
+    if (!FlushFileBuffers(handle_)) error = lastError();
+    if (!CloseHandle(handle_) && !error) error = lastError();
+    handle_ = nullptr;
+    if (!error) {
+        const std::wstring temporary = wide(temporary_);
+        SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!MoveFileExW(temporary.c_str(), wide(target_).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            error = lastError();
+        }
+    }
+    if (!error) temporary_.clear();
+    discard();
+    return error;
+}
+
+#else
+
+namespace {
+
+std::error_code lastError() { return {errno, std::generic_category()}; }
+
+}  // namespace
 
 void SafeFileWriter::discard() noexcept {
     if (fd_ >= 0) ::close(fd_);
@@ -97,5 +177,7 @@ std::error_code SafeFileWriter::commit() {
     discard();
     return error;
 }
+
+#endif
 
 }  // namespace voxilo

@@ -25,7 +25,11 @@ public:
 private:
     void discard() noexcept;
 
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
     int fd_ = -1;
+#endif
     std::string target_;
     std::string temporary_;  // empty when writing to the target directly
 };

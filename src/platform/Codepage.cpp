@@ -6,9 +6,10 @@
 #include <vector>
 
 #ifdef _WIN32
-#error "The Windows code page converter comes with the Windows build."
+#include <windows.h>
 #else
 #include <iconv.h>
+
 #include <cerrno>
 #endif
 
@@ -22,6 +23,36 @@ constexpr char16_t kNoPair = 0xFFFF;
 
 // Asks the platform converter about one byte sequence: the one UTF-16 unit it stands for,
 // kLeadByte when it is the start of a longer character, or kInvalid.
+#ifdef _WIN32
+// Code page 932 itself, whatever the system's ANSI code page is.
+constexpr UINT kCodePage = 932;
+
+class PlatformDecoder {
+public:
+    bool ok() const { return IsValidCodePage(kCodePage) != 0; }
+
+    std::uint32_t decode(const unsigned char* bytes, std::size_t count) {
+        if (count == 1 && IsDBCSLeadByteEx(kCodePage, bytes[0])) return kLeadByte;
+        wchar_t out[2];
+        const int n = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS,
+                                          reinterpret_cast<const char*>(bytes),
+                                          static_cast<int>(count), out, 2);
+        return n == 1 ? static_cast<std::uint32_t>(out[0]) : kInvalid;
+    }
+};
+
+// Asks the platform converter for the bytes of one character; empty when it has none or
+// would only put a look-alike in its place.
+std::string platformEncode(char16_t c) {
+    const wchar_t in = static_cast<wchar_t>(c);
+    char out[8];
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, &in, 1, out, sizeof out,
+                                      nullptr, &usedDefault);
+    if (n <= 0 || usedDefault) return {};
+    return std::string(out, static_cast<std::size_t>(n));
+}
+#else
 class PlatformDecoder {
 public:
     PlatformDecoder() : cd_(iconv_open("UTF-16LE", "CP932")) {}
@@ -69,6 +100,7 @@ std::string platformEncode(char16_t c) {
     if (!converted || inLeft != 0) return {};
     return std::string(out, static_cast<std::size_t>(outPtr - out));
 }
+#endif
 
 struct DecodeTable {
     std::array<std::uint32_t, 256> single{};

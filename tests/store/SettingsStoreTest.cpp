@@ -4,12 +4,18 @@
 
 #include <functional>
 #include <memory>
+#include <random>
 
 #include "cipher/TextCipher.h"
 #include "platform/Codepage.h"
 #include "store/ProgramSettings.h"
-#include "store/SqliteValueStore.h"
 #include "store/UserRecords.h"
+#include "platform/Utf8.h"
+#ifdef _WIN32
+#include "store/RegistryValueStore.h"
+#else
+#include "store/SqliteValueStore.h"
+#endif
 #include "support/FaultInjectingStore.h"
 #include "support/TempDir.h"
 
@@ -18,22 +24,48 @@ namespace {
 
 using testing_support::FaultInjectingStore;
 
-struct Backend {
-    const char* name;
-    // A store whose files, if it has any, live in `folder`.
-    std::function<std::unique_ptr<ValueStore>(const std::filesystem::path& folder)> make;
+// A store to test, and the settings key to use in it.
+struct StoreUnderTest {
+    std::unique_ptr<ValueStore> store;
+    std::u16string keyPath;
 };
 
+struct Backend {
+    const char* name;
+    // A fresh store: its files, if it has any, go into `folder`.
+    std::function<StoreUnderTest(const std::filesystem::path& folder)> make;
+};
+
+#ifdef _WIN32
 const Backend kBackends[] = {
-    {"Sqlite",
-     [](const std::filesystem::path& folder) -> std::unique_ptr<ValueStore> {
-         return std::make_unique<SqliteValueStore>(folder / "config/voxilo/settings.db");
+    {"Registry",
+     [](const std::filesystem::path& folder) {
+         // The registry is shared by every run: each store gets a settings key of its own.
+         static std::mt19937 random{std::random_device{}()};
+         const std::string unique = folder.filename().string() + "-" + std::to_string(random());
+         return StoreUnderTest{std::make_unique<RegistryValueStore>(),
+                               u"Software\\Quorvel Software\\VoxiloTests\\" + fromUtf8(unique) +
+                                   u"\\Settings"};
      }},
 };
+#else
+const Backend kBackends[] = {
+    {"Sqlite",
+     [](const std::filesystem::path& folder) {
+         return StoreUnderTest{
+             std::make_unique<SqliteValueStore>(folder / "config/voxilo/settings.db"),
+             std::u16string(kSettingsKeyPath)};
+     }},
+};
+#endif
 
 class SettingsStore : public testing::TestWithParam<Backend> {
 protected:
-    void SetUp() override { store_ = GetParam().make(dir_.path()); }
+    void SetUp() override {
+        StoreUnderTest made = GetParam().make(dir_.path());
+        store_ = std::move(made.store);
+        kSettings = made.keyPath;
+    }
 
     // Stores raw CP932 bytes as a text value.
     void putText(std::u16string_view path, std::u16string_view name, const std::string& bytes) {
@@ -57,21 +89,21 @@ protected:
         return store_->readInteger(*key, name);
     }
 
-    ProgramSettings load() { return *loadProgramSettings(*store_, kSettingsKeyPath, u"/opt/vx"); }
+    ProgramSettings load() { return *loadProgramSettings(*store_, kSettings, u"/opt/vx"); }
 
     testing_support::TempDir dir_;
     std::unique_ptr<ValueStore> store_;
+    std::u16string kSettings;  // the settings key of this store
+    const std::u16string sep{kFolderSeparator};
 };
 
-const std::u16string kSettings(kSettingsKeyPath);
-
 TEST_P(SettingsStore, FirstRunTakesEveryDefault) {
-    const auto names = loadUserNames(*store_, kSettingsKeyPath);
+    const auto names = loadUserNames(*store_, kSettings);
     ASSERT_TRUE(names);
     EXPECT_EQ(*names, std::vector<std::u16string>{u""});
 
     const ProgramSettings s = load();
-    EXPECT_EQ(s.currentPath, u"/opt/vx/");
+    EXPECT_EQ(s.currentPath, u"/opt/vx" + sep);
     EXPECT_EQ(s.startup, 0);
     EXPECT_EQ(s.retry, 0);
     EXPECT_EQ(s.showToolbar, 1);
@@ -80,7 +112,7 @@ TEST_P(SettingsStore, FirstRunTakesEveryDefault) {
     EXPECT_EQ(s.fontSize, 11);
     EXPECT_FALSE(s.fontBold);
     EXPECT_FALSE(s.fontItalic);
-    EXPECT_EQ(readSendToFlag(*store_, kSettingsKeyPath).value, 0);
+    EXPECT_EQ(readSendToFlag(*store_, kSettings).value, 0);
 }
 
 TEST_P(SettingsStore, TextValuesFollowTheirBuffers) {
@@ -89,11 +121,11 @@ TEST_P(SettingsStore, TextValuesFollowTheirBuffers) {
         std::u16string loaded;
     };
     const std::vector<Case> cases = {
-        {"/home/docs", u"/home/docs/"},
-        {"/home/docs/", u"/home/docs/"},
-        {"", u"/"},
-        {std::string(255, 'a'), std::u16string(255, u'a') + u"/"},  // 255 bytes and a NUL fit
-        {std::string(256, 'a'), u"/opt/vx/"},                       // 256 do not
+        {"/home/docs", u"/home/docs" + sep},
+        {toUtf8(u"/home/docs" + sep), u"/home/docs" + sep},
+        {"", sep},
+        {std::string(255, 'a'), std::u16string(255, u'a') + sep},  // 255 bytes and a NUL fit
+        {std::string(256, 'a'), u"/opt/vx" + sep},                  // 256 do not
     };
     for (const Case& c : cases) {
         putText(kSettings, u"CurrentPath", c.storedPath);
@@ -121,7 +153,7 @@ TEST_P(SettingsStore, SavesTheOptionsDialog) {
     options.fontName = u"IPAゴシック";
     options.fontSize = 10.5;
     options.fontBold = true;
-    ASSERT_FALSE(saveAllSettings(*store_, kSettingsKeyPath, {}, options, u""));
+    ASSERT_FALSE(saveAllSettings(*store_, kSettings, {}, options, u""));
     ProgramSettings s = load();
     EXPECT_EQ(s.startup, 1);
     EXPECT_EQ(s.retry, 3);
@@ -134,16 +166,16 @@ TEST_P(SettingsStore, SavesTheOptionsDialog) {
 
     options.retryLimited = 0;  // unticked: the value goes, and no limit reads back
     options.fontSize = 11.5;
-    ASSERT_FALSE(saveAllSettings(*store_, kSettingsKeyPath, {}, options, u""));
+    ASSERT_FALSE(saveAllSettings(*store_, kSettings, {}, options, u""));
     EXPECT_FALSE(integer(kSettings, u"Retry"));
     s = load();
     EXPECT_EQ(s.retry, 0);
     EXPECT_EQ(s.fontSize, 12);
 
-    ASSERT_FALSE(saveCurrentPath(*store_, kSettingsKeyPath, u"/srv/texts/"));
-    EXPECT_EQ(load().currentPath, u"/srv/texts/");
-    EXPECT_TRUE(writeSendToFlag(*store_, kSettingsKeyPath));
-    EXPECT_EQ(readSendToFlag(*store_, kSettingsKeyPath).value, -1);
+    ASSERT_FALSE(saveCurrentPath(*store_, kSettings, u"/srv/texts" + sep));
+    EXPECT_EQ(load().currentPath, u"/srv/texts" + sep);
+    EXPECT_TRUE(writeSendToFlag(*store_, kSettings));
+    EXPECT_EQ(readSendToFlag(*store_, kSettings).value, -1);
 }
 
 TEST_P(SettingsStore, KeepsTheUserListInOrder) {
@@ -152,32 +184,32 @@ TEST_P(SettingsStore, KeepsTheUserListInOrder) {
     options.patternIndex = 2;
     std::vector<EditedUser> users = {
         {u"Alice", u"a", false}, {u"Bob", u"b", false}, {u"Carol123", u"Pass1234", false}};
-    ASSERT_FALSE(saveAllSettings(*store_, kSettingsKeyPath, users, options, u"Carol123"));
-    EXPECT_EQ(*loadUserNames(*store_, kSettingsKeyPath),
+    ASSERT_FALSE(saveAllSettings(*store_, kSettings, users, options, u"Carol123"));
+    EXPECT_EQ(*loadUserNames(*store_, kSettings),
               (std::vector<std::u16string>{u"", u"Alice", u"Bob", u"Carol123"}));
     // Eight characters of name and of password come back unchanged; the password is stored
     // as 32 characters of ciphertext.
-    EXPECT_EQ(readPassword(*store_, kSettingsKeyPath, u"Carol123").value, u"Pass1234");
+    EXPECT_EQ(readPassword(*store_, kSettings, u"Carol123").value, u"Pass1234");
     EXPECT_EQ(text(userKeyPath(kSettings, u"Carol123"), u"Password")->size(), 32u);
     // Only the current user gets a key code and pattern; the others read the defaults.
-    EXPECT_EQ(readKeyCode(*store_, kSettingsKeyPath, u"Carol123").value, 17);
-    EXPECT_EQ(readPattern(*store_, kSettingsKeyPath, u"Carol123").value, 2);
-    EXPECT_EQ(readKeyCode(*store_, kSettingsKeyPath, u"Alice").value, 1);
-    EXPECT_EQ(readPattern(*store_, kSettingsKeyPath, u"Alice").value, 0);
+    EXPECT_EQ(readKeyCode(*store_, kSettings, u"Carol123").value, 17);
+    EXPECT_EQ(readPattern(*store_, kSettings, u"Carol123").value, 2);
+    EXPECT_EQ(readKeyCode(*store_, kSettings, u"Alice").value, 1);
+    EXPECT_EQ(readPattern(*store_, kSettings, u"Alice").value, 0);
 
     // Bob goes: Carol moves up, and User3 and Bob's key are gone.
     users[1].deleted = true;
-    ASSERT_FALSE(saveAllSettings(*store_, kSettingsKeyPath, users, options, u""));
-    EXPECT_EQ(*loadUserNames(*store_, kSettingsKeyPath),
+    ASSERT_FALSE(saveAllSettings(*store_, kSettings, users, options, u""));
+    EXPECT_EQ(*loadUserNames(*store_, kSettings),
               (std::vector<std::u16string>{u"", u"Alice", u"Carol123"}));
     EXPECT_FALSE(text(kSettings, u"User3"));
     EXPECT_FALSE(text(userKeyPath(kSettings, u"Bob"), u"Password"));
 
     // A user deleted and added again under the same name in one save keeps the new password.
     users = {{u"Alice", u"a", true}, {u"Carol123", u"Pass1234", false}, {u"Alice", u"new", false}};
-    ASSERT_FALSE(saveAllSettings(*store_, kSettingsKeyPath, users, options, u""));
-    EXPECT_EQ(readPassword(*store_, kSettingsKeyPath, u"Alice").value, u"new");
-    EXPECT_EQ(*loadUserNames(*store_, kSettingsKeyPath),
+    ASSERT_FALSE(saveAllSettings(*store_, kSettings, users, options, u""));
+    EXPECT_EQ(readPassword(*store_, kSettings, u"Alice").value, u"new");
+    EXPECT_EQ(*loadUserNames(*store_, kSettings),
               (std::vector<std::u16string>{u"", u"Carol123", u"Alice"}));
 }
 
@@ -190,14 +222,14 @@ TEST_P(SettingsStore, ValuesOnlyHandEditingCanMakeReadAsMissing) {
     };
     for (std::u16string bad : {u"x", u"0", u"26", u"-3"}) {
         putText(dave, u"KeyCode", enciphered(bad));
-        EXPECT_EQ(readKeyCode(*store_, kSettingsKeyPath, u"Dave").value, 1) << toUtf8(bad);
+        EXPECT_EQ(readKeyCode(*store_, kSettings, u"Dave").value, 1) << toUtf8(bad);
     }
     putText(dave, u"Pattern", enciphered(u"4"));
-    EXPECT_EQ(readPattern(*store_, kSettingsKeyPath, u"Dave").value, 0);
+    EXPECT_EQ(readPattern(*store_, kSettings, u"Dave").value, 0);
     putText(dave, u"Password", " ");  // a single blank reads as nothing
-    EXPECT_EQ(readPassword(*store_, kSettingsKeyPath, u"Dave").value, u"");
+    EXPECT_EQ(readPassword(*store_, kSettings, u"Dave").value, u"");
     putInteger(kSettings, u"UserCount", -2);
-    EXPECT_EQ(loadUserNames(*store_, kSettingsKeyPath)->size(), 1u);
+    EXPECT_EQ(loadUserNames(*store_, kSettings)->size(), 1u);
 }
 
 // Every open and write of a save in turn fails: what came before it is written, nothing after.
@@ -209,23 +241,35 @@ TEST_P(SettingsStore, ASaveStopsAtTheFirstFailure) {
     options.retryCount = u"5";
     options.keyCodeText = u"9";
 
+    // Logs name the settings key "$", whatever each store's own is.
+    const auto relative = [](std::vector<std::string> log, const std::u16string& keyPath) {
+        const std::string prefix = toUtf8(keyPath);
+        for (std::string& entry : log) {
+            const auto at = entry.find(prefix);
+            if (at == std::string::npos) continue;
+            std::string named(entry, 0, at);
+            named.push_back('$');
+            named.append(entry, at + prefix.size());
+            entry = std::move(named);
+        }
+        return log;
+    };
     std::vector<std::string> complete;
     int steps = 0;
     {
         FaultInjectingStore recorder(*store_);
-        ASSERT_FALSE(saveAllSettings(recorder, kSettingsKeyPath, users, options, u"Cy"));
-        complete = recorder.log();
+        ASSERT_FALSE(saveAllSettings(recorder, kSettings, users, options, u"Cy"));
+        complete = relative(recorder.log(), kSettings);
         steps = recorder.attempts();
     }
     EXPECT_EQ(steps, 18);  // 3 opens, 9 program values and the count, 2 names, 4 user values
     for (int failAt = 1; failAt <= steps; ++failAt) {
-        std::unique_ptr<ValueStore> store =
-            GetParam().make(dir_ / ("run" + std::to_string(failAt)));
-        FaultInjectingStore faulty(*store, failAt);
-        const auto failure = saveAllSettings(faulty, kSettingsKeyPath, users, options, u"Cy");
+        StoreUnderTest fresh = GetParam().make(dir_ / ("run" + std::to_string(failAt)));
+        FaultInjectingStore faulty(*fresh.store, failAt);
+        const auto failure = saveAllSettings(faulty, fresh.keyPath, users, options, u"Cy");
         ASSERT_EQ(failure, StoreFailure::SaveFailed) << failAt;
         // The log of the failing run is the start of the complete one.
-        const std::vector<std::string>& written = faulty.log();
+        const std::vector<std::string> written = relative(faulty.log(), fresh.keyPath);
         ASSERT_LE(written.size(), complete.size());
         EXPECT_TRUE(std::equal(written.begin(), written.end(), complete.begin())) << failAt;
         EXPECT_EQ(faulty.attempts(), failAt) << "nothing is tried after the failure";
