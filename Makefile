@@ -1,16 +1,19 @@
 # The two commands a newcomer needs:
 #   make run    builds Voxilo and starts it
-#   make test   builds everything and runs the whole test suite, sanitizer build included
+#   make test   builds everything and runs the whole test suite: the release build, the
+#               sanitizer build, and the Windows build under Wine
 # Both install what they need first (Debian 12; root or sudo).
 
 BUILD_DIR ?= build
 SANITIZE_BUILD_DIR ?= build-sanitize
+WINDOWS_BUILD_DIR ?= build-windows
 BUILD_TYPE ?= Release
 CMAKE ?= cmake
 CTEST ?= ctest
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build build-sanitize run test test-release test-sanitize bench format clean
+.PHONY: all deps build build-sanitize build-windows run test test-release test-sanitize \
+        test-windows bench format clean
 
 all: build
 
@@ -23,17 +26,25 @@ $(BUILD_DIR)/build.ninja: | deps
 $(SANITIZE_BUILD_DIR)/build.ninja: | deps
 	$(CMAKE) -S . -B $(SANITIZE_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOXILO_SANITIZE=ON
 
+# The core and its tests as Windows programs (mingw-w64), to run under Wine.
+$(WINDOWS_BUILD_DIR)/build.ninja: | deps
+	$(CMAKE) -S . -B $(WINDOWS_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVOXILO_BUILD_BENCH=OFF
+
 build: deps $(BUILD_DIR)/build.ninja
 	$(CMAKE) --build $(BUILD_DIR) -j $(JOBS)
 
 build-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
 	$(CMAKE) --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
 
+build-windows: deps $(WINDOWS_BUILD_DIR)/build.ninja
+	$(CMAKE) --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
+
 # Until the window lands, Voxilo is its command-line twin.
 run: build
 	./$(BUILD_DIR)/bin/voxilo-cli --help
 
-test: test-release test-sanitize
+test: test-release test-sanitize test-windows
 
 test-release: build
 	$(CTEST) --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
@@ -42,6 +53,9 @@ test-release: build
 test-sanitize: build-sanitize
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    $(CTEST) --test-dir $(SANITIZE_BUILD_DIR) --output-on-failure -j $(JOBS)
+
+test-windows: build-windows
+	./scripts/run-wine-tests.sh $(WINDOWS_BUILD_DIR)
 
 bench: build
 	@./scripts/install-deps.sh bench
@@ -52,4 +66,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR) $(WINDOWS_BUILD_DIR)

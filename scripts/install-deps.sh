@@ -9,6 +9,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config libsqlite3-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
+    # The Windows build of the core, and Wine to run its tests in a Japanese locale.
+    g++-mingw-w64-x86-64-posix wine wine64 locales
 )
 if [ "${1:-}" = bench ]; then
     packages+=(xxd openssl bc)
@@ -20,14 +22,23 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+has_japanese_locale() { locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; }
+[ ${#missing[@]} -eq 0 ] && has_japanese_locale && exit 0
 
-echo "install-deps: installing ${missing[*]}"
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
     command -v sudo >/dev/null || { echo "install-deps: run as root or install sudo" >&2; exit 1; }
     sudo=(sudo)
 fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "install-deps: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if ! has_japanese_locale; then
+    echo "install-deps: generating the ja_JP.UTF-8 locale"
+    "${sudo[@]}" sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+    "${sudo[@]}" locale-gen >/dev/null
+fi

@@ -7,7 +7,9 @@
 namespace voxilo {
 namespace {
 
-HKEY handle(ValueStore::Key key) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(key)); }
+HKEY handle(ValueStore::Key key) {
+    return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(key));
+}
 
 // Names and paths go to the ANSI entry points as CP932; a name CP932 cannot hold cannot be
 // stored at all.
@@ -73,10 +75,9 @@ bool RegistryValueStore::writeInteger(Key key, std::u16string_view name, std::in
 bool RegistryValueStore::writeText(Key key, std::u16string_view name, std::string_view bytes) {
     const auto valueName = ansi(name);
     const std::string data = std::string(bytes) + '\0';
-    return valueName &&
-           RegSetValueExA(handle(key), valueName->c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(data.data()),
-                          static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+    return valueName && RegSetValueExA(handle(key), valueName->c_str(), 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(data.data()),
+                                       static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
 bool RegistryValueStore::deleteValue(Key key, std::u16string_view name) {

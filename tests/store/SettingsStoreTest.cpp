@@ -8,10 +8,12 @@
 
 #include "cipher/TextCipher.h"
 #include "platform/Codepage.h"
+#include "platform/Utf8.h"
 #include "store/ProgramSettings.h"
 #include "store/UserRecords.h"
-#include "platform/Utf8.h"
 #ifdef _WIN32
+#include <windows.h>
+
 #include "store/RegistryValueStore.h"
 #else
 #include "store/SqliteValueStore.h"
@@ -43,9 +45,9 @@ const Backend kBackends[] = {
          // The registry is shared by every run: each store gets a settings key of its own.
          static std::mt19937 random{std::random_device{}()};
          const std::string unique = folder.filename().string() + "-" + std::to_string(random());
-         return StoreUnderTest{std::make_unique<RegistryValueStore>(),
-                               u"Software\\Quorvel Software\\VoxiloTests\\" + fromUtf8(unique) +
-                                   u"\\Settings"};
+         return StoreUnderTest{
+             std::make_unique<RegistryValueStore>(),
+             u"Software\\Quorvel Software\\VoxiloTests\\" + fromUtf8(unique) + u"\\Settings"};
      }},
 };
 #else
@@ -125,7 +127,7 @@ TEST_P(SettingsStore, TextValuesFollowTheirBuffers) {
         {toUtf8(u"/home/docs" + sep), u"/home/docs" + sep},
         {"", sep},
         {std::string(255, 'a'), std::u16string(255, u'a') + sep},  // 255 bytes and a NUL fit
-        {std::string(256, 'a'), u"/opt/vx" + sep},                  // 256 do not
+        {std::string(256, 'a'), u"/opt/vx" + sep},                 // 256 do not
     };
     for (const Case& c : cases) {
         putText(kSettings, u"CurrentPath", c.storedPath);
@@ -280,6 +282,28 @@ TEST_P(SettingsStore, ASaveStopsAtTheFirstFailure) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, SettingsStore, testing::ValuesIn(kBackends),
                          [](const auto& param) { return std::string(param.param.name); });
+
+#ifdef _WIN32
+// The registry's ANSI entry points convert through the ANSI code page: the stored bytes are
+// CP932 only where that is 932, as on the Japanese Windows the program is made for.
+TEST(RegistryValueStore, RunsWhereTheAnsiCodePageIs932) {
+    EXPECT_EQ(GetACP(), 932u) << "run the tests with LC_ALL=ja_JP.UTF-8";
+    RegistryValueStore store;
+    const std::u16string path = u"Software\\Quorvel Software\\VoxiloTests\\CodePage";
+    auto key = store.openKey(path);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(
+        store.writeText(*key, u"FontName", "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"));
+    // Read back through the wide entry point: the registry holds the Japanese text itself.
+    wchar_t wide[64] = {};
+    DWORD length = sizeof wide;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(path.c_str()),
+                           L"FontName", RRF_RT_REG_SZ, nullptr, wide, &length),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(wide)), u"ＭＳ ゴシック");
+    store.closeKey(*key);
+}
+#endif
 
 TEST(StoreMessages, StartUpFailuresEndTheProgram) {
     const StoreMessage users = storeMessage(StoreFailure::UserListUnavailable);
