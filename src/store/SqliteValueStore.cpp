@@ -110,21 +110,22 @@ bool SqliteValueStore::connect() {
     }
     sqlite3_busy_timeout(db, 2000);
 
+    // Each statement is finalized before the next step, and all before any close.
+    const auto single = [db](const char* sql) -> std::optional<std::string> {
+        Statement statement(db, sql);
+        if (statement.step() != SQLITE_ROW) return std::nullopt;
+        return statement.blob(0);
+    };
     bool sound = false;
-    Statement id(db, "PRAGMA application_id");
-    if (id.step() == SQLITE_ROW) {
-        if (id.integer(0) == kApplicationId) {
-            Statement check(db, "PRAGMA quick_check");
-            sound = check.step() == SQLITE_ROW && check.blob(0) == "ok";
-        } else if (id.integer(0) == 0) {
+    if (const auto id = single("PRAGMA application_id")) {
+        if (*id == std::to_string(kApplicationId)) {
+            sound = single("PRAGMA quick_check") == "ok";
+        } else if (*id == "0" && single("SELECT count(*) FROM sqlite_master") == "0") {
             // Only a database with nothing in it at all (the one just made, or one whose
             // making was cut short) may become ours.
-            Statement tables(db, "SELECT count(*) FROM sqlite_master");
-            if (tables.step() == SQLITE_ROW && tables.integer(0) == 0 &&
-                execute(db, "BEGIN IMMEDIATE")) {
-                sound = execute(db, kSchema) && execute(db, "COMMIT");
-                if (!sound) execute(db, "ROLLBACK");
-            }
+            sound = execute(db, "BEGIN IMMEDIATE") && execute(db, kSchema) &&
+                    execute(db, "COMMIT");
+            if (!sound) execute(db, "ROLLBACK");
         }
     }
     if (!sound) {
