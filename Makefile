@@ -40,9 +40,8 @@ build-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
 build-windows: deps $(WINDOWS_BUILD_DIR)/build.ninja
 	$(CMAKE) --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
 
-# Until the window lands, Voxilo is its command-line twin.
 run: build
-	./$(BUILD_DIR)/bin/voxilo-cli --help
+	./$(BUILD_DIR)/bin/voxilo
 
 test: test-release test-sanitize test-windows
 

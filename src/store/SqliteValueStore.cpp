@@ -123,8 +123,7 @@ bool SqliteValueStore::connect() {
         } else if (*id == "0" && single("SELECT count(*) FROM sqlite_master") == "0") {
             // Only a database with nothing in it at all (the one just made, or one whose
             // making was cut short) may become ours.
-            sound = execute(db, "BEGIN IMMEDIATE") && execute(db, kSchema) &&
-                    execute(db, "COMMIT");
+            sound = execute(db, "BEGIN IMMEDIATE") && execute(db, kSchema) && execute(db, "COMMIT");
             if (!sound) execute(db, "ROLLBACK");
         }
     }
