@@ -59,6 +59,7 @@ test-windows: build-windows
 bench: build
 	@./scripts/install-deps.sh bench
 	./$(BUILD_DIR)/bin/voxilo_bench
+	./$(BUILD_DIR)/bin/voxilo_window_bench
 	./bench/compare.sh ./$(BUILD_DIR)/bin/voxilo-cli
 
 format:
