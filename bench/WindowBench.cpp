@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
 
     // About 10 MB of UTF-16 text: Japanese and ASCII lines.
     std::u16string source;
-    const std::u16string line = u"吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。 Voxilo 0123456789\r\n";
+    const std::u16string line =
+        u"吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。 Voxilo 0123456789\r\n";
     while (source.size() < 5'000'000) source += line;
 
     AppState state;
@@ -77,9 +78,10 @@ int main(int argc, char** argv) {
     bare.resize(window.bottomPane()->size());
     bare.show();
 
-    const double encode = best(3, [&] { window.bottomPane()->clear(); }, [&] { window.encode(); });
-    const double baseline =
-        best(3, [&] { bare.clear(); }, [&] { setPaneText(bare, cipher); });
+    const double encode = best(
+        3, [&] { window.bottomPane()->clear(); }, [&] { window.encode(); });
+    const double baseline = best(
+        3, [&] { bare.clear(); }, [&] { setPaneText(bare, cipher); });
     std::printf("Encode of %zu code units (%zu of ciphertext): %.3f s\n", source.size(),
                 cipher.size(), encode);
     std::printf("Setting that ciphertext into a bare pane:    %.3f s\n", baseline);
@@ -88,8 +90,10 @@ int main(int argc, char** argv) {
     // One ciphertext line of 40,000 and of 4,000,000 characters.
     const QString shortLine = QString(40'000, QLatin1Char('7'));
     const QString longLine = QString(4'000'000, QLatin1Char('7'));
-    const double shortTime = best(3, [&] { bare.clear(); }, [&] { showPane(bare, shortLine); });
-    const double longTime = best(3, [&] { bare.clear(); }, [&] { showPane(bare, longLine); });
+    const double shortTime = best(
+        3, [&] { bare.clear(); }, [&] { showPane(bare, shortLine); });
+    const double longTime = best(
+        3, [&] { bare.clear(); }, [&] { showPane(bare, longLine); });
     std::printf("Showing one line of 40,000 characters:    %.4f s\n", shortTime);
     std::printf("Showing one line of 4,000,000 characters: %.4f s\n", longTime);
     std::printf("Ratio for 100 times the length: %.1f (target at most 150: linear)\n",

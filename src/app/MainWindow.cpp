@@ -71,7 +71,10 @@ MainWindow::MainWindow(AppState& state, const ProgramSettings& settings, Dialogs
         clipboardHasText_ = !QGuiApplication::clipboard()->text().isEmpty();
         updateCommands();
     });
-    connect(qApp, &QApplication::focusChanged, this, [this] { updateCommands(); });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && now != menuBar() && now->window() == this) lastControl_ = now;
+        updateCommands();
+    });
     qApp->installEventFilter(this);  // for the Caps Lock indicator
 
     updateTitle();
@@ -101,9 +104,12 @@ void MainWindow::createMenus() {
     menuBar()->setObjectName(QStringLiteral("menuBar"));
     QMenu* file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    fileNew_ = addCommand(file, "mnuFileNew", QStringLiteral("新規作成(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N));
-    fileOpen_ = addCommand(file, "mnuFileOpen", QStringLiteral("開く(&O)"), QKeySequence(Qt::CTRL | Qt::Key_O));
-    fileSave_ = addCommand(file, "mnuFileSave", QStringLiteral("保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    fileNew_ = addCommand(file, "mnuFileNew", QStringLiteral("新規作成(&N)"),
+                          QKeySequence(Qt::CTRL | Qt::Key_N));
+    fileOpen_ = addCommand(file, "mnuFileOpen", QStringLiteral("開く(&O)"),
+                           QKeySequence(Qt::CTRL | Qt::Key_O));
+    fileSave_ = addCommand(file, "mnuFileSave", QStringLiteral("保存(&S)"),
+                           QKeySequence(Qt::CTRL | Qt::Key_S));
     fileSaveAs_ = addCommand(file, "mnuFileSaveAs", QStringLiteral("名前を付けて保存(&A)"));
     file->addSeparator()->setObjectName(QStringLiteral("mnuFileBar1"));
     QMenu* users = file->addMenu(QStringLiteral("ﾕｰｻﾞｰの変更"));
@@ -114,13 +120,19 @@ void MainWindow::createMenus() {
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
-    editCopy_ = addCommand(edit, "mnuEditCopy", QStringLiteral("ｺﾋﾟｰ(&C)"), QKeySequence(Qt::CTRL | Qt::Key_C));
-    editCut_ = addCommand(edit, "mnuEditCut", QStringLiteral("切り取り(&X)"), QKeySequence(Qt::CTRL | Qt::Key_X));
-    editPaste_ = addCommand(edit, "mnuEditPaste", QStringLiteral("貼り付け(&V)"), QKeySequence(Qt::CTRL | Qt::Key_V));
-    editSelect_ = addCommand(edit, "mnuEditSelect", QStringLiteral("すべて選択"), QKeySequence(Qt::CTRL | Qt::Key_A));
+    editCopy_ = addCommand(edit, "mnuEditCopy", QStringLiteral("ｺﾋﾟｰ(&C)"),
+                           QKeySequence(Qt::CTRL | Qt::Key_C));
+    editCut_ = addCommand(edit, "mnuEditCut", QStringLiteral("切り取り(&X)"),
+                          QKeySequence(Qt::CTRL | Qt::Key_X));
+    editPaste_ = addCommand(edit, "mnuEditPaste", QStringLiteral("貼り付け(&V)"),
+                            QKeySequence(Qt::CTRL | Qt::Key_V));
+    editSelect_ = addCommand(edit, "mnuEditSelect", QStringLiteral("すべて選択"),
+                             QKeySequence(Qt::CTRL | Qt::Key_A));
     edit->addSeparator()->setObjectName(QStringLiteral("mnuEditBar1"));
-    editCoding_ = addCommand(edit, "mnuEditCoding", QStringLiteral("暗号化"), QKeySequence(Qt::CTRL | Qt::Key_L));
-    editDecoding_ = addCommand(edit, "mnuEditDecoding", QStringLiteral("解読"), QKeySequence(Qt::CTRL | Qt::Key_U));
+    editCoding_ = addCommand(edit, "mnuEditCoding", QStringLiteral("暗号化"),
+                             QKeySequence(Qt::CTRL | Qt::Key_L));
+    editDecoding_ = addCommand(edit, "mnuEditDecoding", QStringLiteral("解読"),
+                               QKeySequence(Qt::CTRL | Qt::Key_U));
     connect(editCoding_, &QAction::triggered, this, &MainWindow::encode);
     connect(editDecoding_, &QAction::triggered, this, &MainWindow::decode);
 
@@ -130,7 +142,8 @@ void MainWindow::createMenus() {
     viewStatusBar_ = addCommand(view, "mnuViewStatusBar", QStringLiteral("ｽﾃｰﾀｽﾊﾞｰ"));
     viewToolBar_->setCheckable(true);
     viewStatusBar_->setCheckable(true);
-    connect(viewToolBar_, &QAction::toggled, this, [this](bool shown) { bandBar_->setVisible(shown); });
+    connect(viewToolBar_, &QAction::toggled, this,
+            [this](bool shown) { bandBar_->setVisible(shown); });
     connect(viewStatusBar_, &QAction::toggled, this,
             [this](bool shown) { statusBar()->setVisible(shown); });
     view->addSeparator()->setObjectName(QStringLiteral("mnuViewBar1"));
@@ -176,7 +189,8 @@ void MainWindow::createBandBar() {
         const QString key = QString::fromUtf8(spec.key);
         const QIcon picture(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(spec.image)));
         QAction* button = toolbar->addAction(
-            spec.themeIcon ? QIcon::fromTheme(QLatin1String(spec.themeIcon), picture) : picture, key);
+            spec.themeIcon ? QIcon::fromTheme(QLatin1String(spec.themeIcon), picture) : picture,
+            key);
         button->setObjectName(QStringLiteral("tb") + QLatin1String(spec.image));
         button->setToolTip(key);
         button->setData(key);
@@ -303,15 +317,20 @@ void MainWindow::setCommandEnabled(QAction* item, bool enabled) {
     }
 }
 
+// The window's own focus widget, which still names the pane while a menu or a dialog is open.
+// Opening a menu from the keyboard gives the menu bar the focus: the control before it counts.
+QWidget* MainWindow::activeControl() const {
+    QWidget* focused = focusWidget();
+    return focused == menuBar() ? lastControl_ : focused;
+}
+
 void MainWindow::updateCommands() {
     if (!isVisible()) return;
-    // The window's own focus widget still names the pane while a menu or dialog is open.
-    const QWidget* active = focusWidget();
+    const QWidget* active = activeControl();
     const QString name = active ? active->objectName() : QString();
     const bool inPane = name == QLatin1String("txtTop") || name == QLatin1String("txtBottom");
-    const bool selection = inPane && (name == QLatin1String("txtTop") ? top_ : bottom_)
-                                         ->textCursor()
-                                         .hasSelection();
+    const bool selection =
+        inPane && (name == QLatin1String("txtTop") ? top_ : bottom_)->textCursor().hasSelection();
     const bool modified = state_.topModified || state_.bottomModified;
     const bool topHasText = !top_->document()->isEmpty();
 

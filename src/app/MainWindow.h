@@ -59,6 +59,7 @@ private:
     void createPanes(const ProgramSettings& settings);
     void createStatusBar();
     void setCommandEnabled(QAction* item, bool enabled);
+    QWidget* activeControl() const;
     void showCapsLock(bool on);
 
     AppState& state_;
@@ -90,6 +91,7 @@ private:
     // The toolbar's command buttons by key, and the menu item each one stands for.
     std::map<QString, QAction*> buttons_;
     std::map<QAction*, QAction*> buttonOfItem_;
+    QWidget* lastControl_ = nullptr;  // the focus before the menu bar took it
     bool clipboardHasText_ = false;
     bool placed_ = false;  // the splitter has been centred
 };

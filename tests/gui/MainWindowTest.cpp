@@ -69,13 +69,13 @@ private slots:
 
     void buildsTheMenusAndTheBandBar() {
         const std::pair<const char*, const char*> captions[] = {
-            {"mnuFileNew", "新規作成(&N)"},  {"mnuFileOpen", "開く(&O)"},
-            {"mnuFileSave", "保存(&S)"},     {"mnuFileSaveAs", "名前を付けて保存(&A)"},
-            {"mnuFileExit", "終了(&X)"},     {"mnuEditCopy", "ｺﾋﾟｰ(&C)"},
-            {"mnuEditCut", "切り取り(&X)"},  {"mnuEditPaste", "貼り付け(&V)"},
-            {"mnuEditSelect", "すべて選択"}, {"mnuEditCoding", "暗号化"},
-            {"mnuEditDecoding", "解読"},     {"mnuViewToolBar", "ﾂｰﾙﾊﾞｰ"},
-            {"mnuViewStatusBar", "ｽﾃｰﾀｽﾊﾞｰ"}, {"mnuViewOptions", "ｵﾌﾟｼｮﾝ(&O)"},
+            {"mnuFileNew", "新規作成(&N)"},      {"mnuFileOpen", "開く(&O)"},
+            {"mnuFileSave", "保存(&S)"},         {"mnuFileSaveAs", "名前を付けて保存(&A)"},
+            {"mnuFileExit", "終了(&X)"},         {"mnuEditCopy", "ｺﾋﾟｰ(&C)"},
+            {"mnuEditCut", "切り取り(&X)"},      {"mnuEditPaste", "貼り付け(&V)"},
+            {"mnuEditSelect", "すべて選択"},     {"mnuEditCoding", "暗号化"},
+            {"mnuEditDecoding", "解読"},         {"mnuViewToolBar", "ﾂｰﾙﾊﾞｰ"},
+            {"mnuViewStatusBar", "ｽﾃｰﾀｽﾊﾞｰ"},    {"mnuViewOptions", "ｵﾌﾟｼｮﾝ(&O)"},
             {"mnuHelpContents", "Voxiloのﾍﾙﾌﾟ"}, {"mnuHelpTopic", "ﾄﾋﾟｯｸの検索"},
             {"mnuHelpAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)"},
         };
@@ -102,7 +102,8 @@ private slots:
             }
         }
         QCOMPARE(layout.join(QLatin1Char(' ')),
-                 QStringLiteral("新規作成 開く 上書き保存 | ｺﾋﾟｰ 切り取り 貼り付け | ｵﾌﾟｼｮﾝ | 暗号化 解読"));
+                 QStringLiteral(
+                     "新規作成 開く 上書き保存 | ｺﾋﾟｰ 切り取り 貼り付け | ｵﾌﾟｼｮﾝ | 暗号化 解読"));
         auto* users = window_->findChild<QComboBox*>(QStringLiteral("cboUser"));
         QCOMPARE(users->toolTip(), QStringLiteral("現在のﾛｸﾞｲﾝﾕｰｻﾞｰ"));
         QCOMPARE(users->currentText(), QStringLiteral("bob"));
@@ -120,16 +121,34 @@ private slots:
         // Expected: Save, Save As, Copy/Cut, Paste, Encode/Decode.
         QTest::addColumn<QString>("enabled");
 
-        QTest::newRow("empty, in the upper pane") << "txtTop" << "" << false << "" << false << false << false << "-----";
-        QTest::newRow("text, in the upper pane") << "txtTop" << "abc" << false << "" << false << false << false << "----E";
-        QTest::newRow("text, in the lower pane") << "txtBottom" << "abc" << false << "" << false << false << false << "----E";
-        QTest::newRow("text, in the user list") << "cboUser" << "abc" << false << "x" << false << false << false << "-----";
-        QTest::newRow("a selection") << "txtTop" << "abc" << true << "" << false << false << false << "--C-E";
-        QTest::newRow("a selection, in the user list") << "cboUser" << "abc" << true << "" << false << false << false << "-----";
-        QTest::newRow("text on the clipboard") << "txtBottom" << "" << false << "x" << false << false << false << "---P-";
-        QTest::newRow("upper pane changed") << "txtTop" << "" << false << "" << true << false << false << "SA---";
-        QTest::newRow("lower pane changed") << "txtTop" << "" << false << "" << false << true << false << "SA---";
-        QTest::newRow("tied to a file") << "txtTop" << "" << false << "" << false << false << true << "-A---";
+        QTest::newRow("empty, in the upper pane")
+            << "txtTop"
+            << "" << false << "" << false << false << false << "-----";
+        QTest::newRow("text, in the upper pane")
+            << "txtTop"
+            << "abc" << false << "" << false << false << false << "----E";
+        QTest::newRow("text, in the lower pane")
+            << "txtBottom"
+            << "abc" << false << "" << false << false << false << "----E";
+        QTest::newRow("text, in the user list")
+            << "cboUser"
+            << "abc" << false << "x" << false << false << false << "-----";
+        QTest::newRow("a selection") << "txtTop"
+                                     << "abc" << true << "" << false << false << false << "--C-E";
+        QTest::newRow("a selection, in the user list")
+            << "cboUser"
+            << "abc" << true << "" << false << false << false << "-----";
+        QTest::newRow("text on the clipboard")
+            << "txtBottom"
+            << "" << false << "x" << false << false << false << "---P-";
+        QTest::newRow("upper pane changed")
+            << "txtTop"
+            << "" << false << "" << true << false << false << "SA---";
+        QTest::newRow("lower pane changed")
+            << "txtTop"
+            << "" << false << "" << false << true << false << "SA---";
+        QTest::newRow("tied to a file") << "txtTop"
+                                        << "" << false << "" << false << false << true << "-A---";
     }
     void commandStates() {
         QFETCH(QString, focused);
@@ -170,6 +189,12 @@ private slots:
             QVERIFY2(item(name)->isEnabled() == on, name);
             if (image) QVERIFY2(button(image)->isEnabled() == on, image);
         }
+
+        // Opening a menu from the keyboard (Alt) gives the menu bar the focus; the commands
+        // still follow the control that had it.
+        window_->menuBar()->setFocus();
+        window_->updateCommands();
+        QVERIFY(item("mnuEditCoding")->isEnabled() == (enabled[4] == QLatin1Char('E')));
     }
 
     void caption_data() {
@@ -177,10 +202,18 @@ private slots:
         QTest::addColumn<QString>("topPath");
         QTest::addColumn<QString>("bottomPath");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("untitled") << false << "" << "" << "Voxilo [無題] - [無題]";
-        QTest::newRow("saved but not opened") << false << "C:\\a.txt" << "C:\\b.txt" << "Voxilo [無題] - [無題]";
-        QTest::newRow("opened") << true << "C:\\a.txt" << "" << "Voxilo [C:\\a.txt] - [無題]";
-        QTest::newRow("both named") << true << "C:\\a.txt" << "C:\\b.txt" << "Voxilo [C:\\a.txt] - [C:\\b.txt]";
+        QTest::newRow("untitled") << false << ""
+                                  << ""
+                                  << "Voxilo [無題] - [無題]";
+        QTest::newRow("saved but not opened") << false << "C:\\a.txt"
+                                              << "C:\\b.txt"
+                                              << "Voxilo [無題] - [無題]";
+        QTest::newRow("opened") << true << "C:\\a.txt"
+                                << ""
+                                << "Voxilo [C:\\a.txt] - [無題]";
+        QTest::newRow("both named") << true << "C:\\a.txt"
+                                    << "C:\\b.txt"
+                                    << "Voxilo [C:\\a.txt] - [C:\\b.txt]";
     }
     void caption() {
         QFETCH(bool, topHasFile);
@@ -279,8 +312,10 @@ private slots:
         const std::u16string good = encodeLines(u"first", state_.keyCode, state_.pattern);
         setPaneText(*window_->topPane(), good + u"\r\n" + good + u"\r\n0630062");
         focus(window_->topPane());
-        dialogs_.expectMessage(QStringLiteral("3 行目を解読できません。\r\n文字数が奇数のため、暗号文として読めません。"),
-                               kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "3 行目を解読できません。\r\n文字数が奇数のため、暗号文として読めません。"),
+            kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
         item("mnuEditDecoding")->trigger();
         QCOMPARE(paneText(*window_->bottomPane()), std::u16string(u"first\r\nfirst"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);

@@ -6,8 +6,8 @@ namespace voxilo::testing_support {
 namespace {
 
 const char* nameOf(int kind) {
-    static const char* const names[] = {"a message box", "the open dialog", "the save dialog",
-                                        "the font dialog", "a beep", "a dialog"};
+    static const char* const names[] = {"a message box",   "the open dialog", "the save dialog",
+                                        "the font dialog", "a beep",          "a dialog"};
     return names[kind];
 }
 
@@ -27,7 +27,9 @@ void ScriptedDialogs::expectSaveFile(FileAnswer answer) {
 void ScriptedDialogs::expectFont(std::optional<QFont> answer) {
     script_.push_back({Kind::Font, {}, {}, {}, {}, {}, {}, answer, {}});
 }
-void ScriptedDialogs::expectBeep() { script_.push_back({Kind::Beep, {}, {}, {}, {}, {}, {}, {}, {}}); }
+void ScriptedDialogs::expectBeep() {
+    script_.push_back({Kind::Beep, {}, {}, {}, {}, {}, {}, {}, {}});
+}
 void ScriptedDialogs::expectExec(const QString& dialogName, std::function<int(QDialog&)> act) {
     script_.push_back({Kind::Exec, dialogName, {}, {}, {}, {}, {}, {}, std::move(act)});
 }
@@ -60,8 +62,9 @@ Dialogs::Answer ScriptedDialogs::message(QWidget*, const QString& text, const QS
     if (!step) return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
     if (step->text != text || step->title != title || step->buttons != buttons ||
         step->icon != icon) {
-        problems_ << QStringLiteral("message \"%1\" (title \"%2\", buttons %3, icon %4), "
-                                    "expected \"%5\" (title \"%6\", buttons %7, icon %8)")
+        problems_ << QStringLiteral(
+                         "message \"%1\" (title \"%2\", buttons %3, icon %4), "
+                         "expected \"%5\" (title \"%6\", buttons %7, icon %8)")
                          .arg(text, title)
                          .arg(static_cast<int>(buttons))
                          .arg(static_cast<int>(icon))
@@ -95,7 +98,8 @@ int ScriptedDialogs::exec(QDialog& dialog) {
     const auto step = next(Kind::Exec, dialog.objectName());
     if (!step) return QDialog::Rejected;
     if (step->text != dialog.objectName()) {
-        problems_ << QStringLiteral("dialog %1 shown, expected %2").arg(dialog.objectName(), step->text);
+        problems_
+            << QStringLiteral("dialog %1 shown, expected %2").arg(dialog.objectName(), step->text);
     }
     return step->act ? step->act(dialog) : QDialog::Rejected;
 }

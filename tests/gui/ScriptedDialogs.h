@@ -14,8 +14,8 @@ namespace voxilo::testing_support {
 // left over at the end. Tests check problems() is empty when they are done.
 class ScriptedDialogs final : public Dialogs {
 public:
-    void expectMessage(const QString& text, const QString& title, Buttons buttons,
-                       MessageIcon icon, Answer answer = Answer::Ok);
+    void expectMessage(const QString& text, const QString& title, Buttons buttons, MessageIcon icon,
+                       Answer answer = Answer::Ok);
     void expectOpenFile(FileAnswer answer);
     void expectSaveFile(FileAnswer answer);
     void expectFont(std::optional<QFont> answer);
