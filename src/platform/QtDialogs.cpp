@@ -41,7 +41,10 @@ Dialogs::FileAnswer runFileDialog(QWidget* parent, const Dialogs::FileRequest& r
 
 Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const QString& title,
                                    Buttons buttons, MessageIcon icon) {
-    QMessageBox box(iconOf(icon), title, text, QMessageBox::NoButton, parent);
+    // Message texts break their lines with CR LF; a Qt label breaks at LF alone.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(iconOf(icon), title, shown, QMessageBox::NoButton, parent);
     switch (buttons) {
         case Buttons::Ok:
             box.setStandardButtons(QMessageBox::Ok);
