@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
@@ -12,6 +13,7 @@
 #include "app/MainWindow.h"
 #include "app/PaneText.h"
 #include "cipher/LineConversion.h"
+#include "store/SqliteValueStore.h"
 
 namespace {
 
@@ -65,9 +67,13 @@ int main(int argc, char** argv) {
     AppState state;
     state.keyCode = 9;
     state.pattern = 3;
+    state.userNames = {u"", u"bench"};
+    state.currentUser = u"bench";
     const ProgramSettings settings;
     SilentDialogs dialogs;
-    MainWindow window(state, settings, dialogs);
+    QTemporaryDir folder;
+    SqliteValueStore store(folder.filePath(QStringLiteral("settings.db")).toStdString());
+    MainWindow window(state, settings, store, dialogs);
     window.show();
     setPaneText(*window.topPane(), source);
     const std::u16string cipher = encodeLines(source, state.keyCode, state.pattern);

@@ -7,6 +7,9 @@
 #include "app/AppState.h"
 #include "platform/Dialogs.h"
 #include "store/ProgramSettings.h"
+#include "store/ValueStore.h"
+
+#include <functional>
 
 class QAction;
 class QComboBox;
@@ -24,8 +27,8 @@ class PaneSplitter;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(AppState& state, const ProgramSettings& settings, Dialogs& dialogs,
-               QWidget* parent = nullptr);
+    MainWindow(AppState& state, const ProgramSettings& settings, ValueStore& store,
+               Dialogs& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Lengths of the layout are given in twips, 1/1440 inch: 15 to a pixel at 96 dpi.
@@ -42,12 +45,24 @@ public:
     // A toolbar button's click, by the button's key: it runs what the menu item runs.
     void dispatchToolbar(const QString& key);
 
+    // View > ｵﾌﾟｼｮﾝ: the one place the Options dialog is opened from.
+    void openOptions();
+    // The user switch, as choosing entry `index` of the user list does.
+    void chooseUser(int index);
+
+    // The save step of closing: saves or keeps the modified panes, asking first.
+    std::function<void()> saveStep;
+
     QPlainTextEdit* topPane() const { return top_; }
     QPlainTextEdit* bottomPane() const { return bottom_; }
     PaneSplitter* splitter() const { return splitter_; }
 
+signals:
+    void optionsRequested();
+
 protected:
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -61,8 +76,18 @@ private:
     void setCommandEnabled(QAction* item, bool enabled);
     QWidget* activeControl() const;
     void showCapsLock(bool on);
+    void fillUsers();
+    void activated();
+    void firstRun();
+    void openCommandLineFile();
+    void createSendToShortcut();
+    void userChosen();
+    void selectUserQuietly(int index);
+    void markCurrentUser();
 
     AppState& state_;
+    const ProgramSettings& settings_;
+    ValueStore& store_;
     Dialogs& dialogs_;
 
     QPlainTextEdit* top_ = nullptr;
@@ -70,6 +95,7 @@ private:
     PaneSplitter* splitter_ = nullptr;
     QToolBar* bandBar_ = nullptr;
     QComboBox* userCombo_ = nullptr;
+    QMenu* userMenu_ = nullptr;
     QLabel* capsLock_ = nullptr;
     QLabel* clock_ = nullptr;
 
@@ -93,7 +119,9 @@ private:
     std::map<QAction*, QAction*> buttonOfItem_;
     QWidget* lastControl_ = nullptr;  // the focus before the menu bar took it
     bool clipboardHasText_ = false;
-    bool placed_ = false;  // the splitter has been centred
+    bool placed_ = false;         // the splitter has been centred
+    bool activating_ = false;     // the work of an activation is under way
+    bool switchingUser_ = false;  // the user list's selection is being set by the program
 };
 
 }  // namespace voxilo

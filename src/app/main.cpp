@@ -2,23 +2,24 @@
 
 #include <QApplication>
 
-#include "app/AppState.h"
-#include "app/MainWindow.h"
+#include "app/Application.h"
 #include "platform/QtDialogs.h"
-#include "store/ProgramSettings.h"
+#include "platform/SingleInstance.h"
+#include "store/PlatformStore.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Voxilo"));
     QApplication::setApplicationVersion(QStringLiteral(VOXILO_VERSION));
 
-    // Until start-up and login are in place, the window opens directly, with nobody logged in
-    // (no shift) and the default settings.
-    voxilo::AppState state;
-    state.settingsKey = std::u16string(voxilo::kSettingsKeyPath);
-    const voxilo::ProgramSettings settings;
+    // A second Voxilo of the same user ends at once, without a word.
+    voxilo::SingleInstance instance;
+    if (!instance.acquire()) return 0;
+
+    const auto store = voxilo::openPlatformStore();
     voxilo::QtDialogs dialogs;
-    voxilo::MainWindow window(state, settings, dialogs);
-    window.show();
+    voxilo::Application program(*store, dialogs, QCoreApplication::applicationDirPath());
+    QObject::connect(&program, &voxilo::Application::ended, &app, &QCoreApplication::quit);
+    if (!program.start(QCoreApplication::arguments().mid(1))) return 1;
     return app.exec();
 }

@@ -89,23 +89,25 @@ void DocumentWriter::finish() {
     skipLineFeed_ = false;
 }
 
+Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source) {
+    DocumentReader reader(std::move(source));
+    std::u16string text;
+    std::u16string line;
+    for (bool first = true; reader.next(line); first = false) {
+        if (!first) text.append(u"\r\n");
+        text.append(line);
+    }
+    if (reader.error()) return Unexpected{*reader.error()};
+    return text;
+}
+
 Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view bytes) {
-    DocumentReader reader([bytes](char* buffer, std::size_t capacity) mutable {
+    return readDocument([bytes](char* buffer, std::size_t capacity) mutable {
         const std::size_t n = bytes.size() < capacity ? bytes.size() : capacity;
         std::memcpy(buffer, bytes.data(), n);
         bytes.remove_prefix(n);
         return static_cast<std::ptrdiff_t>(n);
     });
-    std::u16string text;
-    std::u16string line;
-    bool first = true;
-    while (reader.next(line)) {
-        if (!first) text.append(u"\r\n");
-        text.append(line);
-        first = false;
-    }
-    if (reader.error()) return Unexpected{*reader.error()};
-    return text;
 }
 
 Expected<std::string, DocumentError> documentBytesFromText(std::u16string_view text) {

@@ -78,6 +78,9 @@ private:
     std::size_t line_ = 1;
 };
 
+// The text a pane holds after loading the document that `source` gives.
+Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source);
+
 // The text a pane holds after loading a file of these bytes.
 Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view bytes);
 

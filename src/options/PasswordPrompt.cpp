@@ -149,9 +149,9 @@ bool PasswordPrompt::eventFilter(QObject* watched, QEvent* event) {
     const bool chord = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
     const QString typed = key->text();
     const bool allowedText =
-        typed.isEmpty() || (typed.size() == 1 && (isAsciiLetterOrDigit(typed[0]) ||
-                                                  key->key() == Qt::Key_Backspace ||
-                                                  key->key() == Qt::Key_Delete));
+        typed.isEmpty() ||
+        (typed.size() == 1 && (isAsciiLetterOrDigit(typed[0]) || key->key() == Qt::Key_Backspace ||
+                               key->key() == Qt::Key_Delete));
     if (chord || !isAllowedKey(key->key()) || !allowedText) {
         dialogs_.beep();
         return true;  // discarded

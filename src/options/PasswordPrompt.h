@@ -17,9 +17,9 @@ namespace voxilo {
 class PasswordPrompt : public QDialog {
     Q_OBJECT
 public:
-    static const QString kDeleteUser;   // "ユーザーの削除"
-    static const QString kShowCipher;   // "暗号化情報の表示"
-    static const QString kLogIn;        // "ログイン"
+    static const QString kDeleteUser;  // "ユーザーの削除"
+    static const QString kShowCipher;  // "暗号化情報の表示"
+    static const QString kLogIn;       // "ログイン"
 
     PasswordPrompt(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
 

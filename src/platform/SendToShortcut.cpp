@@ -23,8 +23,8 @@ bool createSendToShortcut(const std::filesystem::path& executable) {
     IShellLinkW* link = nullptr;
     IPersistFile* file = nullptr;
     if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &folder)) &&
-        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IShellLinkW, reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link))) &&
         SUCCEEDED(link->SetPath(executable.wstring().c_str())) &&
         SUCCEEDED(link->SetWorkingDirectory(executable.parent_path().wstring().c_str())) &&
         SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
@@ -71,7 +71,9 @@ std::string desktopEntry(const std::filesystem::path& executable) {
            "Type=Application\n"
            "Name=Voxilo\n"
            "Comment=テキストを暗号化・解読します\n"
-           "Exec=" + program + " %f\n"
+           "Exec=" +
+           program +
+           " %f\n"
            "MimeType=text/plain;\n"
            "Terminal=false\n"
            "Categories=Utility;TextTools;\n";

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 
@@ -16,6 +17,7 @@
 #include "app/PaneText.h"
 #include "cipher/LineConversion.h"
 #include "gui/ScriptedDialogs.h"
+#include "store/SqliteValueStore.h"
 
 using namespace voxilo;
 
@@ -32,6 +34,8 @@ private:
     AppState state_;
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
+    QTemporaryDir folder_;
+    std::unique_ptr<SqliteValueStore> store_;
     std::unique_ptr<MainWindow> window_;
 
     QAction* item(const char* name) { return window_->findChild<QAction*>(QLatin1String(name)); }
@@ -40,7 +44,7 @@ private:
     }
     // A window of its own for each test, shown and active, so that focus and shortcuts work.
     void openWindow() {
-        window_ = std::make_unique<MainWindow>(state_, settings_, dialogs_);
+        window_ = std::make_unique<MainWindow>(state_, settings_, *store_, dialogs_);
         window_->show();
         window_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window_.get()));
@@ -58,6 +62,10 @@ private slots:
         state_.userNames = {u"", u"alice", u"bob"};
         state_.currentUser = u"bob";
         settings_ = ProgramSettings{};
+        store_ = std::make_unique<SqliteValueStore>(
+            folder_
+                .filePath(QStringLiteral("%1.db").arg(QLatin1String(QTest::currentTestFunction())))
+                .toStdString());
         openWindow();
     }
     void cleanup() {

@@ -61,8 +61,9 @@ private slots:
     void aWrongPasswordKeepsAsking() {
         QFETCH(QString, caption);
         const bool accepted = run(caption, [&](PasswordPrompt& prompt) {
-            dialogs_.expectMessage(QStringLiteral("パスワードが違います。"), QStringLiteral("Voxilo"),
-                                   Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+            dialogs_.expectMessage(QStringLiteral("パスワードが違います。"),
+                                   QStringLiteral("Voxilo"), Dialogs::Buttons::Ok,
+                                   MessageIcon::Exclamation);
             QTest::keyClicks(prompt.passwordBox(), QStringLiteral("secret1"));  // case differs
             QTest::keyClick(prompt.passwordBox(), Qt::Key_Return);
             QVERIFY(prompt.isVisible());
@@ -111,8 +112,8 @@ private slots:
             QTest::keyClick(box, Qt::Key_End);
             // Refused, each with a beep: other characters and keys, and Ctrl or Alt chords.
             const std::pair<Qt::Key, Qt::KeyboardModifiers> refused[] = {
-                {Qt::Key_Minus, Qt::NoModifier}, {Qt::Key_Space, Qt::NoModifier},
-                {Qt::Key_Up, Qt::NoModifier},    {Qt::Key_Down, Qt::NoModifier},
+                {Qt::Key_Minus, Qt::NoModifier},  {Qt::Key_Space, Qt::NoModifier},
+                {Qt::Key_Up, Qt::NoModifier},     {Qt::Key_Down, Qt::NoModifier},
                 {Qt::Key_A, Qt::ControlModifier}, {Qt::Key_V, Qt::ControlModifier},
                 {Qt::Key_B, Qt::AltModifier},
             };

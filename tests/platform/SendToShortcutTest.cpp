@@ -60,10 +60,12 @@ TEST_F(SendToShortcut, WritesADesktopEntryForTextFiles) {
 }
 
 TEST_F(SendToShortcut, QuotesAPathThatNeedsIt) {
-    EXPECT_NE(desktopEntry("/home/me/My Apps/voxilo").find("\nExec=\"/home/me/My Apps/voxilo\" %f\n"),
-              std::string::npos);
-    EXPECT_NE(desktopEntry("/opt/a$b\\c/voxilo").find("\nExec=\"/opt/a\\\\$b\\\\\\\\c/voxilo\" %f\n"),
-              std::string::npos);
+    EXPECT_NE(
+        desktopEntry("/home/me/My Apps/voxilo").find("\nExec=\"/home/me/My Apps/voxilo\" %f\n"),
+        std::string::npos);
+    EXPECT_NE(
+        desktopEntry("/opt/a$b\\c/voxilo").find("\nExec=\"/opt/a\\\\$b\\\\\\\\c/voxilo\" %f\n"),
+        std::string::npos);
 }
 
 #endif
