@@ -18,7 +18,8 @@ Application::Application(ValueStore& store, Dialogs& dialogs, QString programFol
 Application::~Application() = default;
 
 bool Application::start(const QStringList& arguments) {
-    helpFile_ = QDir::toNativeSeparators(programFolder_ + QLatin1Char('/')) + QStringLiteral("Vx_lo.hlp");
+    helpFile_ =
+        QDir::toNativeSeparators(programFolder_ + QLatin1Char('/')) + QStringLiteral("Vx_lo.hlp");
     state_.settingsKey = std::u16string(kSettingsKeyPath);
     state_.exitRequested = false;
 

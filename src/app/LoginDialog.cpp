@@ -69,7 +69,7 @@ LoginDialog::LoginDialog(AppState& state, const ProgramSettings& settings, Value
 
     // Without a password to ask for, only the version information shows.
     for (QWidget* input : std::initializer_list<QWidget*>{nameLabel, passwordLabel, userName_,
-                                                           password_, ok_, cancel_}) {
+                                                          password_, ok_, cancel_}) {
         input->setVisible(asks_);
     }
     for (QLineEdit* box : {userName_, password_}) box->installEventFilter(this);
@@ -77,17 +77,25 @@ LoginDialog::LoginDialog(AppState& state, const ProgramSettings& settings, Value
     connect(cancel_, &QPushButton::clicked, this, &LoginDialog::reject);
 }
 
+// Logging in by itself happens once the dialog has been drawn: right after its first paint,
+// or a moment after it was shown if no paint comes (a minimised window is not painted).
 void LoginDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (asks_ || done_) return;
-    // Logging in by itself: once the dialog has been drawn, the first user, or nobody when
-    // none is registered (the main window then takes the first-run path).
-    QTimer::singleShot(0, this, [this] {
-        if (done_) return;
-        done_ = true;
-        state_.currentUser = state_.userNames.size() > 1 ? state_.userNames[1] : u"";
-        emit loggedIn();
-    });
+    if (!asks_ && !done_) QTimer::singleShot(250, this, &LoginDialog::logInFirstUser);
+}
+
+void LoginDialog::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (!asks_ && !done_) QTimer::singleShot(0, this, &LoginDialog::logInFirstUser);
+}
+
+// The first registered user, or nobody when none is (the main window then takes the first-run
+// path).
+void LoginDialog::logInFirstUser() {
+    if (done_) return;
+    done_ = true;
+    state_.currentUser = state_.userNames.size() > 1 ? state_.userNames[1] : u"";
+    emit loggedIn();
 }
 
 void LoginDialog::warn(const QString& text) {
@@ -124,9 +132,10 @@ void LoginDialog::tryLogIn() {
     if (failedLogins_ < std::numeric_limits<std::int16_t>::max()) ++failedLogins_;
     if (settings_.retry > 0 && failedLogins_ >= settings_.retry) {
         done_ = true;
-        dialogs_.message(this,
-                         QStringLiteral("Voxiloの利用は拒否されました。\r\n\r\nアプリケーションを終了します。"),
-                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.message(
+            this,
+            QStringLiteral("Voxiloの利用は拒否されました。\r\n\r\nアプリケーションを終了します。"),
+            AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Exclamation);
         emit refused();
         return;
     }

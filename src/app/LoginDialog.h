@@ -40,19 +40,21 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void warn(const QString& text);
+    void logInFirstUser();
 
     AppState& state_;
     const ProgramSettings& settings_;
     ValueStore& store_;
     Dialogs& dialogs_;
     bool asks_;
-    bool done_ = false;             // logged in or refused: nothing more to do
+    bool done_ = false;              // logged in or refused: nothing more to do
     std::int16_t failedLogins_ = 0;  // stops growing at its 16-bit limit
     QLineEdit* userName_ = nullptr;
     QLineEdit* password_ = nullptr;
