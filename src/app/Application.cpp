@@ -63,6 +63,7 @@ void Application::openMainWindow() {
         state_.keyCode = keyCode.value;
         state_.pattern = pattern.value;
         main_ = std::make_unique<MainWindow>(state_, settings_, store_, dialogs_);
+        connect(main_.get(), &MainWindow::optionsRequested, this, &Application::optionsRequested);
         main_->show();
         main_->activateWindow();
     }

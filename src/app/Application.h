@@ -38,6 +38,8 @@ public:
 signals:
     // The program is to end (the login was cancelled or refused).
     void ended();
+    // The main window opens the Options dialog (View > ｵﾌﾟｼｮﾝ, or the first run).
+    void optionsRequested();
 
 private:
     ValueStore& store_;

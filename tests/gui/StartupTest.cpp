@@ -60,9 +60,15 @@ private:
         const std::u16string last = users.empty() ? std::u16string() : users.back().user;
         QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath, users, options, last));
     }
-    bool start(const QStringList& arguments = {}) {
+    bool start(const QStringList& arguments = {}, std::function<void()> options = {}) {
         app_ = std::make_unique<Application>(*store_, dialogs_, path(QStringLiteral("program")));
+        if (options) connect(app_.get(), &Application::optionsRequested, this, options);
         return app_->start(arguments);
+    }
+    // The main window, once it has been made (it may have closed again since).
+    MainWindow* waitForMainWindowMade() {
+        [&] { QTRY_VERIFY(app_->mainWindow()); }();
+        return app_->mainWindow();
     }
     void logIn(const QString& name, const QString& password) {
         LoginDialog* login = app_->loginDialog();
@@ -92,7 +98,8 @@ private:
 private slots:
     void init() {
         folder_ = std::make_unique<QTemporaryDir>();
-        store_ = std::make_unique<SqliteValueStore>(path(QStringLiteral("config/voxilo/settings.db")).toStdString());
+        store_ = std::make_unique<SqliteValueStore>(
+            path(QStringLiteral("config/voxilo/settings.db")).toStdString());
         qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toUtf8());
     }
     void cleanup() {
@@ -107,7 +114,8 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(4096, '\x5a'));
         file.close();
-        store_ = std::make_unique<SqliteValueStore>(path(QStringLiteral("broken.db")).toStdString());
+        store_ =
+            std::make_unique<SqliteValueStore>(path(QStringLiteral("broken.db")).toStdString());
         dialogs_.expectMessage(QStringLiteral("プログラム情報の取得に失敗しました。"), kTitle,
                                Dialogs::Buttons::Ok, MessageIcon::Critical);
         QVERIFY(!start());
@@ -116,47 +124,48 @@ private slots:
     }
 
     void theFirstRunWelcomesAndEndsWithoutAUser() {
-        QVERIFY(start());
-        dialogs_.expectMessage(QStringLiteral("Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
-                                              "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
-                               kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
-        MainWindow* window = waitForMainWindow();
+        const QString welcome = QStringLiteral(
+            "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
+            "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。");
         int optionsShown = 0;
-        connect(window, &MainWindow::optionsRequested, this, [&] {
+        const auto options = [&] {
             ++optionsShown;
             QCOMPARE(app_->state().optionsTab, std::int16_t{2});  // on the user tab
-        });
+        };
+        dialogs_.expectMessage(welcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        QVERIFY(start({}, options));
+        MainWindow* window = waitForMainWindowMade();
+        QTRY_COMPARE(optionsShown, 1);
         QTRY_VERIFY(!window->isVisible());  // nobody registered: the program closes
-        QCOMPARE(optionsShown, 1);
         QVERIFY(app_->state().currentUser.empty());
 
         // The desktop entry is made once, and recorded.
-        const std::string entry = desktopEntryPath().string();
-        QVERIFY(QFile::exists(QString::fromStdString(entry)));
+        const QString entry = QString::fromStdString(desktopEntryPath().string());
+        QVERIFY(QFile::exists(entry));
         QCOMPARE(readSendToFlag(*store_, kSettingsKeyPath).value, std::int16_t{-1});
-        QFile::remove(QString::fromStdString(entry));
+        QFile::remove(entry);
         app_.reset();
-        QVERIFY(start());
-        dialogs_.expectMessage(QStringLiteral("Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
-                                              "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
-                               kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
-        window = waitForMainWindow();
+        dialogs_.expectMessage(welcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        QVERIFY(start({}, options));
+        window = waitForMainWindowMade();
         QTRY_VERIFY(!window->isVisible());
-        QVERIFY(!QFile::exists(QString::fromStdString(entry)));
+        QCOMPARE(optionsShown, 2);
+        QVERIFY(!QFile::exists(entry));
     }
 
     void theFirstRunLogsInTheUserItRegisters() {
-        QVERIFY(start());
-        dialogs_.expectMessage(QStringLiteral("Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
-                                              "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
-                               kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
-        MainWindow* window = waitForMainWindow();
-        connect(window, &MainWindow::optionsRequested, this, [&] {
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
+                "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
+            kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        expectPrompt(QStringLiteral("pw1"));  // the first user is chosen, with their password
+        QVERIFY(start({}, [&] {
             // What the Options dialog will do: register a user.
             registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
             app_->state().userNames = {u"", u"Ann"};
-        });
-        expectPrompt(QStringLiteral("pw1"));  // the first user is chosen, with their password
+        }));
+        MainWindow* window = waitForMainWindowMade();
         QTRY_COMPARE(app_->state().currentUser, std::u16string(u"Ann"));
         QVERIFY(window->isVisible());
         QCOMPARE(app_->state().keyCode, std::int16_t{7});
@@ -193,7 +202,8 @@ private slots:
             {"Carl", "pw2", kWrong},
         };
         for (const Attempt& attempt : attempts) {  // no retry limit: only warnings
-            dialogs_.expectMessage(attempt.message, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+            dialogs_.expectMessage(attempt.message, kTitle, Dialogs::Buttons::Ok,
+                                   MessageIcon::Exclamation);
             logIn(QString::fromUtf8(attempt.name), QString::fromUtf8(attempt.password));
             QVERIFY(app_->loginDialog()->isVisible());
         }
@@ -212,8 +222,9 @@ private slots:
         dialogs_.expectMessage(kWrong, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
         logIn(QStringLiteral("Nobody"), QStringLiteral("x"));
         QCOMPARE(ended.count(), 0);
-        dialogs_.expectMessage(QStringLiteral("Voxiloの利用は拒否されました。\r\n\r\nアプリケーションを終了します。"),
-                               kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(
+            QStringLiteral("Voxiloの利用は拒否されました。\r\n\r\nアプリケーションを終了します。"),
+            kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
         logIn(QStringLiteral("Ann"), QStringLiteral("wrong"));
         QTRY_COMPARE(ended.count(), 1);
         QVERIFY(!app_->mainWindow());
@@ -279,8 +290,8 @@ private slots:
         QVERIFY(app_->state().commandLineFile.empty());
 
         app_.reset();
-        dialogs_.expectMessage(QStringLiteral("指定されたファイルを開くことができませんでした。"), kTitle,
-                               Dialogs::Buttons::Ok, MessageIcon::Critical);
+        dialogs_.expectMessage(QStringLiteral("指定されたファイルを開くことができませんでした。"),
+                               kTitle, Dialogs::Buttons::Ok, MessageIcon::Critical);
         QVERIFY(start({path(QStringLiteral("missing.txt"))}));
         window = waitForMainWindow();
         QTRY_VERIFY(app_->state().commandLineFile.empty());
@@ -316,7 +327,9 @@ private slots:
         registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
         QVERIFY(start());
         MainWindow* window = waitForMainWindow();
-        window->saveStep = [&] { app_->state().topModified = app_->state().bottomModified = false; };
+        window->saveStep = [&] {
+            app_->state().topModified = app_->state().bottomModified = false;
+        };
         window->bottomPane()->setPlainText(QStringLiteral("converted"));
         QVERIFY(window->close());
         QVERIFY(!window->isVisible());
@@ -342,8 +355,8 @@ private slots:
         registerUsers({{u"Ann", u"pw1", false}}, 1, 0);  // the first one waits at its login
         QDir().mkpath(path(QStringLiteral("runtime")));
         QFile::setPermissions(path(QStringLiteral("runtime")), QFileDevice::ReadOwner |
-                                                                  QFileDevice::WriteOwner |
-                                                                  QFileDevice::ExeOwner);
+                                                                   QFileDevice::WriteOwner |
+                                                                   QFileDevice::ExeOwner);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
