@@ -171,6 +171,30 @@ private slots:
         QCOMPARE(app_->state().keyCode, std::int16_t{7});
     }
 
+    void nobodyLoggedInMayLogInOrEnd() {
+        const QString ask = QStringLiteral(
+            "ログインせずにVoxiloを利用することはできません。\r\nログインしますか。\r\n"
+            "「いいえ」をクリックするとアプリケーションを終了します。");
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
+                "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
+            kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        expectPrompt(QString());  // the first user's password is not given
+        dialogs_.expectMessage(ask, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::Yes);
+        expectPrompt(QString());  // asked again, and not given again
+        dialogs_.expectMessage(ask, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::No);
+        QVERIFY(start({}, [&] {
+            registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
+            app_->state().userNames = {u"", u"Ann"};
+        }));
+        MainWindow* window = waitForMainWindowMade();
+        QTRY_VERIFY(!window->isVisible());  // No: the program ends
+        QVERIFY(app_->state().currentUser.empty());
+    }
+
     void startupZeroLogsInTheFirstUser() {
         registerUsers({{u"Ann", u"pw1", false}, {u"Bob", u"pw2", false}}, 0, 0);
         QVERIFY(start());
