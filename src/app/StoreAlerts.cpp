@@ -1,6 +1,7 @@
 #include "app/StoreAlerts.h"
 
 #include "app/AppInfo.h"
+#include "app/QtText.h"
 
 namespace voxilo {
 

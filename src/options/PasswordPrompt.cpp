@@ -8,10 +8,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/AppInfo.h"
+
 namespace voxilo {
 namespace {
 
-const QString kTitle = QStringLiteral("Voxilo");
+const QString kTitle = AppInfo::title();
 
 bool isAsciiLetterOrDigit(QChar c) {
     const char16_t u = c.unicode();
