@@ -37,7 +37,7 @@ const QString kUntitled = QStringLiteral("無題");
 
 // A toolbar command button: its key (also its tool tip), the picture it shows, and the
 // freedesktop icon preferred to that picture when the desktop's theme has one.
-struct ButtonSpec {
+struct ToolbarButton {
     const char* key;
     const char* image;
     const char* themeIcon;
@@ -171,7 +171,7 @@ void MainWindow::createBandBar() {
     toolbar->setObjectName(QStringLiteral("Toolbar1"));
     toolbar->setIconSize(QSize(twips(330) - 6, twips(330) - 6));
     toolbar->setMinimumWidth(twips(3495));
-    const std::pair<ButtonSpec, QAction*> commands[] = {
+    const std::pair<ToolbarButton, QAction*> commands[] = {
         {{"新規作成", "New", "document-new"}, fileNew_},
         {{"開く", "Open", "document-open"}, fileOpen_},
         {{"上書き保存", "Save", "document-save"}, fileSave_},
@@ -185,17 +185,17 @@ void MainWindow::createBandBar() {
         {{"暗号化", "Coding", nullptr}, editCoding_},
         {{"解読", "Decoding", nullptr}, editDecoding_},
     };
-    for (const auto& [spec, item] : commands) {
+    for (const auto& [look, item] : commands) {
         if (item == nullptr) {
             toolbar->addSeparator();
             continue;
         }
-        const QString key = QString::fromUtf8(spec.key);
-        const QIcon picture(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(spec.image)));
+        const QString key = QString::fromUtf8(look.key);
+        const QIcon picture(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(look.image)));
         QAction* button = toolbar->addAction(
-            spec.themeIcon ? QIcon::fromTheme(QLatin1String(spec.themeIcon), picture) : picture,
+            look.themeIcon ? QIcon::fromTheme(QLatin1String(look.themeIcon), picture) : picture,
             key);
-        button->setObjectName(QStringLiteral("tb") + QLatin1String(spec.image));
+        button->setObjectName(QStringLiteral("tb") + QLatin1String(look.image));
         button->setToolTip(key);
         button->setData(key);
         buttons_[key] = button;
