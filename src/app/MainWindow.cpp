@@ -32,7 +32,6 @@ static void loadIcons() { Q_INIT_RESOURCE(icons); }
 namespace voxilo {
 namespace {
 
-const QString kTitle = AppInfo::title();
 const QString kUntitled = QStringLiteral("無題");
 
 // A toolbar command button: its key (also its tool tip), the picture it shows, and the
@@ -305,13 +304,13 @@ void MainWindow::changeEvent(QEvent* event) {
 
 void MainWindow::updateTitle() {
     if (!state_.topHasFile) {
-        setWindowTitle(kTitle + QStringLiteral(" [") + kUntitled + QStringLiteral("] - [") +
-                       kUntitled + QStringLiteral("]"));
+        setWindowTitle(AppInfo::title() + QStringLiteral(" [") + kUntitled +
+                       QStringLiteral("] - [") + kUntitled + QStringLiteral("]"));
         return;
     }
     const QString bottom = state_.bottomPath.empty() ? kUntitled : qtext(state_.bottomPath);
-    setWindowTitle(kTitle + QStringLiteral(" [") + qtext(state_.topPath) + QStringLiteral("] - [") +
-                   bottom + QStringLiteral("]"));
+    setWindowTitle(AppInfo::title() + QStringLiteral(" [") + qtext(state_.topPath) +
+                   QStringLiteral("] - [") + bottom + QStringLiteral("]"));
 }
 
 void MainWindow::setCommandEnabled(QAction* item, bool enabled) {
@@ -384,7 +383,8 @@ void MainWindow::decode() {
         // The lower pane keeps the lines decoded before the one that failed.
         const std::u16string text = undecodableLineText(decoded.error->line) + u"\r\n" +
                                     std::u16string(cipherErrorText(decoded.error->reason));
-        dialogs_.message(this, qtext(text), kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.message(this, qtext(text), AppInfo::title(), Dialogs::Buttons::Ok,
+                         MessageIcon::Exclamation);
     } else {
         dialogs_.beep();
     }

@@ -19,11 +19,6 @@
 #include "store/UserRecords.h"
 
 namespace voxilo {
-namespace {
-
-const QString kTitle = AppInfo::title();
-
-}  // namespace
 
 // The user list and the File menu's user items, the current user's selected and checked.
 void MainWindow::fillUsers() {
@@ -69,7 +64,7 @@ void MainWindow::firstRun() {
         QStringLiteral(
             "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
             "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
-        kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Information);
     state_.optionsTab = 2;
     openOptions();
     createSendToShortcut();
@@ -101,7 +96,7 @@ void MainWindow::openCommandLineFile() {
     state_.commandLineFile.clear();  // once only
     if (file == kCommandLineFileMissing) {
         dialogs_.message(this, QStringLiteral("指定されたファイルを開くことができませんでした。"),
-                         kTitle, Dialogs::Buttons::Ok, MessageIcon::Critical);
+                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
         return;
     }
     state_.topPath = file;
@@ -118,7 +113,7 @@ void MainWindow::openCommandLineFile() {
     }
     if (!text) {
         dialogs_.message(this, failure + QStringLiteral("\r\nファイルを開くことができません。"),
-                         kTitle, Dialogs::Buttons::Ok, MessageIcon::Critical);
+                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
         return;
     }
     setPaneText(*top_, *text);
@@ -173,7 +168,7 @@ void MainWindow::userChosen() {
                 QStringLiteral(
                     "ログインせずにVoxiloを利用することはできません。\r\nログインしますか。\r\n"
                     "「いいえ」をクリックするとアプリケーションを終了します。"),
-                kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question);
+                AppInfo::title(), Dialogs::Buttons::YesNo, MessageIcon::Question);
             if (answer == Dialogs::Answer::Yes) {
                 chooseUser(0);
                 return;

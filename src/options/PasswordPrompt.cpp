@@ -13,8 +13,6 @@
 namespace voxilo {
 namespace {
 
-const QString kTitle = AppInfo::title();
-
 bool isAsciiLetterOrDigit(QChar c) {
     const char16_t u = c.unicode();
     return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
@@ -106,7 +104,7 @@ bool PasswordPrompt::confirm(AppState& state, Dialogs& dialogs, QWidget* parent,
 
 void PasswordPrompt::accepted() {
     if (password_->text().toStdU16String() != state_.promptPassword) {
-        dialogs_.message(this, QStringLiteral("パスワードが違います。"), kTitle,
+        dialogs_.message(this, QStringLiteral("パスワードが違います。"), AppInfo::title(),
                          Dialogs::Buttons::Ok, MessageIcon::Exclamation);
         password_->setFocus();
         password_->selectAll();
@@ -116,8 +114,9 @@ void PasswordPrompt::accepted() {
         const QString question = QStringLiteral("ユーザー : ") +
                                  QString::fromStdU16String(state_.promptUser) +
                                  QStringLiteral(" を削除してよろしいですか。");
-        state_.promptAccepted = dialogs_.message(this, question, kTitle, Dialogs::Buttons::YesNo,
-                                                 MessageIcon::Question) == Dialogs::Answer::Yes;
+        state_.promptAccepted =
+            dialogs_.message(this, question, AppInfo::title(), Dialogs::Buttons::YesNo,
+                             MessageIcon::Question) == Dialogs::Answer::Yes;
     } else {
         state_.promptAccepted = true;
     }
