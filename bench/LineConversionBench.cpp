@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "cipher/LineConversion.h"
+#include "core/cipher/LineConversion.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/MainWindow.h"
-#include "app/PaneText.h"
-#include "cipher/LineConversion.h"
-#include "store/SqliteValueStore.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
+#include "core/cipher/LineConversion.h"
+#include "core/store/SqliteValueStore.h"
 
 namespace {
 

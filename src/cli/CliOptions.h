@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "cipher/LineConversion.h"
+#include "core/cipher/LineConversion.h"
 
 namespace voxilo::cli {
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <iostream>
 
-#include "platform/Utf8.h"
-#include "store/ProgramSettings.h"
-#include "store/UserRecords.h"
+#include "core/platform/Utf8.h"
+#include "core/store/ProgramSettings.h"
+#include "core/store/UserRecords.h"
 
 namespace voxilo::cli {
 namespace {

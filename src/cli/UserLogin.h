@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/Expected.h"
-#include "store/ValueStore.h"
+#include "core/platform/Expected.h"
+#include "core/store/ValueStore.h"
 
 namespace voxilo::cli {
 

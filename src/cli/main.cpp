@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "cipher/CipherMessages.h"
+#include "core/cipher/CipherMessages.h"
 #include "cli/CliOptions.h"
 #include "cli/UserLogin.h"
-#include "documents/DocumentConversion.h"
-#include "documents/SafeFileWriter.h"
-#include "platform/Utf8.h"
-#include "store/PlatformStore.h"
+#include "core/documents/DocumentConversion.h"
+#include "core/platform/SafeFileWriter.h"
+#include "core/platform/Utf8.h"
+#include "core/store/PlatformStore.h"
 
 #ifndef VOXILO_VERSION
 #define VOXILO_VERSION "unknown"

@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cipher/LineConversion.h"
-#include "documents/DocumentFormat.h"
-#include "store/ProgramSettings.h"
-#include "store/SqliteValueStore.h"
+#include "core/cipher/LineConversion.h"
+#include "core/documents/DocumentFormat.h"
+#include "core/store/ProgramSettings.h"
+#include "core/store/SqliteValueStore.h"
 #include "support/TempDir.h"
 
 namespace voxilo {

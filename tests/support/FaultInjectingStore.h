@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Utf8.h"
-#include "store/ValueStore.h"
+#include "core/platform/Utf8.h"
+#include "core/store/ValueStore.h"
 
 namespace voxilo::testing_support {
 

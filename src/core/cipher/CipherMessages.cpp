@@ -1,0 +1,24 @@
+#include "core/cipher/CipherMessages.h"
+
+#include <string>
+
+namespace voxilo {
+
+std::u16string_view cipherErrorText(CipherError error) noexcept {
+    switch (error) {
+        case CipherError::OddLength:
+            return u"文字数が奇数のため、暗号文として読めません。";
+        case CipherError::NotHexDigit:
+            return u"暗号文にない文字が含まれています。鍵コードかパターンが違うか、暗号文ではありません。";
+    }
+    return u"";
+}
+
+std::u16string undecodableLineText(std::size_t line) {
+    std::u16string text;
+    for (char c : std::to_string(line)) text.push_back(static_cast<char16_t>(c));
+    text.append(u" 行目を解読できません。");
+    return text;
+}
+
+}  // namespace voxilo

@@ -1,0 +1,141 @@
+#include "core/cipher/LineConversion.h"
+
+#include "core/cipher/KeyShift.h"
+#include "core/cipher/TextLines.h"
+
+#include <type_traits>
+
+namespace voxilo {
+namespace {
+
+constexpr std::u16string_view kLineBreak = u"\r\n";
+
+bool isCipherPattern(std::int16_t pattern) noexcept { return pattern >= 0 && pattern <= 3; }
+
+std::int16_t nextShift(std::int16_t shift) noexcept {
+    return static_cast<std::int16_t>(shift + 1);  // 16-bit wrap-around, like every shift
+}
+
+// What the passes of a pattern's encoding add up to: the hex pass shifts by k, and the plain
+// pass of pattern 1 by 0, of pattern 2 by k + 1, of pattern 3 by k.
+std::uint16_t patternShift(std::int16_t k, std::int16_t pattern) noexcept {
+    const auto shift = static_cast<std::uint16_t>(k);
+    if (pattern == 2)
+        return static_cast<std::uint16_t>(shift + static_cast<std::uint16_t>(nextShift(k)));
+    if (pattern == 3) return static_cast<std::uint16_t>(shift + shift);
+    return shift;
+}
+
+}  // namespace
+
+LineConverter::LineConverter(Direction direction, std::int16_t keyCode,
+                             std::int16_t pattern) noexcept
+    : direction_(direction),
+      shift_(keyShift(keyCode)),
+      pattern_(pattern),
+      digits_(patternShift(shift_, pattern)) {}
+
+bool LineConverter::writesAscii() const noexcept {
+    return direction_ == Direction::Encode && isCipherPattern(pattern_);
+}
+
+void LineConverter::addLine(std::u16string_view line, std::string& asciiOut) {
+    if (!resultEmpty_) asciiOut.append("\r\n");
+    const std::size_t start = asciiOut.size();
+    encodeLine(line, asciiOut);
+    if (asciiOut.size() > start) resultEmpty_ = false;
+}
+
+std::optional<CipherError> LineConverter::addLine(std::u16string_view line, std::u16string& out) {
+    const std::size_t before = out.size();
+    if (!resultEmpty_) out.append(kLineBreak);
+    const std::size_t start = out.size();
+    if (direction_ == Direction::Encode) {
+        encodeLine(line, out);
+    } else if (auto error = decodeLine(line, out)) {
+        out.resize(before);
+        return error;
+    }
+    if (out.size() > start) resultEmpty_ = false;
+    return std::nullopt;
+}
+
+template <class Out>
+void LineConverter::encodeLine(std::u16string_view line, Out& out) {
+    if (isCipherPattern(pattern_)) {
+        // Pattern 2 enciphers the whole hex-stage ciphertext again, patterns 1 and 3 each half
+        // of it: one pass with the shifts added up does both.
+        using cipher_detail::Arrangement;
+        const Arrangement arrangement = pattern_ == 0   ? Arrangement::Single
+                                        : pattern_ == 2 ? Arrangement::Whole
+                                                        : Arrangement::Halves;
+        cipher_detail::appendHexEnciphered(line, digits_, arrangement, out);
+    } else if constexpr (std::is_same_v<Out, std::u16string>) {
+        out.append(line);
+    }
+}
+
+// Every line this program enciphers has an even length (a multiple of four). An odd-length line
+// is refused up front for every pattern: its halves would drop or repeat a character, and a
+// lone character would silently decode to nothing.
+std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
+                                                     std::u16string& out) {
+    using namespace cipher_detail;
+    if (!isCipherPattern(pattern_)) {
+        out.append(line);
+        return std::nullopt;
+    }
+    if (line.size() % 2 != 0) return CipherError::OddLength;
+    if (pattern_ == 0) return appendDecoded(line, shift_, CipherMode::Hex, out);
+
+    stage_.clear();
+    if (pattern_ == 2) {
+        if (auto e = appendDecoded(line, nextShift(shift_), CipherMode::Plain, stage_)) {
+            return e;
+        }
+    } else {
+        const std::int16_t halfKey = pattern_ == 1 ? 0 : shift_;
+        const std::size_t half = line.size() / 2;
+        for (std::u16string_view part : {line.substr(0, half), line.substr(half)}) {
+            if (auto e = appendDecoded(part, halfKey, CipherMode::Plain, stage_)) {
+                return e;
+            }
+        }
+    }
+    return appendDecoded(stage_, shift_, CipherMode::Hex, out);
+}
+
+std::u16string encodeLines(std::u16string_view source, std::int16_t keyCode, std::int16_t pattern) {
+    LineConverter converter(Direction::Encode, keyCode, pattern);
+    std::u16string result;
+    // Hex stage plus line breaks: about four units per source unit.
+    result.reserve(source.size() * 4 + 16);
+    TextLines lines(source);
+    std::u16string_view line;
+    while (lines.next(line)) {
+        // Encoding accepts every line.
+        (void)converter.addLine(line, result);
+    }
+    return result;
+}
+
+DecodedText decodeLines(std::u16string_view source, std::int16_t keyCode, std::int16_t pattern) {
+    LineConverter converter(Direction::Decode, keyCode, pattern);
+    DecodedText decoded;
+    decoded.text.reserve(source.size() / 4 + 16);
+    TextLines lines(source);
+    std::u16string_view line;
+    for (std::size_t number = 1; lines.next(line); ++number) {
+        if (auto reason = converter.addLine(line, decoded.text)) {
+            decoded.error = LineError{number, *reason};
+            break;
+        }
+    }
+    return decoded;
+}
+
+bool isBlankForDecoding(std::u16string_view source) noexcept {
+    return source.find_first_not_of(u' ') == std::u16string_view::npos;
+}
+
+}  // namespace voxilo

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/cipher/TextCipher.h"
+
+namespace voxilo {
+
+enum class Direction : std::uint8_t { Encode, Decode };
+
+// A line that could not be converted; `line` counts from 1.
+struct LineError {
+    std::size_t line = 0;
+    CipherError reason = CipherError::OddLength;
+    friend bool operator==(const LineError&, const LineError&) = default;
+};
+
+// Converts a text one line at a time and joins the results the way the lower pane is filled:
+// lines are joined with CR LF, and converted lines that come out empty while the result is
+// still empty leave no trace. The pattern (0 to 3) chooses how the cipher is composed for each
+// line; any other pattern copies lines unchanged. Feeding the lines of a whole text gives what
+// encodeLines/decodeLines give; feeding them one by one lets a caller stream a file of any size.
+class LineConverter {
+public:
+    LineConverter(Direction direction, std::int16_t keyCode, std::int16_t pattern) noexcept;
+
+    // Converts one line (without its break) and appends to `out` what the joined result gains.
+    // On failure `out` is left as it was.
+    [[nodiscard]] std::optional<CipherError> addLine(std::u16string_view line, std::u16string& out);
+
+    // Encoding with patterns 0 to 3 gives ASCII without CR. Such a converter may write its
+    // result as bytes, which then are the CP932 bytes of the text as well.
+    bool writesAscii() const noexcept;
+    // The same as the other addLine, for a converter that writesAscii().
+    void addLine(std::u16string_view line, std::string& asciiOut);
+
+    // True while nothing has been added to the result yet.
+    bool resultEmpty() const noexcept { return resultEmpty_; }
+
+private:
+    template <class Out>
+    void encodeLine(std::u16string_view line, Out& out);
+    [[nodiscard]] std::optional<CipherError> decodeLine(std::u16string_view line,
+                                                        std::u16string& out);
+
+    Direction direction_;
+    std::int16_t shift_;
+    std::int16_t pattern_;
+    bool resultEmpty_ = true;
+    cipher_detail::ShiftedDigits digits_;  // raised by what the pattern's passes add up to
+    std::u16string stage_;                 // a line between the decoding passes
+};
+
+// The whole source text enciphered line by line with the shift of `keyCode`. Cannot fail:
+// every line is in the cipher's domain.
+std::u16string encodeLines(std::u16string_view source, std::int16_t keyCode, std::int16_t pattern);
+
+// The whole source text deciphered line by line. On failure `text` holds the lines converted
+// before the one named in `error`.
+struct DecodedText {
+    std::u16string text;
+    std::optional<LineError> error;
+};
+DecodedText decodeLines(std::u16string_view source, std::int16_t keyCode, std::int16_t pattern);
+
+// Decoding a source that holds nothing but spaces does nothing at all: there is nothing there
+// that could be ciphertext.
+bool isBlankForDecoding(std::u16string_view source) noexcept;
+
+}  // namespace voxilo

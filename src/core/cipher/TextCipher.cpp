@@ -1,0 +1,214 @@
+#include "core/cipher/TextCipher.h"
+
+#include <array>
+#include <bit>
+
+namespace voxilo {
+namespace {
+
+// Character codes are 16-bit and shifting wraps around, so every shift can be undone.
+constexpr char16_t shifted(char16_t c, std::int16_t key) noexcept {
+    return static_cast<char16_t>(c + static_cast<std::uint16_t>(key));
+}
+constexpr char16_t unshifted(char16_t c, std::int16_t key) noexcept {
+    return static_cast<char16_t>(c - static_cast<std::uint16_t>(key));
+}
+
+constexpr std::array<char16_t, 16> kHexDigits = {u'0', u'1', u'2', u'3', u'4', u'5', u'6', u'7',
+                                                 u'8', u'9', u'A', u'B', u'C', u'D', u'E', u'F'};
+
+// Value of a hex digit of either case, or -1.
+constexpr std::array<std::int8_t, 128> kHexValues = [] {
+    std::array<std::int8_t, 128> values{};
+    values.fill(-1);
+    for (int i = 0; i < 10; ++i)
+        values[static_cast<std::size_t>('0' + i)] = static_cast<std::int8_t>(i);
+    for (int i = 0; i < 6; ++i) {
+        values[static_cast<std::size_t>('A' + i)] = static_cast<std::int8_t>(10 + i);
+        values[static_cast<std::size_t>('a' + i)] = static_cast<std::int8_t>(10 + i);
+    }
+    return values;
+}();
+constexpr int hexValue(char16_t c) noexcept { return c < 128 ? kHexValues[c] : -1; }
+
+void trimTrailingSpaces(std::u16string& out, std::size_t from) {
+    std::size_t end = out.size();
+    while (end > from && out[end - 1] == u' ') --end;
+    out.resize(end);
+}
+
+// Encoding is "reverse and shift, then interleave": the character at 1-based position i stays
+// when i is odd and goes to L - i + 2 when i is even. Worked through for 0-based output
+// positions, output[2m] = s[L-1-2m] + key and output[2m+1] = s[2m] + key, so each output unit
+// is written once, straight from its source.
+void appendPlainEncoded(std::u16string_view text, std::int16_t key, std::u16string& out) {
+    const std::size_t len = text.size();
+    const std::size_t base = out.size();
+    out.resize(base + len);
+    char16_t* o = out.data() + base;
+    if (len == 1) {
+        o[0] = shifted(text[0], key);
+        return;
+    }
+    for (std::size_t m = 0; 2 * m < len; ++m) {
+        o[2 * m] = shifted(text[len - 1 - 2 * m], key);
+        o[2 * m + 1] = shifted(text[2 * m], key);
+    }
+}
+
+}  // namespace
+
+namespace cipher_detail {
+
+ShiftedDigits::ShiftedDigits(std::uint16_t shift) noexcept {
+    for (unsigned b = 0; b < 256; ++b) {
+        high[b] = static_cast<char16_t>(kHexDigits[b >> 4] + shift);
+        low[b] = static_cast<char16_t>(kHexDigits[b & 0xF] + shift);
+    }
+}
+
+namespace {
+
+// The hex stage s of a text holds two digits, high nibble first, for each byte B[0..2n) of its
+// UTF-16LE form. Putting s through the rule above, and for Whole and Halves through it once
+// more, output pair m (counting pairs from 0) is:
+// - Single: (low digit of B[2n-1-m], high digit of B[m]);
+// - Whole: both digits of B[2n-1-m];
+// - Halves: with X = B[n-1-m] and Y = B[2n-1-m] for m < n, (high digit of X, low digit of Y) in
+//   the left half and (high digit of Y, low digit of X) in the right half.
+template <class Out>
+void hexEncipherInto(std::u16string_view text, const ShiftedDigits& digits, Arrangement arrangement,
+                     Out& out) {
+    using Unit = typename Out::value_type;
+    const char16_t* high = digits.high.data();
+    const char16_t* low = digits.low.data();
+    const std::size_t n = text.size();
+    const std::size_t bytes = 2 * n;
+    const char16_t* in = text.data();
+    const auto byteAt = [in](std::size_t j) -> unsigned {
+        if constexpr (std::endian::native == std::endian::little) {
+            return reinterpret_cast<const unsigned char*>(in)[j];
+        } else {
+            return (in[j >> 1] >> ((j & 1) * 8)) & 0xFF;
+        }
+    };
+    const std::size_t base = out.size();
+    out.resize(base + 2 * bytes);
+    Unit* o = out.data() + base;
+    switch (arrangement) {
+        case Arrangement::Single:
+            for (std::size_t m = 0; m < bytes; ++m) {
+                o[2 * m] = static_cast<Unit>(low[byteAt(bytes - 1 - m)]);
+                o[2 * m + 1] = static_cast<Unit>(high[byteAt(m)]);
+            }
+            break;
+        case Arrangement::Whole:
+            for (std::size_t m = 0; m < bytes; ++m) {
+                const unsigned b = byteAt(bytes - 1 - m);
+                o[2 * m] = static_cast<Unit>(high[b]);
+                o[2 * m + 1] = static_cast<Unit>(low[b]);
+            }
+            break;
+        case Arrangement::Halves:
+            for (std::size_t m = 0; m < n; ++m) {
+                const unsigned x = byteAt(n - 1 - m);
+                const unsigned y = byteAt(bytes - 1 - m);
+                o[2 * m] = static_cast<Unit>(high[x]);
+                o[2 * m + 1] = static_cast<Unit>(low[y]);
+                o[bytes + 2 * m] = static_cast<Unit>(high[y]);
+                o[bytes + 2 * m + 1] = static_cast<Unit>(low[x]);
+            }
+            break;
+    }
+}
+
+}  // namespace
+
+void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
+                         Arrangement arrangement, std::u16string& out) {
+    hexEncipherInto(text, digits, arrangement, out);
+}
+void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
+                         Arrangement arrangement, std::string& out) {
+    hexEncipherInto(text, digits, arrangement, out);
+}
+
+std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,
+                                         CipherMode mode, std::u16string& out) {
+    const std::size_t len = text.size();
+    const std::size_t base = out.size();
+    if (mode == CipherMode::Plain) {
+        if (len % 2 != 0 && len >= 3) return CipherError::OddLength;
+        out.resize(base + len);
+        char16_t* o = out.data() + base;
+        if (len == 1) {
+            o[0] = unshifted(text[0], key);
+        } else {
+            for (std::size_t m = 0; 2 * m < len; ++m) {
+                o[2 * m] = unshifted(text[2 * m + 1], key);
+                o[len - 1 - 2 * m] = unshifted(text[2 * m], key);
+            }
+        }
+        trimTrailingSpaces(out, base);
+        return std::nullopt;
+    }
+
+    // Hex mode. Undoing the rearrangement, the hex stage is s[x] = text[x+1] - key for even x
+    // and text[len-1-x] - key for odd x; code unit t is made of the digits s[4t..4t+3] (low
+    // byte first), so each unit is read straight from the ciphertext. An odd number of bytes
+    // leaves a last unit whose high byte is zero.
+    if (len % 2 != 0) return CipherError::OddLength;
+    const auto digitAt = [&](std::size_t x) {
+        return hexValue(unshifted(x % 2 == 0 ? text[x + 1] : text[len - 1 - x], key));
+    };
+    const std::size_t bytes = len / 2;
+    const std::size_t units = (bytes + 1) / 2;
+    out.resize(base + units);
+    char16_t* o = out.data() + base;
+    int invalid = 0;  // any digit's value is negative: checked once at the end
+    for (std::size_t t = 0; t < bytes / 2; ++t) {
+        const int a = digitAt(4 * t), b = digitAt(4 * t + 1);
+        const int c = digitAt(4 * t + 2), d = digitAt(4 * t + 3);
+        invalid |= a | b | c | d;
+        o[t] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b) | (unsigned(c) << 12) |
+                                     (unsigned(d) << 8));
+    }
+    if (bytes % 2 != 0) {
+        const int a = digitAt(len - 2), b = digitAt(len - 1);
+        invalid |= a | b;
+        o[units - 1] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b));
+    }
+    if (invalid < 0) {
+        out.resize(base);
+        return CipherError::NotHexDigit;
+    }
+    trimTrailingSpaces(out, base);
+    return std::nullopt;
+}
+
+}  // namespace cipher_detail
+
+Expected<std::u16string, CipherError> encodeText(std::u16string_view text, std::int16_t key,
+                                                 CipherMode mode) {
+    std::u16string out;
+    if (mode == CipherMode::Hex) {
+        cipher_detail::appendHexEnciphered(
+            text, cipher_detail::ShiftedDigits(static_cast<std::uint16_t>(key)),
+            cipher_detail::Arrangement::Single, out);
+    } else {
+        if (text.size() % 2 != 0 && text.size() >= 3) return Unexpected{CipherError::OddLength};
+        appendPlainEncoded(text, key, out);
+    }
+    return out;
+}
+
+Expected<std::u16string, CipherError> decodeText(std::u16string_view text, std::int16_t key,
+                                                 CipherMode mode) {
+    std::u16string out;
+    if (auto error = cipher_detail::appendDecoded(text, key, mode, out)) {
+        return Unexpected{*error};
+    }
+    return out;
+}
+
+}  // namespace voxilo

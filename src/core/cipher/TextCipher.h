@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/platform/Expected.h"
+
+namespace voxilo {
+
+// Hex mode first turns the text into the hex digits of its UTF-16LE bytes, so any text,
+// Japanese included, becomes ASCII before it is shifted and rearranged.
+enum class CipherMode : std::uint8_t { Plain, Hex };
+
+// Callers and stored values carry the mode as a 16-bit Boolean. Only True (-1) selects hex
+// mode; 1 or any other number means plain mode.
+constexpr CipherMode cipherModeFromFlag(std::int16_t flag) noexcept {
+    return flag == -1 ? CipherMode::Hex : CipherMode::Plain;
+}
+
+// Why a text could not be put through the cipher. The rearrangement is a permutation only for
+// even lengths and length 1, and hex-mode ciphertext must unshift to hex digits; anything else
+// is not ciphertext this program made, and we say so rather than return garbage.
+enum class CipherError : std::uint8_t {
+    OddLength,    // an odd number of characters (3 or more; in hex mode, any odd number)
+    NotHexDigit,  // hex-mode ciphertext that does not unshift to hexadecimal digits
+};
+
+// Enciphers `text`: optional hex stage, then reversal with every code raised by `key`
+// (16-bit wrap-around), then the position interleave. There is no length limit.
+Expected<std::u16string, CipherError> encodeText(std::u16string_view text, std::int16_t key,
+                                                 CipherMode mode);
+
+// The inverse of encodeText, which also drops the trailing spaces of the result.
+Expected<std::u16string, CipherError> decodeText(std::u16string_view text, std::int16_t key,
+                                                 CipherMode mode);
+
+namespace cipher_detail {
+
+// The two hex digits of each byte value, raised by a shift.
+struct ShiftedDigits {
+    explicit ShiftedDigits(std::uint16_t shift) noexcept;
+    std::array<char16_t, 256> high{};
+    std::array<char16_t, 256> low{};
+};
+
+// How the hex digits of a text are laid out: as encodeText's hex mode does (Single), or as a
+// second plain-mode pass over that result does, over the whole of it (Whole) or over each of
+// its halves (Halves). The digits carry the sum of the shifts.
+enum class Arrangement : std::uint8_t { Single, Whole, Halves };
+
+// Appends the hex-stage ciphertext of `text` in one pass. The byte form is for digits that
+// stay within ASCII, as those of every shift of the key table do.
+void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
+                         Arrangement arrangement, std::u16string& out);
+void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
+                         Arrangement arrangement, std::string& out);
+
+// The appending form of decodeText, for the line conversion, which composes it without
+// building temporaries. On failure `out` is left as it was.
+[[nodiscard]] std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,
+                                                       CipherMode mode, std::u16string& out);
+
+}  // namespace cipher_detail
+
+}  // namespace voxilo

@@ -1,0 +1,191 @@
+#include "core/documents/DocumentConversion.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace voxilo {
+namespace {
+
+constexpr std::size_t kFlushSize = 1 << 20;
+constexpr std::size_t kBatchUnits = 1 << 19;  // about 1 MB of text a batch
+constexpr std::size_t kBatchesInFlight = 3;
+
+// Lines read and decoded from the input, handed from the reading thread to the converting one.
+struct LineBatch {
+    std::u16string text;  // the lines one after another
+    struct Line {
+        std::size_t end;         // where the line ends in `text`
+        std::size_t fileNumber;  // its number in the input file
+    };
+    std::vector<Line> lines;
+    std::optional<DocumentError> error;  // the reading stopped here
+    bool last = false;
+};
+
+// A queue between two threads; either side can close it, after which pushes are refused and
+// pops give what is left, then nothing.
+template <class T>
+class Channel {
+public:
+    explicit Channel(std::size_t capacity) : capacity_(capacity) {}
+
+    // Waits while the channel holds `capacity` items.
+    bool push(T item) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return closed_ || items_.size() < capacity_; });
+        if (closed_) return false;
+        items_.push_back(std::move(item));
+        changed_.notify_all();
+        return true;
+    }
+    std::optional<T> pop() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return closed_ || !items_.empty(); });
+        if (items_.empty()) return std::nullopt;
+        T item = std::move(items_.front());
+        items_.pop_front();
+        changed_.notify_all();
+        return item;
+    }
+    std::optional<T> tryPop() {
+        std::lock_guard lock(mutex_);
+        if (items_.empty()) return std::nullopt;
+        T item = std::move(items_.front());
+        items_.pop_front();
+        changed_.notify_all();
+        return item;
+    }
+    void close() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    const std::size_t capacity_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<T> items_;
+    bool closed_ = false;
+};
+
+// Reads the whole input into batches. Used batches come back through `spare`, so the same few
+// buffers serve the whole file.
+void readBatches(DocumentReader::Source input, Channel<LineBatch>& full,
+                 Channel<LineBatch>& spare) {
+    DocumentReader reader(std::move(input));
+    std::u16string line;
+    for (;;) {
+        LineBatch batch = spare.tryPop().value_or(LineBatch{});
+        batch.text.clear();
+        batch.lines.clear();
+        while (batch.text.size() < kBatchUnits && reader.next(line)) {
+            batch.text += line;
+            batch.lines.push_back({batch.text.size(), reader.fileLine()});
+        }
+        batch.error = reader.error();
+        batch.last = batch.text.size() < kBatchUnits;
+        const bool last = batch.last;
+        if (!full.push(std::move(batch)) || last) return;
+    }
+}
+
+}  // namespace
+
+std::optional<ConversionFailure> convertDocument(Direction direction, std::int16_t keyCode,
+                                                 std::int16_t pattern, DocumentReader::Source input,
+                                                 ByteSink output) {
+    using Kind = ConversionFailure::Kind;
+    LineConverter converter(direction, keyCode, pattern);
+    DocumentWriter writer;
+    std::u16string converted;
+    std::size_t lineNumber = 0;
+
+    auto flush = [&]() -> std::optional<ConversionFailure> {
+        if (writer.bytes().empty()) return std::nullopt;
+        if (std::error_code ec = output(writer.bytes())) {
+            return ConversionFailure{Kind::WriteFailed, lineNumber, {}, 0, ec};
+        }
+        writer.bytes().clear();
+        return std::nullopt;
+    };
+    auto convert = [&](std::u16string_view source,
+                       std::size_t number) -> std::optional<ConversionFailure> {
+        lineNumber = number;
+        if (converter.writesAscii()) {
+            // ASCII without lone CRs is its own CP932 file form: no need to go through text.
+            converter.addLine(source, writer.bytes());
+        } else {
+            converted.clear();
+            if (auto reason = converter.addLine(source, converted)) {
+                return ConversionFailure{Kind::Undecodable, number, *reason, 0, {}};
+            }
+            const std::size_t before = writer.bytes().size();
+            if (auto bad = writer.write(converted)) {
+                writer.bytes().resize(before);  // no part of the line that cannot be written
+                return ConversionFailure{
+                    Kind::UnwritableCharacter, number, {}, converted[*bad], {}};
+            }
+        }
+        if (writer.bytes().size() >= kFlushSize) return flush();
+        return std::nullopt;
+    };
+
+    // Reading and decoding the input runs on a thread of its own, a few batches ahead of the
+    // conversion and the writing, so that a large file keeps both cores busy.
+    Channel<LineBatch> full(kBatchesInFlight);
+    // Unbounded, so giving a batch back never waits: the reader only makes a new batch when
+    // there is none to reuse, so at most kBatchesInFlight + 2 ever exist.
+    Channel<LineBatch> spare(SIZE_MAX);
+    std::thread reading(readBatches, std::move(input), std::ref(full), std::ref(spare));
+    // On failure, what was converted before the failing line still goes out.
+    const auto stop = [&](std::optional<ConversionFailure> failure) {
+        full.close();
+        reading.join();
+        if (failure && failure->kind != Kind::WriteFailed) (void)flush();
+        return failure;
+    };
+
+    // Decoding a document that is nothing but spaces does nothing. A document of several lines
+    // is never that, so only a blank first line has to wait to see whether another follows.
+    std::u16string heldLine;
+    std::size_t heldNumber = 0;
+    bool first = true;
+    while (std::optional<LineBatch> batch = full.pop()) {
+        const std::u16string_view text = batch->text;
+        std::size_t begin = 0;
+        for (const LineBatch::Line& entry : batch->lines) {
+            const std::u16string_view line = text.substr(begin, entry.end - begin);
+            begin = entry.end;
+            if (first) {
+                first = false;
+                if (direction == Direction::Decode && isBlankForDecoding(line)) {
+                    heldLine = line;
+                    heldNumber = entry.fileNumber;
+                    continue;
+                }
+            } else if (heldNumber != 0) {
+                if (auto failure = convert(heldLine, heldNumber)) return stop(failure);
+                heldNumber = 0;
+            }
+            if (auto failure = convert(line, entry.fileNumber)) return stop(failure);
+        }
+        if (const auto& error = batch->error) {
+            const Kind kind = error->kind == DocumentError::Kind::InvalidBytes ? Kind::InvalidBytes
+                                                                               : Kind::ReadFailed;
+            return stop(ConversionFailure{kind, error->line, {}, 0, {}});
+        }
+        if (batch->last) break;
+        spare.push(std::move(*batch));
+    }
+    writer.finish();
+    return stop(flush());
+}
+
+}  // namespace voxilo

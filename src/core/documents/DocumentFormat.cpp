@@ -1,0 +1,123 @@
+#include "core/documents/DocumentFormat.h"
+
+#include <cstring>
+#include <utility>
+
+#include "core/platform/Codepage.h"
+
+namespace voxilo {
+
+DocumentReader::DocumentReader(Source source, std::size_t chunkSize)
+    : source_(std::move(source)), buffer_(chunkSize > 0 ? chunkSize : 1, '\0') {}
+
+bool DocumentReader::refill() {
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        scan_ -= begin_;
+        begin_ = 0;
+    }
+    // A line longer than the buffer: make room for more of it.
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    const std::ptrdiff_t got = source_(buffer_.data() + end_, buffer_.size() - end_);
+    if (got < 0) {
+        error_ = DocumentError{DocumentError::Kind::ReadFailed, fileLine_ + 1, 0};
+        return false;
+    }
+    if (got == 0) atEnd_ = true;
+    end_ += static_cast<std::size_t>(got);
+    return true;
+}
+
+bool DocumentReader::next(std::u16string& line) {
+    while (!error_) {
+        const char* data = buffer_.data();
+        const void* found = std::memchr(data + scan_, '\r', end_ - scan_);
+        const std::size_t cr = found ? static_cast<const char*>(found) - data : end_;
+        // Wait for more bytes unless the line and its break are complete, or nothing follows.
+        if (!atEnd_ && (found == nullptr || cr + 1 == end_)) {
+            scan_ = cr;  // a long line arriving in small pieces is still scanned once
+            if (!refill()) return false;
+            continue;
+        }
+        if (found == nullptr && begin_ == end_) return false;  // the end of the document
+
+        const std::string_view bytes(data + begin_, cr - begin_);
+        begin_ = found == nullptr ? end_ : cr + 1;
+        if (found != nullptr && begin_ < end_ && data[begin_] == '\n') ++begin_;
+        scan_ = begin_;
+        ++fileLine_;
+        if (bytes.empty() && !started_) continue;  // leading empty lines are not kept
+
+        line.clear();
+        if (cp932::decode(bytes, line)) {
+            error_ = DocumentError{DocumentError::Kind::InvalidBytes, fileLine_, 0};
+            return false;
+        }
+        started_ = true;
+        return true;
+    }
+    return false;
+}
+
+std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
+    std::size_t pos = 0;
+    if (skipLineFeed_ && !text.empty()) {
+        skipLineFeed_ = false;
+        if (text[0] == u'\n') pos = 1;
+    }
+    while (pos < text.size()) {
+        const std::size_t cr = text.find(u'\r', pos);
+        const std::size_t stop = cr == std::u16string_view::npos ? text.size() : cr;
+        if (auto bad = cp932::encode(text.substr(pos, stop - pos), bytes_)) return pos + *bad;
+        if (cr == std::u16string_view::npos) break;
+        // Every CR ends a line, and every line ends with CR LF in the file.
+        bytes_.append("\r\n");
+        ++line_;
+        pos = cr + 1;
+        if (pos == text.size()) {
+            skipLineFeed_ = true;
+        } else if (text[pos] == u'\n') {
+            ++pos;
+        }
+    }
+    return std::nullopt;
+}
+
+void DocumentWriter::finish() {
+    bytes_.append("\r\n");
+    skipLineFeed_ = false;
+}
+
+Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source) {
+    DocumentReader reader(std::move(source));
+    std::u16string text;
+    std::u16string line;
+    for (bool first = true; reader.next(line); first = false) {
+        if (!first) text.append(u"\r\n");
+        text.append(line);
+    }
+    if (reader.error()) return Unexpected{*reader.error()};
+    return text;
+}
+
+Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view bytes) {
+    return readDocument([bytes](char* buffer, std::size_t capacity) mutable {
+        const std::size_t n = bytes.size() < capacity ? bytes.size() : capacity;
+        std::memcpy(buffer, bytes.data(), n);
+        bytes.remove_prefix(n);
+        return static_cast<std::ptrdiff_t>(n);
+    });
+}
+
+Expected<std::string, DocumentError> documentBytesFromText(std::u16string_view text) {
+    DocumentWriter writer;
+    if (auto bad = writer.write(text)) {
+        return Unexpected{
+            DocumentError{DocumentError::Kind::UnwritableCharacter, writer.line(), text[*bad]}};
+    }
+    writer.finish();
+    return std::move(writer.bytes());
+}
+
+}  // namespace voxilo

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/platform/Expected.h"
+
+namespace voxilo {
+
+// Document files are CP932 text. Reading, a line ends at CR and an LF right after that CR
+// belongs to the break (an LF anywhere else is part of its line); a last line without a break
+// is still a line, and a break at the very end adds no empty line. Empty lines before the first
+// non-empty one are not part of the document. Writing, every line gets CR LF, the last one
+// included, so an empty document is written as a single CR LF.
+
+struct DocumentError {
+    enum class Kind {
+        ReadFailed,           // the source reported an error
+        InvalidBytes,         // bytes that are not CP932 text
+        UnwritableCharacter,  // a character CP932 cannot hold
+    };
+    Kind kind = Kind::ReadFailed;
+    std::size_t line = 0;    // 1-based: the file's line when reading, the text's when writing
+    char16_t character = 0;  // the character, for UnwritableCharacter
+    friend bool operator==(const DocumentError&, const DocumentError&) = default;
+};
+
+// Reads a document a line at a time from a byte source, so a file of any size is read in
+// memory proportional to its longest line.
+class DocumentReader {
+public:
+    // Fills `buffer` with up to `capacity` bytes; returns how many, 0 at the end, -1 on error.
+    using Source = std::function<std::ptrdiff_t(char* buffer, std::size_t capacity)>;
+
+    explicit DocumentReader(Source source, std::size_t chunkSize = 1 << 20);
+
+    // Replaces `line` with the next line of the document. Returns false at the end of the
+    // document or on failure; error() tells which.
+    bool next(std::u16string& line);
+
+    const std::optional<DocumentError>& error() const noexcept { return error_; }
+    // The file's line number of the line last returned, or of the failure.
+    std::size_t fileLine() const noexcept { return fileLine_; }
+
+private:
+    bool refill();
+
+    Source source_;
+    std::string buffer_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    std::size_t scan_ = 0;  // where the search for the next CR goes on
+    bool atEnd_ = false;
+    bool started_ = false;  // a non-empty line has been returned
+    std::size_t fileLine_ = 0;
+    std::optional<DocumentError> error_;
+};
+
+// Turns a document's text into the bytes of its file, a stretch at a time. Feed it the text in
+// order, call finish() once at the end, and take bytes() away as they grow.
+class DocumentWriter {
+public:
+    // Returns the index within `text` of a character that CP932 cannot hold; what came before
+    // it has been written.
+    [[nodiscard]] std::optional<std::size_t> write(std::u16string_view text);
+    void finish();
+
+    std::string& bytes() noexcept { return bytes_; }
+    // The 1-based line of the text that the writer has reached.
+    std::size_t line() const noexcept { return line_; }
+
+private:
+    std::string bytes_;
+    bool skipLineFeed_ = false;  // the last stretch ended with a CR whose LF may follow
+    std::size_t line_ = 1;
+};
+
+// The text a pane holds after loading the document that `source` gives.
+Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source);
+
+// The text a pane holds after loading a file of these bytes.
+Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view bytes);
+
+// The bytes a pane's text is saved as.
+Expected<std::string, DocumentError> documentBytesFromText(std::u16string_view text);
+
+}  // namespace voxilo

@@ -1,0 +1,248 @@
+#include "core/platform/Codepage.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+
+#include <cerrno>
+#endif
+
+namespace voxilo::cp932 {
+namespace {
+
+constexpr std::uint32_t kInvalid = 0xFFFFFFFF;
+constexpr std::uint32_t kLeadByte = 0xFFFFFFFE;
+// U+FFFF is no character, and CP932 has no bytes for it.
+constexpr char16_t kNoPair = 0xFFFF;
+
+// Asks the platform converter about one byte sequence: the one UTF-16 unit it stands for,
+// kLeadByte when it is the start of a longer character, or kInvalid.
+#ifdef _WIN32
+// Code page 932 itself, whatever the system's ANSI code page is.
+constexpr UINT kCodePage = 932;
+
+class PlatformDecoder {
+public:
+    bool ok() const { return IsValidCodePage(kCodePage) != 0; }
+
+    std::uint32_t decode(const unsigned char* bytes, std::size_t count) {
+        if (count == 1 && IsDBCSLeadByteEx(kCodePage, bytes[0])) return kLeadByte;
+        wchar_t out[2];
+        const int n = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS,
+                                          reinterpret_cast<const char*>(bytes),
+                                          static_cast<int>(count), out, 2);
+        return n == 1 ? static_cast<std::uint32_t>(out[0]) : kInvalid;
+    }
+};
+
+// Asks the platform converter for the bytes of one character; empty when it has none or
+// would only put a look-alike in its place.
+std::string platformEncode(char16_t c) {
+    const wchar_t in = static_cast<wchar_t>(c);
+    char out[8];
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, &in, 1, out, sizeof out,
+                                      nullptr, &usedDefault);
+    if (n <= 0 || usedDefault) return {};
+    return std::string(out, static_cast<std::size_t>(n));
+}
+#else
+class PlatformDecoder {
+public:
+    PlatformDecoder() : cd_(iconv_open("UTF-16LE", "CP932")) {}
+    ~PlatformDecoder() {
+        if (ok()) iconv_close(cd_);
+    }
+    PlatformDecoder(const PlatformDecoder&) = delete;
+    PlatformDecoder& operator=(const PlatformDecoder&) = delete;
+
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    std::uint32_t decode(const unsigned char* bytes, std::size_t count) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char in[2];
+        std::memcpy(in, bytes, count);
+        char out[8];
+        char* inPtr = in;
+        char* outPtr = out;
+        std::size_t inLeft = count;
+        std::size_t outLeft = sizeof out;
+        if (iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+            return errno == EINVAL ? kLeadByte : kInvalid;
+        }
+        if (inLeft != 0 || outPtr - out != 2) return kInvalid;
+        return static_cast<unsigned char>(out[0]) | (static_cast<unsigned char>(out[1]) << 8);
+    }
+
+private:
+    iconv_t cd_;
+};
+
+// Asks the platform converter for the bytes of one character; empty when it has none.
+std::string platformEncode(char16_t c) {
+    iconv_t cd = iconv_open("CP932", "UTF-16LE");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    char in[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    char out[8];
+    char* inPtr = in;
+    char* outPtr = out;
+    std::size_t inLeft = sizeof in;
+    std::size_t outLeft = sizeof out;
+    const bool converted =
+        iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+    iconv_close(cd);
+    if (!converted || inLeft != 0) return {};
+    return std::string(out, static_cast<std::size_t>(outPtr - out));
+}
+#endif
+
+struct DecodeTable {
+    std::array<std::uint32_t, 256> single{};
+    // By lead byte and trail byte; kNoPair where the two are not a character.
+    std::vector<char16_t> pair = std::vector<char16_t>(65536, kNoPair);
+    bool asciiIsIdentity = true;
+
+    DecodeTable() {
+        PlatformDecoder converter;
+        single.fill(kInvalid);
+        if (!converter.ok()) return;  // no converter: every byte reads as invalid
+        for (unsigned b = 0; b < 256; ++b) {
+            const unsigned char one[1] = {static_cast<unsigned char>(b)};
+            single[b] = converter.decode(one, 1);
+            if (single[b] != kLeadByte) continue;
+            for (unsigned t = 0; t < 256; ++t) {
+                const unsigned char two[2] = {static_cast<unsigned char>(b),
+                                              static_cast<unsigned char>(t)};
+                const std::uint32_t c = converter.decode(two, 2);
+                if (c < kNoPair) pair[(b << 8) | t] = static_cast<char16_t>(c);
+            }
+        }
+        for (unsigned b = 0; b < 0x80; ++b) asciiIsIdentity &= single[b] == b;
+    }
+};
+
+const DecodeTable& decodeTable() {
+    static const DecodeTable table;
+    return table;
+}
+
+// Each entry: 0 for a character CP932 cannot hold, else (byte count << 16) | bytes.
+struct EncodeTable {
+    std::vector<std::uint32_t> entry = std::vector<std::uint32_t>(65536, 0);
+
+    explicit EncodeTable(const DecodeTable& d) {
+        // The inverse of the decode table; where several byte sequences read as the same
+        // character (the NEC and IBM duplicates), the platform converter chooses.
+        std::vector<std::uint8_t> seen(65536, 0);
+        auto offer = [&](std::uint32_t c, std::uint32_t code) {
+            if (seen[c]++ == 0) entry[c] = code;
+        };
+        for (unsigned b = 0; b < 256; ++b) {
+            if (d.single[b] < 0x10000) offer(d.single[b], (1u << 16) | b);
+        }
+        for (unsigned seq = 0; seq < 65536; ++seq) {
+            if (d.pair[seq] != kNoPair) offer(d.pair[seq], (2u << 16) | seq);
+        }
+        for (unsigned c = 0; c < 65536; ++c) {
+            if (seen[c] < 2) continue;
+            const std::string bytes = platformEncode(static_cast<char16_t>(c));
+            if (bytes.size() == 1) {
+                entry[c] = (1u << 16) | static_cast<unsigned char>(bytes[0]);
+            } else if (bytes.size() == 2) {
+                const unsigned seq = (static_cast<unsigned char>(bytes[0]) << 8) |
+                                     static_cast<unsigned char>(bytes[1]);
+                if (d.pair[seq] == c) entry[c] = (2u << 16) | seq;
+            }
+        }
+    }
+};
+
+const EncodeTable& encodeTable() {
+    static const EncodeTable table(decodeTable());
+    return table;
+}
+
+}  // namespace
+
+std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
+    const DecodeTable& table = decodeTable();
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t size = bytes.size();
+    // At most one unit per byte; shrink to what was written at the end.
+    const std::size_t base = out.size();
+    out.resize(base + size);
+    char16_t* o = out.data() + base;
+    std::size_t i = 0;
+    std::optional<std::size_t> failure;
+    while (i < size) {
+        const unsigned b = in[i];
+        if (b < 0x80 && table.asciiIsIdentity) {
+            // Runs of ASCII, the whole of ciphertext, go eight bytes at a time.
+            while (i + 8 <= size) {
+                std::uint64_t word;
+                std::memcpy(&word, in + i, 8);
+                if (word & 0x8080808080808080ull) break;
+                for (int k = 0; k < 8; ++k) o[k] = in[i + k];
+                o += 8;
+                i += 8;
+            }
+            while (i < size && in[i] < 0x80) *o++ = in[i++];
+            continue;
+        }
+        const std::uint32_t c = table.single[b];
+        if (c < 0x10000) {
+            *o++ = static_cast<char16_t>(c);
+            ++i;
+            continue;
+        }
+        if (c == kLeadByte && i + 1 < size) {
+            const char16_t d = table.pair[(b << 8) | in[i + 1]];
+            if (d != kNoPair) {
+                *o++ = d;
+                i += 2;
+                continue;
+            }
+        }
+        failure = i;
+        break;
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    return failure;
+}
+
+std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
+    const DecodeTable& dtable = decodeTable();
+    const std::size_t size = text.size();
+    const std::size_t base = out.size();
+    out.resize(base + 2 * size);
+    char* o = out.data() + base;
+    const char16_t* in = text.data();
+    std::size_t i = 0;
+    std::optional<std::size_t> failure;
+    const EncodeTable* etable = nullptr;  // built only once text goes beyond ASCII
+    while (i < size) {
+        if (dtable.asciiIsIdentity) {
+            while (i < size && in[i] < 0x80) *o++ = static_cast<char>(in[i++]);
+            if (i >= size) break;
+        }
+        if (etable == nullptr) etable = &encodeTable();
+        const std::uint32_t e = etable->entry[in[i]];
+        if (e == 0) {
+            failure = i;
+            break;
+        }
+        if ((e >> 16) == 2) *o++ = static_cast<char>((e >> 8) & 0xFF);
+        *o++ = static_cast<char>(e & 0xFF);
+        ++i;
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    return failure;
+}
+
+}  // namespace voxilo::cp932

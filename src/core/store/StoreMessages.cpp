@@ -1,0 +1,20 @@
+#include "core/store/StoreMessages.h"
+
+namespace voxilo {
+
+StoreMessage storeMessage(StoreFailure failure) noexcept {
+    switch (failure) {
+        case StoreFailure::UserListUnavailable:
+            return {u"プログラム情報の取得に失敗しました。", MessageIcon::Critical, true};
+        case StoreFailure::SettingsUnavailable:
+            return {u"プログラム情報の取得に失敗しました。\r\nアプリケーションを終了します。",
+                    MessageIcon::Critical, true};
+        case StoreFailure::ReadFailed:
+            return {u"プログラム情報の取得に失敗しました。", MessageIcon::Exclamation, false};
+        case StoreFailure::SaveFailed:
+            return {u"プログラム情報の保存に失敗しました。", MessageIcon::Exclamation, false};
+    }
+    return {u"", MessageIcon::Exclamation, false};
+}
+
+}  // namespace voxilo

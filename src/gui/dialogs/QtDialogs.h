@@ -1,0 +1,19 @@
+#pragma once
+
+#include "gui/dialogs/Dialogs.h"
+
+namespace voxilo {
+
+// Dialogs as the program shows them, with Qt's own boxes and dialogs.
+class QtDialogs final : public Dialogs {
+public:
+    Answer message(QWidget* parent, const QString& text, const QString& title, Buttons buttons,
+                   MessageIcon icon) override;
+    FileAnswer openFile(QWidget* parent, const FileRequest& request) override;
+    FileAnswer saveFile(QWidget* parent, const FileRequest& request) override;
+    std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
+    void beep() override;
+    int exec(QDialog& dialog) override;
+};
+
+}  // namespace voxilo

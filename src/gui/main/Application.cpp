@@ -1,0 +1,74 @@
+#include "gui/main/Application.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "gui/login/LoginDialog.h"
+#include "gui/main/MainWindow.h"
+#include "gui/dialogs/StoreAlerts.h"
+#include "gui/dialogs/BusyCursor.h"
+#include "core/store/UserRecords.h"
+
+namespace voxilo {
+
+Application::Application(ValueStore& store, Dialogs& dialogs, QString programFolder)
+    : store_(store), dialogs_(dialogs), programFolder_(std::move(programFolder)) {}
+
+Application::~Application() = default;
+
+bool Application::start(const QStringList& arguments) {
+    helpFile_ =
+        QDir::toNativeSeparators(programFolder_ + QLatin1Char('/')) + QStringLiteral("Vx_lo.hlp");
+    state_.settingsKey = std::u16string(kSettingsKeyPath);
+    state_.exitRequested = false;
+
+    auto names = loadUserNames(store_, state_.settingsKey);
+    if (!names) {
+        showStoreFailure(dialogs_, nullptr, names.error());
+        return false;
+    }
+    state_.userNames = std::move(*names);
+    auto settings = loadProgramSettings(store_, state_.settingsKey,
+                                        QDir::toNativeSeparators(programFolder_).toStdU16String());
+    if (!settings) {
+        showStoreFailure(dialogs_, nullptr, settings.error());
+        return false;
+    }
+    settings_ = std::move(*settings);
+
+    // The command line is one path: arguments are joined with blanks, as an unquoted path with
+    // blanks in it arrives.
+    const QString file = arguments.join(QLatin1Char(' '));
+    state_.commandLineFile = file.toStdU16String();
+    if (!file.isEmpty() && !QFileInfo::exists(file)) {
+        state_.commandLineFile = std::u16string(kCommandLineFileMissing);
+    }
+
+    login_ = std::make_unique<LoginDialog>(state_, settings_, store_, dialogs_);
+    connect(login_.get(), &LoginDialog::loggedIn, this, &Application::openMainWindow,
+            Qt::QueuedConnection);
+    connect(login_.get(), &LoginDialog::refused, this, &Application::ended, Qt::QueuedConnection);
+    login_->show();
+    return true;
+}
+
+void Application::openMainWindow() {
+    {
+        BusyCursor busy;
+        const auto keyCode = readKeyCode(store_, state_.settingsKey, state_.currentUser);
+        if (keyCode.failure) showStoreFailure(dialogs_, nullptr, *keyCode.failure);
+        const auto pattern = readPattern(store_, state_.settingsKey, state_.currentUser);
+        if (pattern.failure) showStoreFailure(dialogs_, nullptr, *pattern.failure);
+        state_.keyCode = keyCode.value;
+        state_.pattern = pattern.value;
+        main_ = std::make_unique<MainWindow>(state_, settings_, store_, dialogs_);
+        connect(main_.get(), &MainWindow::optionsRequested, this, &Application::optionsRequested);
+        main_->show();
+        main_->activateWindow();
+    }
+    // The login dialog goes once the main window stands in its place.
+    if (login_) login_.release()->deleteLater();
+}
+
+}  // namespace voxilo

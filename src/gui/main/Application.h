@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+#include "core/AppState.h"
+#include "gui/dialogs/Dialogs.h"
+#include "core/store/ProgramSettings.h"
+#include "core/store/ValueStore.h"
+
+namespace voxilo {
+
+class LoginDialog;
+class MainWindow;
+
+// The running program: its state and settings, the login dialog, then the main window.
+class Application : public QObject {
+    Q_OBJECT
+public:
+    Application(ValueStore& store, Dialogs& dialogs, QString programFolder);
+    ~Application() override;
+
+    // Start-up: the users and the settings from the store, the file named on the command line,
+    // then the login dialog. False when the store cannot be read: the program then ends, after
+    // the message.
+    bool start(const QStringList& arguments);
+    // After a login: the user's key code and pattern, the main window in place of the login.
+    void openMainWindow();
+
+    AppState& state() { return state_; }
+    ProgramSettings& settings() { return settings_; }
+    LoginDialog* loginDialog() const { return login_.get(); }
+    MainWindow* mainWindow() const { return main_.get(); }
+    const QString& helpFile() const { return helpFile_; }
+
+signals:
+    // The program is to end (the login was cancelled or refused).
+    void ended();
+    // The main window opens the Options dialog (View > ｵﾌﾟｼｮﾝ, or the first run).
+    void optionsRequested();
+
+private:
+    ValueStore& store_;
+    Dialogs& dialogs_;
+    QString programFolder_;
+    QString helpFile_;
+    AppState state_;
+    ProgramSettings settings_;
+    std::unique_ptr<LoginDialog> login_;
+    std::unique_ptr<MainWindow> main_;
+};
+
+}  // namespace voxilo

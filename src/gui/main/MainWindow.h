@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <map>
+
+#include "core/AppState.h"
+#include "gui/dialogs/Dialogs.h"
+#include "core/store/ProgramSettings.h"
+#include "core/store/ValueStore.h"
+
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QToolBar;
+
+namespace voxilo {
+
+class PaneSplitter;
+
+// The program's workspace: the source document above, the converted document below, the menus,
+// the band bar with the toolbar and the user list, and the status bar.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(AppState& state, const ProgramSettings& settings, ValueStore& store,
+               Dialogs& dialogs, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Lengths of the layout are given in twips, 1/1440 inch: 15 to a pixel at 96 dpi.
+    int twips(int length) const;
+
+    // The caption from the documents' paths.
+    void updateTitle();
+    // Enables each command as the focus, the panes and the clipboard allow.
+    void updateCommands();
+
+    // Edit > 暗号化 and Edit > 解読.
+    void encode();
+    void decode();
+    // A toolbar button's click, by the button's key: it runs what the menu item runs.
+    void dispatchToolbar(const QString& key);
+
+    // View > ｵﾌﾟｼｮﾝ: the one place the Options dialog is opened from.
+    void openOptions();
+    // The user switch, as choosing entry `index` of the user list does.
+    void chooseUser(int index);
+
+    // The save step of closing: saves or keeps the modified panes, asking first.
+    std::function<void()> saveStep;
+
+    QPlainTextEdit* topPane() const { return top_; }
+    QPlainTextEdit* bottomPane() const { return bottom_; }
+    PaneSplitter* splitter() const { return splitter_; }
+
+signals:
+    void optionsRequested();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* addCommand(QMenu* menu, const char* name, const QString& caption,
+                        const QKeySequence& shortcut = {});
+    void createMenus();
+    void createBandBar();
+    void createPanes(const ProgramSettings& settings);
+    void createStatusBar();
+    void setCommandEnabled(QAction* item, bool enabled);
+    QWidget* activeControl() const;
+    void showCapsLock(bool on);
+    void fillUsers();
+    void activated();
+    void firstRun();
+    void openCommandLineFile();
+    void createSendToShortcut();
+    void userChosen();
+    void selectUserQuietly(int index);
+    void markCurrentUser();
+
+    AppState& state_;
+    const ProgramSettings& settings_;
+    ValueStore& store_;
+    Dialogs& dialogs_;
+
+    QPlainTextEdit* top_ = nullptr;
+    QPlainTextEdit* bottom_ = nullptr;
+    PaneSplitter* splitter_ = nullptr;
+    QToolBar* bandBar_ = nullptr;
+    QComboBox* userCombo_ = nullptr;
+    QMenu* userMenu_ = nullptr;
+    QLabel* capsLock_ = nullptr;
+    QLabel* clock_ = nullptr;
+
+    QAction* fileNew_ = nullptr;
+    QAction* fileOpen_ = nullptr;
+    QAction* fileSave_ = nullptr;
+    QAction* fileSaveAs_ = nullptr;
+    QAction* editCopy_ = nullptr;
+    QAction* editCut_ = nullptr;
+    QAction* editPaste_ = nullptr;
+    QAction* editSelect_ = nullptr;
+    QAction* editCoding_ = nullptr;
+    QAction* editDecoding_ = nullptr;
+    QAction* viewToolBar_ = nullptr;
+    QAction* viewStatusBar_ = nullptr;
+    QAction* viewOptions_ = nullptr;
+    QAction* helpAbout_ = nullptr;
+
+    // The toolbar's command buttons by key, and the menu item each one stands for.
+    std::map<QString, QAction*> buttons_;
+    std::map<QAction*, QAction*> buttonOfItem_;
+    QWidget* lastControl_ = nullptr;  // the focus before the menu bar took it
+    bool clipboardHasText_ = false;
+    bool placed_ = false;         // the splitter has been centred
+    bool activating_ = false;     // the work of an activation is under way
+    bool switchingUser_ = false;  // the user list's selection is being set by the program
+};
+
+}  // namespace voxilo

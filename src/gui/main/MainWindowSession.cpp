@@ -1,0 +1,196 @@
+// The main window's part in the session: the users and switching between them, the work of
+// its activation (the first run, the file named on the command line), and closing.
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QMenu>
+#include <QPlainTextEdit>
+
+#include "gui/dialogs/AppInfo.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
+#include "gui/dialogs/QtText.h"
+#include "gui/dialogs/StoreAlerts.h"
+#include "core/documents/DocumentFile.h"
+#include "gui/options/PasswordPrompt.h"
+#include "gui/dialogs/BusyCursor.h"
+#include "core/platform/SendToShortcut.h"
+#include "core/store/UserRecords.h"
+
+namespace voxilo {
+
+// The user list and the File menu's user items, the current user's selected and checked.
+void MainWindow::fillUsers() {
+    switchingUser_ = true;
+    userCombo_->clear();
+    userMenu_->clear();
+    for (std::size_t i = 1; i < state_.userNames.size(); ++i) {
+        const QString name = qtext(state_.userNames[i]);
+        userCombo_->addItem(name);
+        QAction* entry = userMenu_->addAction(name);
+        entry->setObjectName(QStringLiteral("mnuFileUserName%1").arg(i - 1));
+        entry->setCheckable(true);
+        const int index = static_cast<int>(i - 1);
+        connect(entry, &QAction::triggered, this, [this, index] { chooseUser(index); });
+    }
+    userCombo_->setCurrentIndex(userCombo_->findText(qtext(state_.currentUser), Qt::MatchExactly));
+    switchingUser_ = false;
+    markCurrentUser();
+}
+
+void MainWindow::markCurrentUser() {
+    for (QAction* entry : userMenu_->actions()) {
+        entry->setChecked(entry->text().toStdU16String() == state_.currentUser);
+    }
+}
+
+// Each time the window becomes active: the command states; once, the command-line file; and,
+// while nobody is registered, the first-run path.
+void MainWindow::activated() {
+    if (activating_ || !isActiveWindow()) return;
+    activating_ = true;
+    updateCommands();
+    if (!state_.exitRequested) {
+        if (state_.userNames.size() <= 1) firstRun();
+        if (!state_.commandLineFile.empty() && isVisible()) openCommandLineFile();
+    }
+    activating_ = false;
+}
+
+void MainWindow::firstRun() {
+    dialogs_.message(
+        this,
+        QStringLiteral(
+            "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
+            "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
+        AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Information);
+    state_.optionsTab = 2;
+    openOptions();
+    createSendToShortcut();
+    if (userCombo_->count() > 0) chooseUser(0);
+    if (state_.currentUser.empty()) close();  // File > 終了: nobody may use the program
+}
+
+void MainWindow::openOptions() {
+    // The Options dialog plugs in here.
+    emit optionsRequested();
+    fillUsers();
+}
+
+void MainWindow::createSendToShortcut() {
+    if (const auto flag = readSendToFlag(store_, state_.settingsKey); flag.failure) {
+        showStoreFailure(dialogs_, this, *flag.failure);
+        return;
+    } else if (flag.value == -1) {
+        return;  // made once already
+    }
+    // A failure is not told of: the next first run tries again.
+    const std::filesystem::path executable =
+        QCoreApplication::applicationFilePath().toStdU16String();
+    if (voxilo::createSendToShortcut(executable)) writeSendToFlag(store_, state_.settingsKey);
+}
+
+void MainWindow::openCommandLineFile() {
+    const std::u16string file = state_.commandLineFile;
+    state_.commandLineFile.clear();  // once only
+    if (file == kCommandLineFileMissing) {
+        dialogs_.message(this, QStringLiteral("指定されたファイルを開くことができませんでした。"),
+                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
+        return;
+    }
+    state_.topPath = file;
+    std::optional<std::u16string> text;
+    QString failure;
+    {
+        BusyCursor busy;
+        auto loaded = loadDocumentFile(std::filesystem::path(file));
+        if (loaded) {
+            text = std::move(*loaded);
+        } else {
+            failure = QString::fromStdString(loaded.error());
+        }
+    }
+    if (!text) {
+        dialogs_.message(this, failure + QStringLiteral("\r\nファイルを開くことができません。"),
+                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
+        return;
+    }
+    setPaneText(*top_, *text);
+    bottom_->clear();
+    state_.topHasFile = true;
+    state_.bottomPath.clear();
+    state_.topModified = false;
+    state_.bottomModified = false;
+    updateTitle();
+    updateCommands();
+}
+
+// Choosing a user from the File menu selects the entry in the list, which switches as choosing
+// it there does.
+void MainWindow::chooseUser(int index) {
+    if (index < 0 || index >= userCombo_->count()) return;
+    userCombo_->setCurrentIndex(index);
+    userChosen();
+}
+
+void MainWindow::selectUserQuietly(int index) {
+    switchingUser_ = true;
+    userCombo_->setCurrentIndex(index);
+    switchingUser_ = false;
+}
+
+// The user switch: the chosen user's password, then their key code and pattern.
+void MainWindow::userChosen() {
+    if (switchingUser_) return;
+    const std::u16string chosen = userCombo_->currentText().toStdU16String();
+    if (chosen != state_.currentUser) {
+        const auto password = readPassword(store_, state_.settingsKey, chosen);
+        if (password.failure) showStoreFailure(dialogs_, this, *password.failure);
+        if (PasswordPrompt::confirm(state_, dialogs_, this, PasswordPrompt::kLogIn, chosen,
+                                    password.value)) {
+            state_.currentUser = chosen;
+            const auto keyCode = readKeyCode(store_, state_.settingsKey, chosen);
+            if (keyCode.failure) showStoreFailure(dialogs_, this, *keyCode.failure);
+            const auto pattern = readPattern(store_, state_.settingsKey, chosen);
+            if (pattern.failure) showStoreFailure(dialogs_, this, *pattern.failure);
+            state_.keyCode = keyCode.value;
+            state_.pattern = pattern.value;
+        } else {
+            // Put the list back on the current user (no entry when nobody is logged in).
+            selectUserQuietly(-1);
+            selectUserQuietly(userCombo_->findText(qtext(state_.currentUser), Qt::MatchExactly));
+        }
+        markCurrentUser();
+        if (state_.currentUser.empty()) {
+            const auto answer = dialogs_.message(
+                this,
+                QStringLiteral(
+                    "ログインせずにVoxiloを利用することはできません。\r\nログインしますか。\r\n"
+                    "「いいえ」をクリックするとアプリケーションを終了します。"),
+                AppInfo::title(), Dialogs::Buttons::YesNo, MessageIcon::Question);
+            if (answer == Dialogs::Answer::Yes) {
+                chooseUser(0);
+                return;
+            }
+        }
+    }
+    state_.promptAccepted = false;
+    if (top_->isVisible()) top_->setFocus();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if ((state_.topModified || state_.bottomModified) && saveStep) {
+        saveStep();
+        if ((state_.topModified || state_.bottomModified) && !state_.exitRequested) {
+            event->ignore();  // a document is still unsaved: the window stays
+            return;
+        }
+    }
+    if (const auto failure = saveCurrentPath(store_, state_.settingsKey, settings_.currentPath)) {
+        showStoreFailure(dialogs_, this, *failure);
+    }
+    event->accept();
+}
+
+}  // namespace voxilo

@@ -1,0 +1,52 @@
+#include "gui/main/PaneSplitter.h"
+
+#include <QMouseEvent>
+#include <QSplitterHandle>
+
+namespace voxilo {
+namespace {
+
+class PaneSplitterHandle : public QSplitterHandle {
+public:
+    explicit PaneSplitterHandle(PaneSplitter* parent)
+        : QSplitterHandle(Qt::Vertical, parent), splitter_(parent) {}
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) {
+            dragging_ = true;
+            grabY_ = event->position().toPoint().y();
+        }
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (dragging_) splitter_->dragBy(event->position().toPoint().y() - grabY_);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) dragging_ = false;
+    }
+
+private:
+    PaneSplitter* splitter_;
+    bool dragging_ = false;
+    int grabY_ = 0;  // where the bar was taken, from its top edge
+};
+
+}  // namespace
+
+PaneSplitter::PaneSplitter(int minUpper, int minLower, QWidget* parent)
+    : QSplitter(Qt::Vertical, parent), minUpper_(minUpper), minLower_(minLower) {
+    setChildrenCollapsible(false);
+    setOpaqueResize(true);
+}
+
+bool PaneSplitter::dragBy(int dy) {
+    const QList<int> heights = sizes();
+    if (heights.size() != 2 || dy == 0) return false;
+    if (heights[0] + dy < minUpper_ || heights[1] - dy < minLower_) return false;
+    setSizes({heights[0] + dy, heights[1] - dy});
+    return true;
+}
+
+QSplitterHandle* PaneSplitter::createHandle() { return new PaneSplitterHandle(this); }
+
+}  // namespace voxilo

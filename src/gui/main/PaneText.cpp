@@ -1,0 +1,50 @@
+#include "gui/main/PaneText.h"
+
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+namespace voxilo {
+
+QString toPaneText(std::u16string_view text) {
+    QString pane;
+    pane.resize(static_cast<qsizetype>(text.size()));
+    QChar* out = pane.data();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r') {
+            *out++ = QChar(u'\n');
+            if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        } else if (c == u'\n') {
+            *out++ = QChar::LineSeparator;
+        } else {
+            *out++ = QChar(c);
+        }
+    }
+    pane.truncate(out - pane.data());
+    return pane;
+}
+
+std::u16string fromPaneText(const QString& raw) {
+    std::u16string text;
+    text.reserve(static_cast<std::size_t>(raw.size()) + 16);
+    for (QChar c : raw) {
+        if (c == QChar::ParagraphSeparator || c == QChar(u'\n')) {
+            text.append(u"\r\n");
+        } else if (c == QChar::LineSeparator) {
+            text.push_back(u'\n');
+        } else {
+            text.push_back(c.unicode());
+        }
+    }
+    return text;
+}
+
+std::u16string paneText(const QPlainTextEdit& pane) {
+    return fromPaneText(pane.document()->toRawText());
+}
+
+void setPaneText(QPlainTextEdit& pane, std::u16string_view text) {
+    pane.setPlainText(toPaneText(text));
+}
+
+}  // namespace voxilo

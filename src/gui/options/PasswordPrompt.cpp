@@ -1,0 +1,163 @@
+#include "gui/options/PasswordPrompt.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "gui/dialogs/AppInfo.h"
+
+namespace voxilo {
+namespace {
+
+bool isAsciiLetterOrDigit(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
+}
+
+// The keys that may reach the box: letters, digits (main keys and keypad), moving left and
+// right, deleting, and Shift.
+bool isAllowedKey(int key) {
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
+        return true;
+    }
+    switch (key) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Delete:
+        case Qt::Key_Backspace:
+        case Qt::Key_Shift:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+const QString PasswordPrompt::kDeleteUser = QStringLiteral("ユーザーの削除");
+const QString PasswordPrompt::kShowCipher = QStringLiteral("暗号化情報の表示");
+const QString PasswordPrompt::kLogIn = QStringLiteral("ログイン");
+
+PasswordPrompt::PasswordPrompt(AppState& state, Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent), state_(state), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("frmDelete"));
+    setWindowTitle(QStringLiteral("ユーザー名の削除"));  // every caller sets its own
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setModal(true);
+
+    auto* label = new QLabel(QStringLiteral("パスワードを入力してください。"), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    password_ = new QLineEdit(this);
+    password_->setObjectName(QStringLiteral("txtPassword"));
+    password_->setEchoMode(QLineEdit::Password);
+    password_->setAttribute(Qt::WA_InputMethodEnabled, false);
+    password_->setContextMenuPolicy(Qt::NoContextMenu);  // typing only, through the filter
+    password_->setAcceptDrops(false);
+    password_->installEventFilter(this);
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    ok_->setObjectName(QStringLiteral("cmdOK"));
+    ok_->setDefault(true);
+    ok_->setEnabled(false);
+    cancel_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    cancel_->setObjectName(QStringLiteral("cmdCancel"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(password_);
+    layout->addLayout(buttons);
+    setTabOrder(password_, ok_);
+    setTabOrder(ok_, cancel_);
+
+    connect(password_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { ok_->setEnabled(!text.isEmpty()); });
+    connect(ok_, &QPushButton::clicked, this, &PasswordPrompt::accepted);
+    connect(cancel_, &QPushButton::clicked, this, [this] {
+        state_.promptAccepted = false;
+        reject();
+    });
+    // Escape presses Cancel; the close box leaves PromptAccepted as the caller set it (false).
+}
+
+bool PasswordPrompt::confirm(AppState& state, Dialogs& dialogs, QWidget* parent,
+                             const QString& caption, const std::u16string& user,
+                             const std::u16string& password) {
+    state.promptAccepted = false;
+    state.promptUser = user;
+    state.promptPassword = password;
+    PasswordPrompt prompt(state, dialogs, parent);
+    dialogs.beep();
+    prompt.setWindowTitle(caption);
+    dialogs.exec(prompt);
+    return state.promptAccepted;
+}
+
+void PasswordPrompt::accepted() {
+    if (password_->text().toStdU16String() != state_.promptPassword) {
+        dialogs_.message(this, QStringLiteral("パスワードが違います。"), AppInfo::title(),
+                         Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        password_->setFocus();
+        password_->selectAll();
+        return;
+    }
+    if (windowTitle() == kDeleteUser) {
+        const QString question = QStringLiteral("ユーザー : ") +
+                                 QString::fromStdU16String(state_.promptUser) +
+                                 QStringLiteral(" を削除してよろしいですか。");
+        state_.promptAccepted =
+            dialogs_.message(this, question, AppInfo::title(), Dialogs::Buttons::YesNo,
+                             MessageIcon::Question) == Dialogs::Answer::Yes;
+    } else {
+        state_.promptAccepted = true;
+    }
+    accept();
+}
+
+bool PasswordPrompt::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == password_ && event->type() == QEvent::FocusIn) {
+        // Select the whole text once the focus has settled in the box.
+        QTimer::singleShot(0, password_, [box = password_] { box->selectAll(); });
+    }
+    if (watched != password_ || event->type() != QEvent::KeyPress) {
+        return QDialog::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Meta:
+            // Holding Ctrl or Alt down is not yet a key for the box: the key pressed with it is.
+            return true;
+        default:
+            break;
+    }
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+        key->key() == Qt::Key_Escape || key->key() == Qt::Key_Tab ||
+        key->key() == Qt::Key_Backtab) {
+        return false;  // the dialog's own keys: OK, Cancel, moving between controls
+    }
+    const bool chord = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
+    const QString typed = key->text();
+    const bool allowedText =
+        typed.isEmpty() ||
+        (typed.size() == 1 && (isAsciiLetterOrDigit(typed[0]) || key->key() == Qt::Key_Backspace ||
+                               key->key() == Qt::Key_Delete));
+    if (chord || !isAllowedKey(key->key()) || !allowedText) {
+        dialogs_.beep();
+        return true;  // discarded
+    }
+    return false;
+}
+
+}  // namespace voxilo

@@ -1,0 +1,56 @@
+#include "core/platform/Codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace voxilo {
+namespace {
+
+TEST(Codepage, ConvertsCharactersEveryConverterAgreesOn) {
+    const std::u16string text = u"Voxilo 日本語の文書、ｶﾀｶﾅ、ABC~\\";
+    const std::string bytes =
+        "Voxilo \x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8f\x91\x81\x41\xb6\xc0\xb6\xc5\x81\x41"
+        "ABC~\\";
+    std::string encoded;
+    EXPECT_FALSE(cp932::encode(text, encoded));
+    EXPECT_EQ(encoded, bytes);
+    std::u16string decoded;
+    EXPECT_FALSE(cp932::decode(bytes, decoded));
+    EXPECT_EQ(decoded, text);
+}
+
+TEST(Codepage, EveryCharacterReadReadsBackAfterWriting) {
+    // The NEC and IBM duplicates read as one character; whichever bytes it is written as must
+    // read back as that character.
+    std::size_t characters = 0;
+    for (unsigned seq = 0; seq < 0x10000; ++seq) {
+        const std::string bytes =
+            seq < 0x100 ? std::string(1, char(seq)) : std::string{char(seq >> 8), char(seq & 0xFF)};
+        std::u16string text;
+        if (cp932::decode(bytes, text) || text.size() != 1) continue;
+        ++characters;
+        std::string written;
+        ASSERT_FALSE(cp932::encode(text, written)) << std::hex << seq;
+        std::u16string again;
+        ASSERT_FALSE(cp932::decode(written, again));
+        ASSERT_EQ(again, text) << std::hex << seq;
+    }
+    EXPECT_GT(characters, 7000u);  // CP932 has about 7,900 characters
+}
+
+TEST(Codepage, RefusesInsteadOfReplacing) {
+    for (std::u16string text : {u"ab\u301c", u"ab\u00a5", u"ab\U0001F600", u"ab\xd800"}) {
+        std::string out;
+        EXPECT_EQ(cp932::encode(text, out), 2u);
+        EXPECT_EQ(out, "ab");
+    }
+    for (std::string bytes : {"ab\x81", "ab\x81\x7f", "ab\x81\r"}) {
+        std::u16string out;
+        EXPECT_EQ(cp932::decode(bytes, out), 2u);
+        EXPECT_EQ(out, u"ab");
+    }
+}
+
+}  // namespace
+}  // namespace voxilo

@@ -1,0 +1,91 @@
+#include "core/store/SqliteValueStore.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <random>
+
+#include "core/store/ProgramSettings.h"
+#include "core/store/UserRecords.h"
+#include "support/TempDir.h"
+
+namespace voxilo {
+namespace {
+
+using testing_support::readFile;
+using testing_support::writeFile;
+
+TEST(SqliteValueStore, KeepsTheStorePrivate) {
+    testing_support::TempDir dir;
+    SqliteValueStore store(dir / "config/voxilo/settings.db");
+    ASSERT_TRUE(loadUserNames(store, kSettingsKeyPath));
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / "config/voxilo").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat((dir / "config/voxilo/settings.db").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(SqliteValueStore, NamesIgnoreCaseAsTheRegistryDoes) {
+    testing_support::TempDir dir;
+    SqliteValueStore store(dir / "settings.db");
+    auto key = store.openKey(u"Software\\Voxilo");
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(store.writeInteger(*key, u"FontSize", 9));
+    EXPECT_EQ(store.readInteger(*store.openKey(u"SOFTWARE\\voxilo"), u"fontsize"), 9);
+    // A key with subkeys stays; one without goes, with its values.
+    ASSERT_TRUE(store.openKey(u"Software\\Voxilo\\Sub"));
+    EXPECT_FALSE(store.deleteKey(u"Software\\Voxilo"));
+    EXPECT_TRUE(store.deleteKey(u"Software\\Voxilo\\Sub"));
+    EXPECT_TRUE(store.deleteKey(u"Software\\Voxilo"));
+    EXPECT_FALSE(store.readInteger(*store.openKey(u"Software\\Voxilo"), u"FontSize"));
+}
+
+// What is not a sound store of ours is never opened, and never touched.
+TEST(SqliteValueStore, RefusesFilesThatAreNotItsStore) {
+    testing_support::TempDir dir;
+    std::mt19937 rng(5);
+    std::string noise(8192, '\0');
+    for (char& c : noise) c = static_cast<char>(rng());
+
+    // A sound store, cut short.
+    const auto good = dir / "good.db";
+    {
+        SqliteValueStore store(good);
+        OptionsValues options;
+        std::vector<EditedUser> users;
+        for (int i = 0; i < 200; ++i)
+            users.push_back({u"user" + std::u16string(1, char16_t(u'a' + i % 26)), u"pw", false});
+        ASSERT_FALSE(saveAllSettings(store, kSettingsKeyPath, users, options, u""));
+    }
+    const std::string whole = readFile(good);
+    ASSERT_GT(whole.size(), 8192u);
+
+    // Another program's database.
+    const auto other = dir / "other.db";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(other.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text TEXT); INSERT INTO notes VALUES('x');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"noise.db", noise},
+        {"truncated.db", whole.substr(0, whole.size() / 2)},
+        {"other.db", readFile(other)},
+    };
+    for (const auto& [name, bytes] : files) {
+        writeFile(dir / name, bytes);
+        SqliteValueStore store(dir / name);
+        const auto names = loadUserNames(store, kSettingsKeyPath);
+        ASSERT_FALSE(names) << name;
+        EXPECT_EQ(names.error(), StoreFailure::UserListUnavailable);
+        EXPECT_FALSE(loadProgramSettings(store, kSettingsKeyPath, u"/"));
+        EXPECT_EQ(readFile(dir / name), bytes) << name << " was changed";
+    }
+}
+
+}  // namespace
+}  // namespace voxilo

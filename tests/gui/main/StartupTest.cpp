@@ -1,0 +1,407 @@
+// Start-up, login, the first run, the command-line file and switching users, through the real
+// windows under the offscreen platform and the scripted dialogs.
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+#include <memory>
+
+#include "gui/main/Application.h"
+#include "gui/login/LoginDialog.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
+#include "support/ScriptedDialogs.h"
+#include "gui/options/PasswordPrompt.h"
+#include "core/platform/SendToShortcut.h"
+#include "gui/dialogs/SingleInstance.h"
+#include "core/store/SqliteValueStore.h"
+#include "core/store/UserRecords.h"
+
+using namespace voxilo;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Voxilo");
+const QString kWrong = QStringLiteral("ユーザー名またはパスワードが違います。");
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<SqliteValueStore> store_;
+    testing_support::ScriptedDialogs dialogs_;
+    std::unique_ptr<Application> app_;
+
+    QString path(const QString& name) const { return folder_->filePath(name); }
+
+    // Registers users (name, password; the last one also gets key code 7, pattern 2) and the
+    // login settings.
+    void registerUsers(const std::vector<EditedUser>& users, std::int16_t startup, int retry) {
+        OptionsValues options;
+        options.startup = startup;
+        options.retryLimited = retry > 0 ? 1 : 0;
+        options.retryCount = QString::number(retry).toStdU16String();
+        options.keyCodeText = std::u16string(1, u'7');
+        options.patternIndex = 2;
+        const std::u16string last = users.empty() ? std::u16string() : users.back().user;
+        QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath, users, options, last));
+    }
+    bool start(const QStringList& arguments = {}, std::function<void()> options = {}) {
+        app_ = std::make_unique<Application>(*store_, dialogs_, path(QStringLiteral("program")));
+        if (options) connect(app_.get(), &Application::optionsRequested, this, options);
+        return app_->start(arguments);
+    }
+    // The main window, once it has been made (it may have closed again since).
+    MainWindow* waitForMainWindowMade() {
+        [&] { QTRY_VERIFY(app_->mainWindow()); }();
+        return app_->mainWindow();
+    }
+    void logIn(const QString& name, const QString& password) {
+        LoginDialog* login = app_->loginDialog();
+        login->userNameBox()->setText(name);
+        login->passwordBox()->setText(password);
+        QTest::mouseClick(login->okButton(), Qt::LeftButton);
+    }
+    MainWindow* waitForMainWindow() {
+        [&] { QTRY_VERIFY(app_->mainWindow() && app_->mainWindow()->isVisible()); }();
+        return app_->mainWindow();
+    }
+    // The password prompt, answered with `password` (or cancelled when empty).
+    void expectPrompt(const QString& password) {
+        dialogs_.expectBeep();
+        dialogs_.expectExec(QStringLiteral("frmDelete"), [password](QDialog& dialog) {
+            auto& prompt = static_cast<PasswordPrompt&>(dialog);
+            if (password.isEmpty()) {
+                prompt.cancelButton()->click();
+            } else {
+                prompt.passwordBox()->setText(password);
+                prompt.okButton()->click();
+            }
+            return prompt.result();
+        });
+    }
+
+private slots:
+    void init() {
+        folder_ = std::make_unique<QTemporaryDir>();
+        store_ = std::make_unique<SqliteValueStore>(
+            path(QStringLiteral("config/voxilo/settings.db")).toStdString());
+        qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toUtf8());
+    }
+    void cleanup() {
+        app_.reset();
+        const QStringList problems = dialogs_.takeProblems();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    }
+
+    void aStoreThatCannotBeReadEndsTheProgram() {
+        store_.reset();
+        QFile file(path(QStringLiteral("broken.db")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, '\x5a'));
+        file.close();
+        store_ =
+            std::make_unique<SqliteValueStore>(path(QStringLiteral("broken.db")).toStdString());
+        dialogs_.expectMessage(QStringLiteral("プログラム情報の取得に失敗しました。"), kTitle,
+                               Dialogs::Buttons::Ok, MessageIcon::Critical);
+        QVERIFY(!start());
+        QVERIFY(!app_->loginDialog());
+        QVERIFY(!app_->mainWindow());
+    }
+
+    void theFirstRunWelcomesAndEndsWithoutAUser() {
+        const QString welcome = QStringLiteral(
+            "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
+            "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。");
+        int optionsShown = 0;
+        const auto options = [&] {
+            ++optionsShown;
+            QCOMPARE(app_->state().optionsTab, std::int16_t{2});  // on the user tab
+        };
+        dialogs_.expectMessage(welcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        QVERIFY(start({}, options));
+        MainWindow* window = waitForMainWindowMade();
+        QTRY_COMPARE(optionsShown, 1);
+        QTRY_VERIFY(!window->isVisible());  // nobody registered: the program closes
+        QVERIFY(app_->state().currentUser.empty());
+
+        // The desktop entry is made once, and recorded.
+        const QString entry = QString::fromStdString(desktopEntryPath().string());
+        QVERIFY(QFile::exists(entry));
+        QCOMPARE(readSendToFlag(*store_, kSettingsKeyPath).value, std::int16_t{-1});
+        QFile::remove(entry);
+        app_.reset();
+        dialogs_.expectMessage(welcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        QVERIFY(start({}, options));
+        window = waitForMainWindowMade();
+        QTRY_VERIFY(!window->isVisible());
+        QCOMPARE(optionsShown, 2);
+        QVERIFY(!QFile::exists(entry));
+    }
+
+    void theFirstRunLogsInTheUserItRegisters() {
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
+                "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
+            kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        expectPrompt(QStringLiteral("pw1"));  // the first user is chosen, with their password
+        QVERIFY(start({}, [&] {
+            // What the Options dialog will do: register a user.
+            registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
+            app_->state().userNames = {u"", u"Ann"};
+        }));
+        MainWindow* window = waitForMainWindowMade();
+        QTRY_COMPARE(app_->state().currentUser, std::u16string(u"Ann"));
+        QVERIFY(window->isVisible());
+        QCOMPARE(app_->state().keyCode, std::int16_t{7});
+    }
+
+    void nobodyLoggedInMayLogInOrEnd() {
+        const QString ask = QStringLiteral(
+            "ログインせずにVoxiloを利用することはできません。\r\nログインしますか。\r\n"
+            "「いいえ」をクリックするとアプリケーションを終了します。");
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
+                "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
+            kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        expectPrompt(QString());  // the first user's password is not given
+        dialogs_.expectMessage(ask, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::Yes);
+        expectPrompt(QString());  // asked again, and not given again
+        dialogs_.expectMessage(ask, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::No);
+        QVERIFY(start({}, [&] {
+            registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
+            app_->state().userNames = {u"", u"Ann"};
+        }));
+        MainWindow* window = waitForMainWindowMade();
+        QTRY_VERIFY(!window->isVisible());  // No: the program ends
+        QVERIFY(app_->state().currentUser.empty());
+    }
+
+    void startupZeroLogsInTheFirstUser() {
+        registerUsers({{u"Ann", u"pw1", false}, {u"Bob", u"pw2", false}}, 0, 0);
+        QVERIFY(start());
+        QVERIFY(!app_->loginDialog()->asksForPassword());
+        QVERIFY(!app_->loginDialog()->userNameBox()->isVisible());
+        MainWindow* window = waitForMainWindow();
+        QCOMPARE(app_->state().currentUser, std::u16string(u"Ann"));
+        QCOMPARE(app_->state().keyCode, std::int16_t{1});  // Ann has no key code of her own yet
+        auto* users = window->findChild<QComboBox*>(QStringLiteral("cboUser"));
+        QCOMPARE(users->currentText(), QStringLiteral("Ann"));
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("mnuFileUserName0"))->isChecked());
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("mnuFileUserName1"))->isChecked());
+    }
+
+    void theLoginChecksNameAndPassword() {
+        registerUsers({{u"Ann", u"pw1", false}, {u"Bob", u"pw2", false}}, 1, 0);
+        QVERIFY(start());
+        QVERIFY(app_->loginDialog()->asksForPassword());
+        struct Attempt {
+            const char* name;
+            const char* password;
+            QString message;
+        };
+        const Attempt attempts[] = {
+            {"", "pw2", QStringLiteral("ユーザー名を入力してください。")},
+            {"Bob", "", QStringLiteral("パスワードを入力してください。")},
+            {"bob", "pw2", kWrong},  // names compare exactly
+            {"Bob", "PW2", kWrong},
+            {"Carl", "pw2", kWrong},
+        };
+        for (const Attempt& attempt : attempts) {  // no retry limit: only warnings
+            dialogs_.expectMessage(attempt.message, kTitle, Dialogs::Buttons::Ok,
+                                   MessageIcon::Exclamation);
+            logIn(QString::fromUtf8(attempt.name), QString::fromUtf8(attempt.password));
+            QVERIFY(app_->loginDialog()->isVisible());
+        }
+        logIn(QStringLiteral("Bob"), QStringLiteral("pw2"));
+        waitForMainWindow();
+        QCOMPARE(app_->state().currentUser, std::u16string(u"Bob"));
+        QCOMPARE(app_->state().keyCode, std::int16_t{7});
+        QCOMPARE(app_->state().pattern, std::int16_t{2});
+        QTRY_VERIFY(!app_->loginDialog());
+    }
+
+    void theRetryLimitRefusesUse() {
+        registerUsers({{u"Ann", u"pw1", false}}, 1, 2);
+        QVERIFY(start());
+        QSignalSpy ended(app_.get(), &Application::ended);
+        dialogs_.expectMessage(kWrong, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        logIn(QStringLiteral("Nobody"), QStringLiteral("x"));
+        QCOMPARE(ended.count(), 0);
+        dialogs_.expectMessage(
+            QStringLiteral("Voxiloの利用は拒否されました。\r\n\r\nアプリケーションを終了します。"),
+            kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        logIn(QStringLiteral("Ann"), QStringLiteral("wrong"));
+        QTRY_COMPARE(ended.count(), 1);
+        QVERIFY(!app_->mainWindow());
+    }
+
+    void cancellingTheLoginEndsTheProgram() {
+        registerUsers({{u"Ann", u"pw1", false}}, 1, 0);
+        QVERIFY(start());
+        QSignalSpy ended(app_.get(), &Application::ended);
+        QTest::mouseClick(app_->loginDialog()->cancelButton(), Qt::LeftButton);
+        QTRY_COMPARE(ended.count(), 1);
+        app_.reset();
+        QVERIFY(start());
+        QSignalSpy closed(app_.get(), &Application::ended);
+        app_->loginDialog()->close();  // the close box, like Cancel
+        QTRY_COMPARE(closed.count(), 1);
+    }
+
+    void switchingUsers() {
+        registerUsers({{u"Ann", u"pw1", false}, {u"Bob", u"pw2", false}}, 0, 0);
+        QVERIFY(start());
+        MainWindow* window = waitForMainWindow();
+        auto* users = window->findChild<QComboBox*>(QStringLiteral("cboUser"));
+        QAction* annItem = window->findChild<QAction*>(QStringLiteral("mnuFileUserName0"));
+        QAction* bobItem = window->findChild<QAction*>(QStringLiteral("mnuFileUserName1"));
+
+        // Refused: the list goes back to Ann, the mark stays on her.
+        expectPrompt(QString());
+        users->setCurrentIndex(1);
+        emit users->activated(1);
+        QCOMPARE(app_->state().currentUser, std::u16string(u"Ann"));
+        QCOMPARE(users->currentText(), QStringLiteral("Ann"));
+        QVERIFY(annItem->isChecked() && !bobItem->isChecked());
+
+        // Accepted from the File menu: Bob, with his key code and pattern.
+        expectPrompt(QStringLiteral("pw2"));
+        bobItem->trigger();
+        QCOMPARE(app_->state().currentUser, std::u16string(u"Bob"));
+        QCOMPARE(app_->state().keyCode, std::int16_t{7});
+        QCOMPARE(app_->state().pattern, std::int16_t{2});
+        QCOMPARE(users->currentText(), QStringLiteral("Bob"));
+        QVERIFY(!annItem->isChecked() && bobItem->isChecked());
+
+        // The current user again: no prompt, the focus goes to the upper pane.
+        users->setFocus();
+        emit users->activated(1);
+        QTRY_COMPARE(window->focusWidget(), static_cast<QWidget*>(window->topPane()));
+    }
+
+    void theCommandLineFileIsOpenedOnce() {
+        registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
+        const QString file = path(QStringLiteral("my memo.txt"));
+        {
+            std::ofstream out(file.toStdString(), std::ios::binary);
+            out << "\r\n\x8f\x91\x82\xab\r\nsecond\r\n";
+        }
+        // Several arguments are one path with blanks.
+        QVERIFY(start({path(QStringLiteral("my")), QStringLiteral("memo.txt")}));
+        MainWindow* window = waitForMainWindow();
+        QTRY_COMPARE(paneText(*window->topPane()), std::u16string(u"書き\r\nsecond"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Voxilo [%1] - [無題]").arg(file));
+        QVERIFY(!app_->state().topModified && !app_->state().bottomModified);
+        QVERIFY(app_->state().commandLineFile.empty());
+
+        app_.reset();
+        dialogs_.expectMessage(QStringLiteral("指定されたファイルを開くことができませんでした。"),
+                               kTitle, Dialogs::Buttons::Ok, MessageIcon::Critical);
+        QVERIFY(start({path(QStringLiteral("missing.txt"))}));
+        window = waitForMainWindow();
+        QTRY_VERIFY(app_->state().commandLineFile.empty());
+        QVERIFY(window->topPane()->document()->isEmpty());
+        window->activateWindow();  // activating again does not tell again
+        QTest::qWait(50);
+    }
+
+    void closingKeepsUnsavedDocuments() {
+        registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
+        QVERIFY(start());
+        MainWindow* window = waitForMainWindow();
+        app_->settings().currentPath = path(QStringLiteral("docs/")).toStdU16String();
+
+        // A save step that leaves a pane unsaved (its Cancel): the window stays.
+        int asked = 0;
+        window->saveStep = [&] { ++asked; };
+        window->topPane()->setPlainText(QStringLiteral("unsaved"));
+        QVERIFY(app_->state().topModified);
+        QVERIFY(!window->close());
+        QCOMPARE(asked, 1);
+        QVERIFY(window->isVisible());
+
+        // Unless the Options dialog demanded the exit.
+        app_->state().exitRequested = true;
+        QVERIFY(window->close());
+        QCOMPARE(asked, 2);
+        auto settings = loadProgramSettings(*store_, kSettingsKeyPath, u"/");
+        QCOMPARE(settings->currentPath, path(QStringLiteral("docs/")).toStdU16String());
+    }
+
+    void closingSavesThenCloses() {
+        registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
+        QVERIFY(start());
+        MainWindow* window = waitForMainWindow();
+        window->saveStep = [&] {
+            app_->state().topModified = app_->state().bottomModified = false;
+        };
+        window->bottomPane()->setPlainText(QStringLiteral("converted"));
+        QVERIFY(window->close());
+        QVERIFY(!window->isVisible());
+    }
+
+    void aSecondInstanceStepsAside() {
+        SingleInstance first(path(QString()));
+        QVERIFY(first.acquire());
+        SingleInstance second(path(QString()));
+        QVERIFY(!second.acquire());
+
+        // A lock left by a program that is gone is taken over.
+        QTemporaryDir crashed;
+        QFile stale(crashed.filePath(QStringLiteral("voxilo.lock")));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("2147483646\nvoxilo\n\n");
+        stale.close();
+        SingleInstance afterCrash(crashed.path());
+        QVERIFY(afterCrash.acquire());
+    }
+
+    void theRealProgramRunsOnce() {
+        registerUsers({{u"Ann", u"pw1", false}}, 1, 0);  // the first one waits at its login
+        QDir().mkpath(path(QStringLiteral("runtime")));
+        QFile::setPermissions(path(QStringLiteral("runtime")), QFileDevice::ReadOwner |
+                                                                   QFileDevice::WriteOwner |
+                                                                   QFileDevice::ExeOwner);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        QProcess first;
+        first.setProcessEnvironment(environment);
+        first.start(QStringLiteral(VOXILO_APP_PATH), {});
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path(QStringLiteral("runtime/voxilo.lock"))), 10000);
+
+        QProcess second;
+        second.setProcessEnvironment(environment);
+        second.start(QStringLiteral(VOXILO_APP_PATH), {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(first.state() == QProcess::Running);
+        first.kill();
+        first.waitForFinished();
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "StartupTest.moc"
