@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/platform/Codepage.h"
 #include "core/store/StoredValues.h"
 
 namespace voxilo {
@@ -45,6 +46,10 @@ Expected<ProgramSettings, StoreFailure> loadProgramSettings(ValueStore& store,
 
 std::optional<StoreFailure> saveCurrentPath(ValueStore& store, std::u16string_view keyPath,
                                             std::u16string_view currentPath) {
+    // A folder CP932 cannot name (a Linux home such as /home/zoë/) cannot be stored. The
+    // folder is the program's own bookkeeping and the user could not act on a message, so the
+    // stored value stays as it was.
+    if (std::string bytes; cp932::encode(currentPath, bytes)) return std::nullopt;
     OpenKey key(store, keyPath);
     if (!key || !key.writeText(u"CurrentPath", currentPath)) return StoreFailure::SaveFailed;
     return std::nullopt;

@@ -35,23 +35,31 @@ std::u16string enciphered(std::u16string_view plain) {
     return *encodeText(plain, kStoreKey, CipherMode::Hex);  // hex mode takes any text
 }
 
-// The deciphered value of `name` as a number from `low` to `high`. Anything else, which only
-// editing the store by hand can make, reads as missing.
+// The deciphered value of `name` as a decimal number. A stored text that is not a decimal
+// integer in the 16-bit range, which only editing the store by hand can make, reads as missing.
+// Any number is taken as it stands: what it means (no shift, lines copied unchanged) is the
+// conversion's business, and the same store must give the same ciphertext everywhere.
 StoreRead<std::int16_t> readNumber(ValueStore& store, std::u16string_view keyPath,
                                    std::u16string_view user, std::u16string_view name,
-                                   std::int16_t low, std::int16_t high, std::int16_t fallback) {
+                                   std::int16_t fallback) {
     OpenKey key(store, userKeyPath(keyPath, user));
     if (!key) return {fallback, StoreFailure::ReadFailed};
     const std::u16string stored = userValue(key, name, kNumberBuffer);
     if (stored.empty()) return {fallback, std::nullopt};
-    const auto digits = decodeText(stored, kStoreKey, CipherMode::Hex);
-    if (!digits || digits->empty() || digits->size() > 5) return {fallback, std::nullopt};
-    int value = 0;
-    for (char16_t c : *digits) {
+    const auto text = decodeText(stored, kStoreKey, CipherMode::Hex);
+    if (!text) return {fallback, std::nullopt};
+    std::u16string_view digits = *text;
+    const bool negative = !digits.empty() && digits.front() == u'-';
+    if (negative || (!digits.empty() && digits.front() == u'+')) digits.remove_prefix(1);
+    if (digits.empty()) return {fallback, std::nullopt};
+    long value = 0;
+    for (char16_t c : digits) {
         if (c < u'0' || c > u'9') return {fallback, std::nullopt};
         value = value * 10 + (c - u'0');
+        if (value > 32768) return {fallback, std::nullopt};
     }
-    if (value < low || value > high) return {fallback, std::nullopt};
+    if (negative) value = -value;
+    if (value < -32768 || value > 32767) return {fallback, std::nullopt};
     return {static_cast<std::int16_t>(value), std::nullopt};
 }
 
@@ -89,12 +97,12 @@ StoreRead<std::u16string> readPassword(ValueStore& store, std::u16string_view ke
 
 StoreRead<std::int16_t> readKeyCode(ValueStore& store, std::u16string_view keyPath,
                                     std::u16string_view user) {
-    return readNumber(store, keyPath, user, u"KeyCode", 1, 25, 1);
+    return readNumber(store, keyPath, user, u"KeyCode", 1);
 }
 
 StoreRead<std::int16_t> readPattern(ValueStore& store, std::u16string_view keyPath,
                                     std::u16string_view user) {
-    return readNumber(store, keyPath, user, u"Pattern", 0, 3, 0);
+    return readNumber(store, keyPath, user, u"Pattern", 0);
 }
 
 namespace store_detail {
