@@ -2,15 +2,17 @@
 
 #include <QApplication>
 
-#include "gui/main/Application.h"
+#include "core/store/PlatformStore.h"
 #include "gui/dialogs/QtDialogs.h"
 #include "gui/dialogs/SingleInstance.h"
-#include "core/store/PlatformStore.h"
+#include "gui/main/Application.h"
+#include "gui/main/ProgramLook.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Voxilo"));
     QApplication::setApplicationVersion(QStringLiteral(VOXILO_VERSION));
+    voxilo::applyProgramLook(app);
 
     // A second Voxilo of the same user ends at once, without a word.
     voxilo::SingleInstance instance;

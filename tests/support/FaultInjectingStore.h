@@ -20,6 +20,9 @@ public:
     // for what succeeded.
     const std::vector<std::string>& log() const { return log_; }
     int attempts() const { return attempts_; }
+    // From now on every open and write fails, as when the store goes away under a running
+    // program.
+    void breakDown() { broken_ = true; }
 
     std::optional<Key> openKey(std::u16string_view path) override {
         if (fails()) return std::nullopt;
@@ -54,7 +57,7 @@ public:
     }
 
 private:
-    bool fails() { return ++attempts_ == failAt_; }
+    bool fails() { return ++attempts_ == failAt_ || broken_; }
     bool record(const char* what, Key key, std::u16string_view name, bool done) {
         if (done) log_.push_back(std::string(what) + " " + paths_[key] + "|" + toUtf8(name));
         return done;
@@ -63,6 +66,7 @@ private:
     ValueStore& inner_;
     int failAt_;
     int attempts_ = 0;
+    bool broken_ = false;
     std::map<Key, std::string> paths_;
     std::vector<std::string> log_;
 };

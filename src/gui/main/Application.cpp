@@ -4,11 +4,11 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "core/store/UserRecords.h"
+#include "gui/dialogs/BusyCursor.h"
+#include "gui/dialogs/StoreAlerts.h"
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
-#include "gui/dialogs/StoreAlerts.h"
-#include "gui/dialogs/BusyCursor.h"
-#include "core/store/UserRecords.h"
 
 namespace voxilo {
 
@@ -39,10 +39,15 @@ bool Application::start(const QStringList& arguments) {
 
     // The command line is one path: arguments are joined with blanks, as an unquoted path with
     // blanks in it arrives.
+    // The path is made absolute here, once: the caption and the save dialogs show it whole.
     const QString file = arguments.join(QLatin1Char(' '));
-    state_.commandLineFile = file.toStdU16String();
-    if (!file.isEmpty() && !QFileInfo::exists(file)) {
+    if (file.isEmpty()) {
+        state_.commandLineFile.clear();
+    } else if (!QFileInfo::exists(file)) {
         state_.commandLineFile = std::u16string(kCommandLineFileMissing);
+    } else {
+        state_.commandLineFile =
+            QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()).toStdU16String();
     }
 
     login_ = std::make_unique<LoginDialog>(state_, settings_, store_, dialogs_);

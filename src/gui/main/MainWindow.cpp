@@ -14,17 +14,14 @@
 #include <QTimer>
 #include <QToolBar>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
-#include "gui/dialogs/AppInfo.h"
-#include "gui/main/PaneSplitter.h"
-#include "gui/main/PaneText.h"
-#include "gui/dialogs/QtText.h"
 #include "core/cipher/CipherMessages.h"
 #include "core/cipher/LineConversion.h"
+#include "gui/dialogs/AppInfo.h"
 #include "gui/dialogs/BusyCursor.h"
+#include "gui/dialogs/QtText.h"
+#include "gui/main/CapsLockState.h"
+#include "gui/main/PaneSplitter.h"
+#include "gui/main/PaneText.h"
 
 // The toolbar's pictures are compiled into the library; a static library has to ask for them.
 static void loadIcons() { Q_INIT_RESOURCE(icons); }
@@ -46,7 +43,12 @@ struct ToolbarButton {
 
 MainWindow::MainWindow(AppState& state, const ProgramSettings& settings, ValueStore& store,
                        Dialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), state_(state), settings_(settings), store_(store), dialogs_(dialogs) {
+    : QMainWindow(parent),
+      capsLockState(readCapsLock),
+      state_(state),
+      settings_(settings),
+      store_(store),
+      dialogs_(dialogs) {
     loadIcons();
     setObjectName(QStringLiteral("frmMain"));
     setContextMenuPolicy(Qt::NoContextMenu);  // the bars are shown from the View menu only
@@ -75,6 +77,8 @@ MainWindow::MainWindow(AppState& state, const ProgramSettings& settings, ValueSt
     qApp->installEventFilter(this);  // for the Caps Lock indicator
 
     fillUsers();
+    // The next keystroke belongs to the source document, not to the user list.
+    top_->setFocus();
     state_.topHasFile = false;
     state_.topModified = false;
     state_.bottomModified = false;
@@ -236,7 +240,11 @@ void MainWindow::createPanes(const ProgramSettings& settings) {
     splitter_->setStretchFactor(0, 1);
     splitter_->setStretchFactor(1, 0);
     setCentralWidget(splitter_);
+    // Tab goes from pane to pane to the user list; the panes take no tab characters.
+    top_->setTabChangesFocus(true);
+    bottom_->setTabChangesFocus(true);
     setTabOrder(top_, bottom_);
+    setTabOrder(bottom_, userCombo_);
 
     // Each change of a pane marks its document changed.
     connect(top_, &QPlainTextEdit::textChanged, this, [this] {
@@ -268,18 +276,30 @@ void MainWindow::createStatusBar() {
     connect(tick, &QTimer::timeout, this, showTime);
     tick->start(1000);
     showTime();
+
+    auto* capsWatch = new QTimer(this);
+    connect(capsWatch, &QTimer::timeout, this, [this] {
+        if (isActiveWindow()) refreshCapsLock();
+    });
+    capsWatch->start(250);
 }
 
-void MainWindow::showCapsLock(bool on) { capsLock_->setEnabled(on); }
+// The indicator follows the lock itself, wherever it was switched: at start, after every key,
+// on activation, and every moment while the window is active.
+void MainWindow::refreshCapsLock(const QKeyEvent* event) {
+    std::optional<bool> on = capsLockState ? capsLockState() : std::nullopt;
+#ifndef Q_OS_WIN
+    if (!on && event != nullptr) {
+        constexpr quint32 kLockMask = 0x2;  // the X11 state bit of Caps Lock
+        on = (event->nativeModifiers() & kLockMask) != 0;
+    }
+#endif
+    if (on) capsLock_->setEnabled(*on);
+}
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-#ifdef Q_OS_WIN
-        showCapsLock((GetKeyState(VK_CAPITAL) & 1) != 0);
-#else
-        constexpr quint32 kLockMask = 0x2;  // the X11 state bit of Caps Lock
-        showCapsLock((static_cast<QKeyEvent*>(event)->nativeModifiers() & kLockMask) != 0);
-#endif
+        refreshCapsLock(static_cast<QKeyEvent*>(event));
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -291,12 +311,14 @@ void MainWindow::showEvent(QShowEvent* event) {
         const int room = splitter_->height() - splitter_->handleWidth();
         splitter_->setSizes({room - room / 2, room / 2});
     }
+    refreshCapsLock();
     updateCommands();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        refreshCapsLock();
         // Outside the event itself: the work may show dialogs, which move the activation.
         QTimer::singleShot(0, this, &MainWindow::activated);
     }

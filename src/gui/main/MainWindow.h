@@ -5,13 +5,15 @@
 #include <map>
 
 #include "core/AppState.h"
-#include "gui/dialogs/Dialogs.h"
 #include "core/store/ProgramSettings.h"
 #include "core/store/ValueStore.h"
+#include "gui/dialogs/Dialogs.h"
 
 #include <functional>
+#include <optional>
 
 class QAction;
+class QKeyEvent;
 class QComboBox;
 class QLabel;
 class QMenu;
@@ -52,6 +54,9 @@ public:
 
     // The save step of closing: saves or keeps the modified panes, asking first.
     std::function<void()> saveStep;
+    // Where the Caps Lock indicator learns the lock's state; nothing when the platform cannot
+    // tell, and then the key events' own modifier state counts.
+    std::function<std::optional<bool>()> capsLockState;
 
     QPlainTextEdit* topPane() const { return top_; }
     QPlainTextEdit* bottomPane() const { return bottom_; }
@@ -75,7 +80,7 @@ private:
     void createStatusBar();
     void setCommandEnabled(QAction* item, bool enabled);
     QWidget* activeControl() const;
-    void showCapsLock(bool on);
+    void refreshCapsLock(const QKeyEvent* event = nullptr);
     void fillUsers();
     void activated();
     void firstRun();

@@ -7,16 +7,16 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 
-#include "gui/dialogs/AppInfo.h"
-#include "gui/main/MainWindow.h"
-#include "gui/main/PaneText.h"
-#include "gui/dialogs/QtText.h"
-#include "gui/dialogs/StoreAlerts.h"
 #include "core/documents/DocumentFile.h"
-#include "gui/options/PasswordPrompt.h"
-#include "gui/dialogs/BusyCursor.h"
 #include "core/platform/SendToShortcut.h"
 #include "core/store/UserRecords.h"
+#include "gui/dialogs/AppInfo.h"
+#include "gui/dialogs/BusyCursor.h"
+#include "gui/dialogs/QtText.h"
+#include "gui/dialogs/StoreAlerts.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
+#include "gui/options/PasswordPrompt.h"
 
 namespace voxilo {
 
@@ -175,6 +175,8 @@ void MainWindow::userChosen() {
             }
         }
     }
+    // Qt toggles a checkable item when it is chosen: the mark is set again whatever happened.
+    markCurrentUser();
     state_.promptAccepted = false;
     if (top_->isVisible()) top_->setFocus();
 }

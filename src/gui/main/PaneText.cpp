@@ -1,5 +1,7 @@
 #include "gui/main/PaneText.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
@@ -45,6 +47,9 @@ std::u16string paneText(const QPlainTextEdit& pane) {
 
 void setPaneText(QPlainTextEdit& pane, std::u16string_view text) {
     pane.setPlainText(toPaneText(text));
+    // The scroll bars follow the new text at once, not at the pane's next event.
+    QEvent relayout(QEvent::LayoutRequest);
+    QCoreApplication::sendEvent(&pane, &relayout);
 }
 
 }  // namespace voxilo

@@ -76,6 +76,7 @@ PasswordPrompt::PasswordPrompt(AppState& state, Dialogs& dialogs, QWidget* paren
     layout->addWidget(label);
     layout->addWidget(password_);
     layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);  // a fixed border: it cannot be resized
     setTabOrder(password_, ok_);
     setTabOrder(ok_, cancel_);
 

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,12 +14,12 @@
 
 #include <memory>
 
+#include "core/cipher/LineConversion.h"
+#include "core/store/SqliteValueStore.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneSplitter.h"
 #include "gui/main/PaneText.h"
-#include "core/cipher/LineConversion.h"
 #include "support/ScriptedDialogs.h"
-#include "core/store/SqliteValueStore.h"
 
 using namespace voxilo;
 
@@ -312,7 +314,13 @@ private slots:
             way();
             QCOMPARE(paneText(*window_->bottomPane()), plain);
         }
-        window_->dispatchToolbar(QStringLiteral("no such key"));  // does nothing
+
+        // A key no button has runs nothing: no beep, the panes stay as they are.
+        window_->bottomPane()->clear();
+        state_.bottomModified = false;
+        window_->dispatchToolbar(QStringLiteral("no such key"));
+        QVERIFY(window_->bottomPane()->document()->isEmpty());
+        QVERIFY(!state_.bottomModified);
     }
 
     void reportsTheLineThatCannotBeDecoded() {
@@ -331,6 +339,80 @@ private slots:
         window_->topPane()->setPlainText(QStringLiteral("   "));
         item("mnuEditDecoding")->trigger();
         QCOMPARE(paneText(*window_->bottomPane()), std::u16string(u"first\r\nfirst"));
+    }
+
+    // What a person meets first: typing goes into the upper pane, with Encode ready, and Tab
+    // goes round the three controls without typing a tab.
+    void theFocusStartsInTheUpperPane() {
+        QCOMPARE(window_->focusWidget(), static_cast<QWidget*>(window_->topPane()));
+        QTest::keyClicks(window_->focusWidget(), QStringLiteral("abc"));
+        QCOMPARE(window_->topPane()->toPlainText(), QStringLiteral("abc"));
+        QVERIFY(item("mnuEditCoding")->isEnabled());
+
+        auto* users = window_->findChild<QComboBox*>(QStringLiteral("cboUser"));
+        const QWidget* expected[] = {window_->bottomPane(), users, window_->topPane()};
+        for (const QWidget* next : expected) {
+            QTest::keyClick(window_->focusWidget(), Qt::Key_Tab);
+            QCOMPARE(window_->focusWidget(), next);
+        }
+        QCOMPARE(window_->topPane()->toPlainText(), QStringLiteral("abc"));
+        QVERIFY(window_->bottomPane()->document()->isEmpty());
+    }
+
+    // The indicator follows the lock, read from the platform: at start, after a key, and by
+    // itself while the window is active when the lock changes elsewhere.
+    void theCapsIndicatorFollowsTheLock() {
+        bool locked = true;
+        window_ = std::make_unique<MainWindow>(state_, settings_, *store_, dialogs_);
+        window_->capsLockState = [&]() -> std::optional<bool> { return locked; };
+        window_->show();
+        auto* indicator = window_->findChild<QLabel*>(QStringLiteral("capsLock"));
+        QVERIFY(indicator->isEnabled());  // on at start, before any key
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+
+        locked = false;  // switched off with the Caps Lock key itself
+        QTest::keyClick(window_->topPane(), Qt::Key_CapsLock);
+        QVERIFY(!indicator->isEnabled());
+        locked = true;  // switched on in another window
+        QTRY_VERIFY(indicator->isEnabled());
+    }
+
+    void theCurrentUsersItemStaysChecked() {
+        QAction* bob = item("mnuFileUserName1");
+        QVERIFY(bob->isChecked());
+        bob->trigger();  // the current user: nothing to switch
+        QVERIFY(bob->isChecked());
+        QVERIFY(!item("mnuFileUserName0")->isChecked());
+    }
+
+    void barsShowOnlyWhenStoredAsOne_data() {
+        QTest::addColumn<int>("stored");
+        QTest::newRow("0") << 0;
+        QTest::newRow("1") << 1;
+        QTest::newRow("2") << 2;
+    }
+    void barsShowOnlyWhenStoredAsOne() {
+        QFETCH(int, stored);
+        settings_.showToolbar = settings_.showStatusbar = static_cast<std::int16_t>(stored);
+        openWindow();
+        const bool shown = stored == 1;
+        QCOMPARE(window_->findChild<QToolBar*>(QStringLiteral("CoolBar1"))->isVisible(), shown);
+        QCOMPARE(window_->statusBar()->isVisible(), shown);
+        QCOMPARE(item("mnuViewToolBar")->isChecked(), shown);
+        QCOMPARE(item("mnuViewStatusBar")->isChecked(), shown);
+    }
+
+    void theLowerPaneShowsItsScrollBarWhenFilled() {
+        QString many;
+        for (int i = 0; i < 200; ++i) many += QStringLiteral("line %1\n").arg(i);
+        window_->topPane()->setPlainText(many);
+        focus(window_->topPane());
+        dialogs_.expectBeep();
+        item("mnuEditCoding")->trigger();
+        QScrollBar* bar = window_->bottomPane()->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QVERIFY(bar->isVisible());
     }
 
     void panesKeepLineBreaksAndWrapAnywhere() {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -17,16 +18,17 @@
 #include <fstream>
 #include <memory>
 
-#include "gui/main/Application.h"
-#include "gui/login/LoginDialog.h"
-#include "gui/main/MainWindow.h"
-#include "gui/main/PaneText.h"
-#include "support/ScriptedDialogs.h"
-#include "gui/options/PasswordPrompt.h"
 #include "core/platform/SendToShortcut.h"
-#include "gui/dialogs/SingleInstance.h"
 #include "core/store/SqliteValueStore.h"
 #include "core/store/UserRecords.h"
+#include "gui/dialogs/SingleInstance.h"
+#include "gui/login/LoginDialog.h"
+#include "gui/main/Application.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
+#include "gui/options/PasswordPrompt.h"
+#include "support/FaultInjectingStore.h"
+#include "support/ScriptedDialogs.h"
 
 using namespace voxilo;
 
@@ -43,6 +45,8 @@ class StartupTest : public QObject {
 private:
     std::unique_ptr<QTemporaryDir> folder_;
     std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<testing_support::FaultInjectingStore>
+        faulty_;  // between the program and store_
     testing_support::ScriptedDialogs dialogs_;
     std::unique_ptr<Application> app_;
 
@@ -61,7 +65,8 @@ private:
         QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath, users, options, last));
     }
     bool start(const QStringList& arguments = {}, std::function<void()> options = {}) {
-        app_ = std::make_unique<Application>(*store_, dialogs_, path(QStringLiteral("program")));
+        faulty_ = std::make_unique<testing_support::FaultInjectingStore>(*store_);
+        app_ = std::make_unique<Application>(*faulty_, dialogs_, path(QStringLiteral("program")));
         if (options) connect(app_.get(), &Application::optionsRequested, this, options);
         return app_->start(arguments);
     }
@@ -231,18 +236,28 @@ private slots:
             logIn(QString::fromUtf8(attempt.name), QString::fromUtf8(attempt.password));
             QVERIFY(app_->loginDialog()->isVisible());
         }
+        const QPointer<LoginDialog> login = app_->loginDialog();
         logIn(QStringLiteral("Bob"), QStringLiteral("pw2"));
         waitForMainWindow();
         QCOMPARE(app_->state().currentUser, std::u16string(u"Bob"));
         QCOMPARE(app_->state().keyCode, std::int16_t{7});
         QCOMPARE(app_->state().pattern, std::int16_t{2});
-        QTRY_VERIFY(!app_->loginDialog());
+        QTRY_VERIFY(login.isNull());  // the dialog itself is gone, not only our hold on it
     }
 
     void theRetryLimitRefusesUse() {
         registerUsers({{u"Ann", u"pw1", false}}, 1, 2);
         QVERIFY(start());
         QSignalSpy ended(app_.get(), &Application::ended);
+        // Leaving a box empty is no failed login.
+        for (int i = 0; i < 2; ++i) {
+            dialogs_.expectMessage(QStringLiteral("ユーザー名を入力してください。"), kTitle,
+                                   Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+            logIn(QString(), QStringLiteral("x"));
+            dialogs_.expectMessage(QStringLiteral("パスワードを入力してください。"), kTitle,
+                                   Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+            logIn(QStringLiteral("Ann"), QString());
+        }
         dialogs_.expectMessage(kWrong, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
         logIn(QStringLiteral("Nobody"), QStringLiteral("x"));
         QCOMPARE(ended.count(), 0);
@@ -305,8 +320,12 @@ private slots:
             std::ofstream out(file.toStdString(), std::ios::binary);
             out << "\r\n\x8f\x91\x82\xab\r\nsecond\r\n";
         }
-        // Several arguments are one path with blanks.
-        QVERIFY(start({path(QStringLiteral("my")), QStringLiteral("memo.txt")}));
+        // Several arguments are one path with blanks; a relative path is shown whole.
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(folder_->path());
+        const bool started = start({QStringLiteral("my"), QStringLiteral("memo.txt")});
+        QDir::setCurrent(before);
+        QVERIFY(started);
         MainWindow* window = waitForMainWindow();
         QTRY_COMPARE(paneText(*window->topPane()), std::u16string(u"書き\r\nsecond"));
         QCOMPARE(window->windowTitle(), QStringLiteral("Voxilo [%1] - [無題]").arg(file));
@@ -320,7 +339,13 @@ private slots:
         window = waitForMainWindow();
         QTRY_VERIFY(app_->state().commandLineFile.empty());
         QVERIFY(window->topPane()->document()->isEmpty());
-        window->activateWindow();  // activating again does not tell again
+        // Activating again, after another window had the focus, does not tell again.
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
         QTest::qWait(50);
     }
 
@@ -345,6 +370,33 @@ private slots:
         QCOMPARE(asked, 2);
         auto settings = loadProgramSettings(*store_, kSettingsKeyPath, u"/");
         QCOMPARE(settings->currentPath, path(QStringLiteral("docs/")).toStdU16String());
+    }
+
+    // The store fails under the running program: the login and a switch say so and read the
+    // password as empty; the close says so and still closes.
+    void aStoreFailingWhileTheWindowsRun() {
+        const QString readFailed = QStringLiteral("プログラム情報の取得に失敗しました。");
+        registerUsers({{u"Ann", u"pw1", false}, {u"Bob", u"pw2", false}}, 1, 0);
+        QVERIFY(start());
+        faulty_->breakDown();
+        dialogs_.expectMessage(readFailed, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(kWrong, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        logIn(QStringLiteral("Ann"), QStringLiteral("pw1"));
+        QVERIFY(!app_->mainWindow());
+
+        app_.reset();
+        registerUsers({{u"Ann", u"pw1", false}, {u"Bob", u"pw2", false}}, 0, 0);
+        QVERIFY(start());
+        MainWindow* window = waitForMainWindow();
+        faulty_->breakDown();
+        dialogs_.expectMessage(readFailed, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        expectPrompt(QString());
+        window->findChild<QAction*>(QStringLiteral("mnuFileUserName1"))->trigger();
+        QCOMPARE(app_->state().currentUser, std::u16string(u"Ann"));
+
+        dialogs_.expectMessage(QStringLiteral("プログラム情報の保存に失敗しました。"), kTitle,
+                               Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        QVERIFY(window->close());
     }
 
     void closingSavesThenCloses() {

@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
-#include "support/ScriptedDialogs.h"
+#include "gui/main/ProgramLook.h"
 #include "gui/options/PasswordPrompt.h"
+#include "support/ScriptedDialogs.h"
 
 using namespace voxilo;
 
@@ -33,6 +35,7 @@ private:
     }
 
 private slots:
+    void initTestCase() { applyProgramLook(*qApp); }
     void cleanup() {
         const QStringList problems = dialogs_.takeProblems();
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
@@ -44,13 +47,28 @@ private slots:
             QVERIFY(!prompt.okButton()->isEnabled());
             QTest::keyClicks(prompt.passwordBox(), QStringLiteral("S"));
             QVERIFY(prompt.okButton()->isEnabled());
-            QTest::keyClick(prompt.passwordBox(), Qt::Key_Backspace);
+            QTest::keyClicks(prompt.passwordBox(), QStringLiteral("ec"));
+            QCOMPARE(prompt.passwordBox()->displayText(), QStringLiteral("***"));
+            for (int i = 0; i < 3; ++i) QTest::keyClick(prompt.passwordBox(), Qt::Key_Backspace);
             QVERIFY(!prompt.okButton()->isEnabled());
-            QCOMPARE(prompt.passwordBox()->echoMode(), QLineEdit::Password);
+            // A fixed border: the prompt cannot be resized.
+            QCOMPARE(prompt.minimumSize(), prompt.maximumSize());
             QTest::mouseClick(prompt.cancelButton(), Qt::LeftButton);
         });
         QVERIFY(!accepted);
         QCOMPARE(state_.promptUser, std::u16string(u"bob"));
+    }
+
+    // Qt's own texts (message box buttons, context menus) are Japanese too.
+    void qtSpeaksJapanese() {
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("はい(&Y)"));
+        QLineEdit box;
+        QMenu* menu = box.createStandardContextMenu();
+        QStringList captions;
+        for (QAction* entry : menu->actions()) captions << entry->text();
+        delete menu;
+        QVERIFY2(captions.join(QLatin1Char(' ')).contains(QStringLiteral("貼り付け")),
+                 qPrintable(captions.join(QLatin1Char(' '))));
     }
 
     void aWrongPasswordKeepsAsking_data() {
