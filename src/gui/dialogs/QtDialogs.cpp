@@ -1,10 +1,10 @@
 #include "gui/dialogs/QtDialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
-#include <QCheckBox>
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QIntValidator>
@@ -96,6 +96,10 @@ std::optional<QFont> QtDialogs::chooseFont(QWidget* parent, const QFont& initial
         if (auto* frame = qobject_cast<QGroupBox*>(effect->parentWidget())) frame->hide();
     }
     for (QLineEdit* box : dialog.findChildren<QLineEdit*>()) {
+        // The sample shared its row with the effects; it keeps room to show the font.
+        if (box->objectName() == QLatin1String("qt_fontDialog_sampleEdit")) {
+            box->setMinimumHeight(box->fontMetrics().height() * 3);
+        }
         if (qobject_cast<const QIntValidator*>(box->validator())) {
             box->setValidator(new QIntValidator(kSmallest, kLargest, box));
         }

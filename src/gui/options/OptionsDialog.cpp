@@ -270,6 +270,8 @@ void OptionsDialog::enableBox(QLineEdit* box, bool enabled) {
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         palette.setColor(group, QPalette::Base, background);
     }
+    // What a grey box holds stays readable: a selected user's masked password, the count.
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(96, 96, 96));
     box->setPalette(palette);
 }
 
@@ -289,8 +291,8 @@ void OptionsDialog::updateOptionControls() {
 // The box that still waits: a new user's confirmation, or the current password for a new one.
 QLineEdit* OptionsDialog::unconfirmedBox() const {
     if (!accounts_->userSelected()) {
-        const bool waiting = !accounts_->passwordBox()->text().isEmpty() &&
-                             accounts_->checkBox()->text().isEmpty();
+        const bool waiting =
+            !accounts_->passwordBox()->text().isEmpty() && accounts_->checkBox()->text().isEmpty();
         return waiting ? accounts_->checkBox() : nullptr;
     }
     const bool waiting =
@@ -333,11 +335,10 @@ void OptionsDialog::tabClicked() {
         return;
     }
     if (state_.currentUser.empty()) {
-        dialogs_.message(
-            this,
-            QStringLiteral("暗号化情報はログインしているユーザーの設定です。\r\n\r\n"
-                           "ユーザー名が未登録の場合、暗号化情報を表示できません。"),
-            AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Information);
+        dialogs_.message(this,
+                         QStringLiteral("暗号化情報はログインしているユーザーの設定です。\r\n\r\n"
+                                        "ユーザー名が未登録の場合、暗号化情報を表示できません。"),
+                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Information);
         reselecting_ = true;
         selectTab(kUserTab);
         return;
@@ -365,9 +366,9 @@ void OptionsDialog::tabClicked() {
 void OptionsDialog::switchPages() {
     const int selected = tabs_->currentIndex();
     // The focus leaves a page before the page goes, so that leaving a box does its work now.
-    if (QWidget* focused = focusWidget();
-        focused != nullptr && pages_->currentWidget()->isAncestorOf(focused) &&
-        pages_->currentIndex() != selected) {
+    if (QWidget* focused = focusWidget(); focused != nullptr &&
+                                          pages_->currentWidget()->isAncestorOf(focused) &&
+                                          pages_->currentIndex() != selected) {
         tabs_->setFocus(Qt::TabFocusReason);
     }
     for (int page = 0; page < pages_->count(); ++page) {

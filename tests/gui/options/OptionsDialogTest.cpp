@@ -128,9 +128,7 @@ private:
     void expectWarning(const QString& text) {
         dialogs_.expectMessage(text, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
     }
-    ProgramSettings stored() {
-        return *loadProgramSettings(*store_, kSettingsKeyPath, u"/");
-    }
+    ProgramSettings stored() { return *loadProgramSettings(*store_, kSettingsKeyPath, u"/"); }
 
 private slots:
     void init() {
@@ -172,15 +170,16 @@ private slots:
         }
 
         // The tab order, from the tab strip through the three pages to the buttons.
-        const QStringList order = {
-            "tbsOptions", "chkStartup", "chkRetry",    "txtCount",    "chkToolbar",
-            "chkStatusbar", "cmdFont",  "cboUser",     "cmdDelete",   "txtPassword",
-            "txtCheck",   "txtNew",     "txtNow",      "cboKey",      "optPattern0",
-            "optPattern1", "optPattern2", "optPattern3", "cmdOK",     "cmdCancel"};
+        const QStringList order = {"tbsOptions",  "chkStartup",   "chkRetry",    "txtCount",
+                                   "chkToolbar",  "chkStatusbar", "cmdFont",     "cboUser",
+                                   "cmdDelete",   "txtPassword",  "txtCheck",    "txtNew",
+                                   "txtNow",      "cboKey",       "optPattern0", "optPattern1",
+                                   "optPattern2", "optPattern3",  "cmdOK",       "cmdCancel"};
         QWidget* widget = tabs();
         for (qsizetype i = 1; i < order.size(); ++i) {
             widget = widget->nextInFocusChain();
-            while (widget->objectName().isEmpty() || widget->objectName() == "qt_spinbox_lineedit" ||
+            while (widget->objectName().isEmpty() ||
+                   widget->objectName() == "qt_spinbox_lineedit" ||
                    widget->parentWidget() == users()) {
                 widget = widget->nextInFocusChain();
             }
@@ -353,8 +352,8 @@ private slots:
         QCOMPARE(users()->currentText(), QStringLiteral("ab"));
 
         // Nine characters, or any that slipped past the keys, are refused on leaving.
-        for (const QString& name : {QStringLiteral("abcdefghi"), QStringLiteral("ａｂ"),
-                                    QStringLiteral("a\\b")}) {
+        for (const QString& name :
+             {QStringLiteral("abcdefghi"), QStringLiteral("ａｂ"), QStringLiteral("a\\b")}) {
             users()->setEditText(name);
             expectWarning(QStringLiteral("ユーザー名は半角英数8文字以内を入力してください。"));
             QTest::keyClick(users(), Qt::Key_Tab);
@@ -556,14 +555,14 @@ private slots:
         // Logged in: No, a wrong password given up, and the right one.
         registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
         open();
-        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo,
-                               MessageIcon::Question, Dialogs::Answer::No);
+        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::No);
         tabs()->setCurrentIndex(2);
         QCOMPARE(tabs()->currentIndex(), 0);
         QCOMPARE(shownPage(), 0);
 
-        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo,
-                               MessageIcon::Question, Dialogs::Answer::Yes);
+        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::Yes);
         dialogs_.expectBeep();
         dialogs_.expectExec(QStringLiteral("frmDelete"), [&](QDialog& dialog) {
             auto& prompt = static_cast<PasswordPrompt&>(dialog);
@@ -578,8 +577,8 @@ private slots:
         QCOMPARE(shownPage(), 0);
         QVERIFY(!state_.promptAccepted);
 
-        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo,
-                               MessageIcon::Question, Dialogs::Answer::Yes);
+        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::Yes);
         expectPrompt(PasswordPrompt::kShowCipher, QStringLiteral("pw1"));
         tabs()->setCurrentIndex(2);
         QCOMPARE(shownPage(), 2);
@@ -601,8 +600,8 @@ private slots:
         users()->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
         QCOMPARE(shownPage(), 1);
-        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo,
-                               MessageIcon::Question, Dialogs::Answer::Yes);
+        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::Yes);
         expectPrompt(PasswordPrompt::kShowCipher, QStringLiteral("pw1"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
         QCOMPARE(shownPage(), 2);
