@@ -18,13 +18,13 @@
 #include <windows.h>
 #endif
 
-#include "core/cipher/CipherMessages.h"
-#include "core/cipher/LineConversion.h"
 #include "gui/dialogs/AppInfo.h"
-#include "gui/dialogs/BusyCursor.h"
-#include "gui/dialogs/QtText.h"
 #include "gui/main/PaneSplitter.h"
 #include "gui/main/PaneText.h"
+#include "gui/dialogs/QtText.h"
+#include "core/cipher/CipherMessages.h"
+#include "core/cipher/LineConversion.h"
+#include "gui/dialogs/BusyCursor.h"
 #include "gui/options/FontChoice.h"
 
 // The toolbar's pictures are compiled into the library; a static library has to ask for them.

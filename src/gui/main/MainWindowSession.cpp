@@ -7,18 +7,18 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 
-#include "core/documents/DocumentFile.h"
-#include "core/platform/SendToShortcut.h"
-#include "core/store/UserRecords.h"
 #include "gui/dialogs/AppInfo.h"
-#include "gui/dialogs/BusyCursor.h"
-#include "gui/dialogs/QtText.h"
-#include "gui/dialogs/StoreAlerts.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
+#include "gui/dialogs/QtText.h"
+#include "gui/dialogs/StoreAlerts.h"
+#include "core/documents/DocumentFile.h"
 #include "gui/options/FontChoice.h"
 #include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
+#include "gui/dialogs/BusyCursor.h"
+#include "core/platform/SendToShortcut.h"
+#include "core/store/UserRecords.h"
 
 namespace voxilo {
 

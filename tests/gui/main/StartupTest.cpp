@@ -18,16 +18,16 @@
 #include <fstream>
 #include <memory>
 
-#include "core/platform/SendToShortcut.h"
-#include "core/store/SqliteValueStore.h"
-#include "core/store/UserRecords.h"
-#include "gui/dialogs/SingleInstance.h"
-#include "gui/login/LoginDialog.h"
 #include "gui/main/Application.h"
+#include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
-#include "gui/options/PasswordPrompt.h"
 #include "support/ScriptedDialogs.h"
+#include "gui/options/PasswordPrompt.h"
+#include "core/platform/SendToShortcut.h"
+#include "gui/dialogs/SingleInstance.h"
+#include "core/store/SqliteValueStore.h"
+#include "core/store/UserRecords.h"
 
 using namespace voxilo;
 
