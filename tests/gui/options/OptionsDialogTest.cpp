@@ -6,18 +6,21 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 
 #include <functional>
 #include <memory>
 
 #include "core/store/SqliteValueStore.h"
 #include "core/store/UserRecords.h"
+#include "gui/main/MainWindow.h"
 #include "gui/options/AccountSettings.h"
 #include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
@@ -50,6 +53,7 @@ private:
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
     std::unique_ptr<OptionsDialog> dialog_;
+    QDialog* shown_ = nullptr;  // a dialog the main window opened, while a test works it
 
     // Users in the store and in memory; `current` is logged in with key code 3, pattern 1.
     void registerUsers(const std::vector<EditedUser>& users, const std::u16string& current) {
@@ -74,7 +78,8 @@ private:
     }
     template <class T>
     T* find(const char* name) {
-        T* found = dialog_->findChild<T*>(QLatin1String(name));
+        QWidget* root = shown_ != nullptr ? shown_ : dialog_.get();
+        T* found = root->findChild<T*>(QLatin1String(name));
         [&] { QVERIFY2(found, name); }();
         return found;
     }
@@ -652,6 +657,75 @@ private slots:
         QCOMPARE(stored().fontSize, std::int16_t(points));
         QCOMPARE(stored().fontBold, bold);  // stored as -1
         QCOMPARE(stored().fontName, std::u16string(u"IPAGothic"));
+    }
+
+    // View > ｵﾌﾟｼｮﾝ from the main window, which takes the confirmed settings over.
+    void theMainWindowTakesTheNewSettings() {
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        MainWindow window(state_, settings_, *store_, dialogs_);
+        window.show();
+        const auto work = [&](std::function<void()> act) {
+            dialogs_.expectExec(QStringLiteral("frmOptions"), [&, act](QDialog& dialog) {
+                shown_ = &dialog;
+                dialog.show();
+                dialog.activateWindow();
+                // A dialog counts as active while its owner is: wait for the dialog itself.
+                [&] { QTRY_COMPARE(QApplication::activeWindow(), &dialog); }();
+                act();
+                shown_ = nullptr;
+                return dialog.result();
+            });
+            window.findChild<QAction*>(QStringLiteral("mnuViewOptions"))->trigger();
+        };
+        work([&] {
+            find<QCheckBox>("chkToolbar")->click();
+            QFont bold(QStringLiteral("IPAGothic"), 14);
+            bold.setBold(true);
+            dialogs_.expectFont(bold);
+            find<QPushButton>("cmdFont")->click();
+            QTest::keyClick(find<QWidget>("cmdFont"), Qt::Key_Tab, Qt::ControlModifier);
+            registerInDialog(QStringLiteral("ijkl"), QStringLiteral("pw3"));
+            okButton()->click();
+        });
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.findChild<QToolBar*>(QStringLiteral("CoolBar1"))->isVisible());
+        QVERIFY(!window.findChild<QAction*>(QStringLiteral("mnuViewToolBar"))->isChecked());
+        for (QPlainTextEdit* pane : {window.topPane(), window.bottomPane()}) {
+            QVERIFY(pane->font().bold());
+            QCOMPARE(pane->font().pointSize(), 14);
+        }
+        auto* users = window.findChild<QComboBox*>(QStringLiteral("cboUser"));
+        QCOMPARE(users->count(), 3);
+        QCOMPARE(users->currentText(), QStringLiteral("abcd"));
+        QVERIFY(window.findChild<QAction*>(QStringLiteral("mnuFileUserName2")));
+
+        // Deleting the logged-in user: the closing message, and the window closes.
+        work([&] {
+            QCOMPARE(shownPage(), 1);  // the page last shown
+            typeName("abcd");
+            expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw1"), true);
+            find<QPushButton>("cmdDelete")->click();
+            dialogs_.expectMessage(kClosing, kTitle, Dialogs::Buttons::Ok,
+                                   MessageIcon::Information);
+            okButton()->click();
+        });
+        QVERIFY(!window.isVisible());
+        QVERIFY(state_.exitRequested);
+    }
+
+    // A key code or pattern only a damaged store can hold shows no choice, and OK keeps it.
+    void aKeyCodeOutOfRangeIsKept() {
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        state_.keyCode = 40;
+        state_.pattern = 7;
+        open();
+        QCOMPARE(find<QComboBox>("cboKey")->currentIndex(), -1);
+        QCOMPARE(dialog_->accounts().patterns()->checkedId(), -1);
+        find<QCheckBox>("chkToolbar")->click();
+        okButton()->click();
+        QVERIFY(!state_.exitRequested);
+        QCOMPARE(readKeyCode(*store_, kSettingsKeyPath, u"abcd").value, std::int16_t{3});
+        QCOMPARE(readPattern(*store_, kSettingsKeyPath, u"abcd").value, std::int16_t{1});
     }
 
     void cancelKeepsEverything() {
