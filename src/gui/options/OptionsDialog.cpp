@@ -56,7 +56,6 @@ OptionsDialog::OptionsDialog(AppState& state, ProgramSettings& settings, ValueSt
 
     tabs_ = new QTabBar(this);
     tabs_->setObjectName(QStringLiteral("tbsOptions"));
-    tabs_->setFocusPolicy(Qt::StrongFocus);  // a click on a tab takes the focus from the boxes
     tabs_->setExpanding(false);
     const struct {
         const char* caption;
@@ -365,11 +364,19 @@ void OptionsDialog::tabClicked() {
 // Exactly the selected tab's page is shown and enabled.
 void OptionsDialog::switchPages() {
     const int selected = tabs_->currentIndex();
-    // The focus leaves a page before the page goes, so that leaving a box does its work now.
-    if (QWidget* focused = focusWidget(); focused != nullptr &&
-                                          pages_->currentWidget()->isAncestorOf(focused) &&
-                                          pages_->currentIndex() != selected) {
+    const int shown = pages_->currentIndex();
+    // The focus leaves a page before the page goes, so that leaving a box does its work now
+    // (registering a user, say). When that work finds a fault, it puts the focus back into the
+    // box, and the page stays.
+    QWidget* focused = focusWidget();
+    if (focused != nullptr && selected != shown && pages_->currentWidget()->isAncestorOf(focused)) {
         tabs_->setFocus(Qt::TabFocusReason);
+        QWidget* back = focusWidget();
+        if (back != nullptr && pages_->currentWidget()->isAncestorOf(back)) {
+            reselecting_ = true;
+            selectTab(shown + 1);
+            return;
+        }
     }
     for (int page = 0; page < pages_->count(); ++page) {
         pages_->widget(page)->setEnabled(page == selected);

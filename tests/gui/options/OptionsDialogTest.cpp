@@ -381,6 +381,13 @@ private slots:
         QCOMPARE(focusName(), QStringLiteral("txtCheck"));
         QCOMPARE(users()->count(), 0);
 
+        // Turning the page leaves the box too: the page stays while the confirmation differs.
+        expectWarning(kWrongPassword);
+        tabs()->setCurrentIndex(0);
+        QCOMPARE(shownPage(), 1);
+        QCOMPARE(tabs()->currentIndex(), 1);
+        QCOMPARE(focusName(), QStringLiteral("txtCheck"));
+
         // The right one: registered, and the tab is empty again.
         box("txtCheck")->clear();
         typeAndLeave(box("txtCheck"), QStringLiteral("pw1"));
