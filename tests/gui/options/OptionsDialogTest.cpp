@@ -355,10 +355,19 @@ private slots:
         QTest::keyClick(users(), Qt::Key_V, Qt::ControlModifier);
         QTest::keyClick(users(), Qt::Key_F, Qt::AltModifier);
         QCOMPARE(users()->currentText(), QStringLiteral("ab"));
+        // The password boxes take the same keys.
+        QLineEdit* password = box("txtPassword");
+        password->setFocus();
+        for (int i = 0; i < 3; ++i) dialogs_.expectBeep();
+        QTest::keyClick(password, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(password, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClicks(password, QStringLiteral("x y"));
+        QCOMPARE(password->text(), QStringLiteral("xy"));
 
         // Nine characters, or any that slipped past the keys, are refused on leaving.
         for (const QString& name :
              {QStringLiteral("abcdefghi"), QStringLiteral("ａｂ"), QStringLiteral("a\\b")}) {
+            users()->setFocus();
             users()->setEditText(name);
             expectWarning(QStringLiteral("ユーザー名は半角英数8文字以内を入力してください。"));
             QTest::keyClick(users(), Qt::Key_Tab);
