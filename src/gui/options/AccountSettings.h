@@ -29,6 +29,9 @@ class OptionsDialog;
 class AccountSettings : public QObject {
     Q_OBJECT
 public:
+    static constexpr int kKeyCodes = 25;  // key codes 1 to 25
+    static constexpr int kPatterns = 4;   // patterns 0 to 3
+
     AccountSettings(OptionsDialog& dialog, AppState& state, Dialogs& dialogs);
 
     // The two pages, made once, with their controls.
@@ -67,6 +70,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // AccountSettingsPages.cpp: the widgets.
     QLineEdit* makePasswordBox(QWidget* parent, const char* name);
     bool filterKey(QObject* watched, QEvent* event);
     void userTextChanged();

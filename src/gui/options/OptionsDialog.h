@@ -52,9 +52,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // OptionsDialogPages.cpp: the general tab's widgets, and the tab order.
     QWidget* makeGeneralPage();
-    void load(const QFont& paneFont);
     void applyTabOrder();
+    void load(const QFont& paneFont);
     void selectTab(int tab);
     void tabClicked();
     void switchPages();
