@@ -49,8 +49,10 @@ struct OptionsValues {
     double fontSize = 11;
     bool fontBold = false;
     bool fontItalic = false;
-    std::u16string keyCodeText;     // the chosen entry of the key code list
-    std::int16_t patternIndex = 0;  // the chosen pattern, 0 to 3
+    // The chosen entry of the key code list, and the chosen pattern, 0 to 3. "" and -1 when
+    // nothing is chosen: the user's stored value is then left as it is.
+    std::u16string keyCodeText;
+    std::int16_t patternIndex = 0;
 };
 
 // Fails with SettingsUnavailable when the key cannot be opened (the program then ends).

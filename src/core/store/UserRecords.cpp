@@ -136,8 +136,12 @@ bool saveUserKeys(ValueStore& store, std::u16string_view keyPath,
         OpenKey key(store, userKeyPath(keyPath, user.user));
         if (!key || !key.writeText(u"Password", enciphered(user.password))) return false;
         if (user.user != currentUser) continue;
-        if (!key.writeText(u"KeyCode", enciphered(keyCodeText)) ||
-            !key.writeText(u"Pattern", enciphered(decimal(patternIndex)))) {
+        // Nothing chosen (the dialog had no entry for a damaged stored value): the stored
+        // value stays as it is.
+        if (!keyCodeText.empty() && !key.writeText(u"KeyCode", enciphered(keyCodeText))) {
+            return false;
+        }
+        if (patternIndex >= 0 && !key.writeText(u"Pattern", enciphered(decimal(patternIndex)))) {
             return false;
         }
     }

@@ -1,10 +1,15 @@
 #include "gui/dialogs/QtDialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QGroupBox>
+#include <QIntValidator>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 
 namespace voxilo {
@@ -80,10 +85,40 @@ Dialogs::FileAnswer QtDialogs::saveFile(QWidget* parent, const FileRequest& requ
 }
 
 std::optional<QFont> QtDialogs::chooseFont(QWidget* parent, const QFont& initial) {
-    bool chosen = false;
-    const QFont font = QFontDialog::getFont(&chosen, initial, parent);
-    if (!chosen) return std::nullopt;
-    return font;
+    constexpr int kSmallest = 8;
+    constexpr int kLargest = 72;
+    // Qt's own dialog, so that it looks and limits the same everywhere: scalable fonts only,
+    // sizes from 8 to 72 points, and no effects (underline, strike-out), which the program
+    // never takes over.
+    QFontDialog dialog(initial, parent);
+    dialog.setOptions(QFontDialog::DontUseNativeDialog | QFontDialog::ScalableFonts);
+    for (QCheckBox* effect : dialog.findChildren<QCheckBox*>()) {
+        if (auto* frame = qobject_cast<QGroupBox*>(effect->parentWidget())) frame->hide();
+    }
+    for (QLineEdit* box : dialog.findChildren<QLineEdit*>()) {
+        // The sample shared its row with the effects; it keeps room to show the font.
+        if (box->objectName() == QLatin1String("qt_fontDialog_sampleEdit")) {
+            box->setMinimumHeight(box->fontMetrics().height() * 3);
+        }
+        if (qobject_cast<const QIntValidator*>(box->validator())) {
+            box->setValidator(new QIntValidator(kSmallest, kLargest, box));
+        }
+    }
+    for (QListView* list : dialog.findChildren<QListView*>()) {
+        // The size list is the one of numbers; it is filled anew for every face and style.
+        const auto hideOthers = [list] {
+            const QAbstractItemModel* model = list->model();
+            for (int row = 0; row < model->rowCount(); ++row) {
+                bool number = false;
+                const int size = model->index(row, 0).data().toString().toInt(&number);
+                if (number) list->setRowHidden(row, size < kSmallest || size > kLargest);
+            }
+        };
+        QObject::connect(list->model(), &QAbstractItemModel::modelReset, list, hideOthers);
+        hideOthers();
+    }
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.selectedFont();
 }
 
 void QtDialogs::beep() { QApplication::beep(); }

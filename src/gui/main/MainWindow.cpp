@@ -22,6 +22,7 @@
 #include "gui/main/CapsLockState.h"
 #include "gui/main/PaneSplitter.h"
 #include "gui/main/PaneText.h"
+#include "gui/options/FontChoice.h"
 
 // The toolbar's pictures are compiled into the library; a static library has to ask for them.
 static void loadIcons() { Q_INIT_RESOURCE(icons); }
@@ -41,7 +42,7 @@ struct ToolbarButton {
 
 }  // namespace
 
-MainWindow::MainWindow(AppState& state, const ProgramSettings& settings, ValueStore& store,
+MainWindow::MainWindow(AppState& state, ProgramSettings& settings, ValueStore& store,
                        Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
       capsLockState(readCapsLock),
@@ -217,10 +218,7 @@ void MainWindow::createBandBar() {
 }
 
 void MainWindow::createPanes(const ProgramSettings& settings) {
-    QFont font(qtext(settings.fontName));
-    font.setPointSize(settings.fontSize > 0 ? settings.fontSize : 11);
-    font.setBold(settings.fontBold);
-    font.setItalic(settings.fontItalic);
+    const QFont font = paneFont(settings);
 
     splitter_ = new PaneSplitter(twips(750), twips(800), this);
     splitter_->setObjectName(QStringLiteral("picBorder"));

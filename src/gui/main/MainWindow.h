@@ -29,8 +29,8 @@ class PaneSplitter;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(AppState& state, const ProgramSettings& settings, ValueStore& store,
-               Dialogs& dialogs, QWidget* parent = nullptr);
+    MainWindow(AppState& state, ProgramSettings& settings, ValueStore& store, Dialogs& dialogs,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Lengths of the layout are given in twips, 1/1440 inch: 15 to a pixel at 96 dpi.
@@ -91,7 +91,7 @@ private:
     void markCurrentUser();
 
     AppState& state_;
-    const ProgramSettings& settings_;
+    ProgramSettings& settings_;  // the Options dialog changes it
     ValueStore& store_;
     Dialogs& dialogs_;
 

@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 
 #include "core/documents/DocumentFile.h"
+#include "gui/options/FontChoice.h"
+#include "gui/options/OptionsDialog.h"
 #include "core/platform/SendToShortcut.h"
 #include "core/store/UserRecords.h"
 #include "gui/dialogs/AppInfo.h"
@@ -67,15 +69,25 @@ void MainWindow::firstRun() {
         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Information);
     state_.optionsTab = 2;
     openOptions();
+    if (state_.exitRequested) return;
     createSendToShortcut();
     if (userCombo_->count() > 0) chooseUser(0);
     if (state_.currentUser.empty()) close();  // File > 終了: nobody may use the program
 }
 
 void MainWindow::openOptions() {
-    // The Options dialog plugs in here.
     emit optionsRequested();
+    if (OptionsDialog::open(state_, settings_, store_, dialogs_, this, top_->font())) {
+        close();  // the logged-in user's own settings changed: the program ends
+        return;
+    }
+    // The users, the panes' font and the bars as they now are.
     fillUsers();
+    const QFont font = paneFont(settings_);
+    top_->setFont(font);
+    bottom_->setFont(font);
+    viewToolBar_->setChecked(settings_.showToolbar == 1);
+    viewStatusBar_->setChecked(settings_.showStatusbar == 1);
 }
 
 void MainWindow::createSendToShortcut() {

@@ -198,6 +198,13 @@ TEST_P(SettingsStore, KeepsTheUserListInOrder) {
     EXPECT_EQ(readPattern(*store_, kSettings, u"Carol123").value, 2);
     EXPECT_EQ(readKeyCode(*store_, kSettings, u"Alice").value, 1);
     EXPECT_EQ(readPattern(*store_, kSettings, u"Alice").value, 0);
+    // Nothing chosen in the dialog: the current user's stored values stay.
+    OptionsValues unchosen = options;
+    unchosen.keyCodeText.clear();
+    unchosen.patternIndex = -1;
+    ASSERT_FALSE(saveAllSettings(*store_, kSettings, users, unchosen, u"Carol123"));
+    EXPECT_EQ(readKeyCode(*store_, kSettings, u"Carol123").value, 17);
+    EXPECT_EQ(readPattern(*store_, kSettings, u"Carol123").value, 2);
 
     // Bob goes: Carol moves up, and User3 and Bob's key are gone.
     users[1].deleted = true;

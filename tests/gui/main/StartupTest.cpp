@@ -2,6 +2,7 @@
 // windows under the offscreen platform and the scripted dialogs.
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -64,10 +65,9 @@ private:
         const std::u16string last = users.empty() ? std::u16string() : users.back().user;
         QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath, users, options, last));
     }
-    bool start(const QStringList& arguments = {}, std::function<void()> options = {}) {
+    bool start(const QStringList& arguments = {}) {
         faulty_ = std::make_unique<testing_support::FaultInjectingStore>(*store_);
         app_ = std::make_unique<Application>(*faulty_, dialogs_, path(QStringLiteral("program")));
-        if (options) connect(app_.get(), &Application::optionsRequested, this, options);
         return app_->start(arguments);
     }
     // The main window, once it has been made (it may have closed again since).
@@ -85,6 +85,36 @@ private:
         [&] { QTRY_VERIFY(app_->mainWindow() && app_->mainWindow()->isVisible()); }();
         return app_->mainWindow();
     }
+    // The Options dialog of the first run: on its user tab, `name` registered with `password`
+    // by the keyboard, then OK. With no name, it is cancelled.
+    void expectOptions(const QString& name, const QString& password) {
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [=, this](QDialog& dialog) {
+            dialog.show();
+            dialog.activateWindow();
+            [&] {
+                // A dialog counts as active while its owner is: wait for the dialog itself.
+                QTRY_COMPARE(QApplication::activeWindow(), &dialog);
+                QCOMPARE(dialog.windowTitle(), QStringLiteral("ｵﾌﾟｼｮﾝ"));
+                QCOMPARE(app_->state().optionsTab, std::int16_t{2});  // on the user tab
+                QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cboUser"));
+            }();
+            ++optionsShown_;
+            if (name.isEmpty()) {
+                dialog.reject();
+                return dialog.result();
+            }
+            for (const QString& typed : {name, password, password}) {
+                QTest::keyClicks(QApplication::focusWidget(), typed);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"));
+            [&] { QCOMPARE(QApplication::focusWidget(), ok); }();
+            QTest::keyClick(ok, Qt::Key_Space);
+            return dialog.result();
+        });
+    }
+    int optionsShown_ = 0;
+
     // The password prompt, answered with `password` (or cancelled when empty).
     void expectPrompt(const QString& password) {
         dialogs_.expectBeep();
@@ -132,15 +162,12 @@ private slots:
         const QString welcome = QStringLiteral(
             "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
             "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。");
-        int optionsShown = 0;
-        const auto options = [&] {
-            ++optionsShown;
-            QCOMPARE(app_->state().optionsTab, std::int16_t{2});  // on the user tab
-        };
+        optionsShown_ = 0;
         dialogs_.expectMessage(welcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
-        QVERIFY(start({}, options));
+        expectOptions(QString(), QString());
+        QVERIFY(start());
         MainWindow* window = waitForMainWindowMade();
-        QTRY_COMPARE(optionsShown, 1);
+        QTRY_COMPARE(optionsShown_, 1);
         QTRY_VERIFY(!window->isVisible());  // nobody registered: the program closes
         QVERIFY(app_->state().currentUser.empty());
 
@@ -151,29 +178,35 @@ private slots:
         QFile::remove(entry);
         app_.reset();
         dialogs_.expectMessage(welcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
-        QVERIFY(start({}, options));
+        expectOptions(QString(), QString());
+        QVERIFY(start());
         window = waitForMainWindowMade();
         QTRY_VERIFY(!window->isVisible());
-        QCOMPARE(optionsShown, 2);
+        QCOMPARE(optionsShown_, 2);
         QVERIFY(!QFile::exists(entry));
     }
 
+    // From the welcome to working: the user registered in the Options dialog logs in.
     void theFirstRunLogsInTheUserItRegisters() {
         dialogs_.expectMessage(
             QStringLiteral(
                 "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
                 "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
             kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        expectOptions(QStringLiteral("Ann"), QStringLiteral("pw1"));
         expectPrompt(QStringLiteral("pw1"));  // the first user is chosen, with their password
-        QVERIFY(start({}, [&] {
-            // What the Options dialog will do: register a user.
-            registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
-            app_->state().userNames = {u"", u"Ann"};
-        }));
+        QVERIFY(start());
         MainWindow* window = waitForMainWindowMade();
         QTRY_COMPARE(app_->state().currentUser, std::u16string(u"Ann"));
         QVERIFY(window->isVisible());
-        QCOMPARE(app_->state().keyCode, std::int16_t{7});
+        QCOMPARE(app_->state().keyCode, std::int16_t{1});  // none chosen yet
+        auto* users = window->findChild<QComboBox*>(QStringLiteral("cboUser"));
+        QCOMPARE(users->count(), 1);
+        QCOMPARE(users->currentText(), QStringLiteral("Ann"));
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("mnuFileUserName0"))->isChecked());
+        QCOMPARE(*loadUserNames(*store_, kSettingsKeyPath),
+                 (std::vector<std::u16string>{u"", u"Ann"}));
+        QCOMPARE(readPassword(*store_, kSettingsKeyPath, u"Ann").value, std::u16string(u"pw1"));
     }
 
     void nobodyLoggedInMayLogInOrEnd() {
@@ -185,16 +218,14 @@ private slots:
                 "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
                 "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
             kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        expectOptions(QStringLiteral("Ann"), QStringLiteral("pw1"));
         expectPrompt(QString());  // the first user's password is not given
         dialogs_.expectMessage(ask, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
                                Dialogs::Answer::Yes);
         expectPrompt(QString());  // asked again, and not given again
         dialogs_.expectMessage(ask, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
                                Dialogs::Answer::No);
-        QVERIFY(start({}, [&] {
-            registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
-            app_->state().userNames = {u"", u"Ann"};
-        }));
+        QVERIFY(start());
         MainWindow* window = waitForMainWindowMade();
         QTRY_VERIFY(!window->isVisible());  // No: the program ends
         QVERIFY(app_->state().currentUser.empty());

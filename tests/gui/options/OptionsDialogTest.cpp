@@ -1,0 +1,762 @@
+// frmOptions, worked as a user would while it is shown, over a store of its own.
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include <functional>
+#include <memory>
+
+#include "core/store/SqliteValueStore.h"
+#include "core/store/UserRecords.h"
+#include "gui/main/MainWindow.h"
+#include "gui/options/AccountSettings.h"
+#include "gui/options/OptionsDialog.h"
+#include "gui/options/PasswordPrompt.h"
+#include "support/ScriptedDialogs.h"
+
+using namespace voxilo;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Voxilo");
+const QString kWrongPassword = QStringLiteral("パスワードが違います。");
+const QString kUnconfirmed = QStringLiteral("入力したパスワードの確認がされていません。");
+const QString kClosing = QStringLiteral(
+    "現在ログインしているユーザーの設定が変更されました。\r\n"
+    "設定を有効にするためアプリケーションを終了します。");
+const QString kShowCipher = QStringLiteral(
+    "暗号化情報は現在ログインしているユーザーの設定です。\r\n"
+    "ほかのユーザーの暗号化情報を設定する場合は、ログインし直す必要があります。\r\n\r\n"
+    "暗号化情報を表示しますか。");
+
+}  // namespace
+
+class OptionsDialogTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<SqliteValueStore> store_;
+    AppState state_;
+    ProgramSettings settings_;
+    testing_support::ScriptedDialogs dialogs_;
+    std::unique_ptr<OptionsDialog> dialog_;
+    QDialog* shown_ = nullptr;  // a dialog the main window opened, while a test works it
+
+    // Users in the store and in memory; `current` is logged in with key code 3, pattern 1.
+    void registerUsers(const std::vector<EditedUser>& users, const std::u16string& current) {
+        OptionsValues options;
+        options.keyCodeText = u"3";
+        options.patternIndex = 1;
+        QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath, users, options, current));
+        state_.userNames = *loadUserNames(*store_, kSettingsKeyPath);
+        state_.currentUser = current;
+        state_.keyCode = current.empty() ? 0 : 3;
+        state_.pattern = current.empty() ? 0 : 1;
+    }
+    // A fresh dialog on `tab`, shown and active, so that the focus moves as it does for a user.
+    OptionsDialog& open(int tab = 1) {
+        state_.optionsTab = static_cast<std::int16_t>(tab);
+        dialog_ = std::make_unique<OptionsDialog>(state_, settings_, *store_, dialogs_,
+                                                  QFont(QStringLiteral("IPAGothic"), 11));
+        dialog_->show();
+        dialog_->activateWindow();
+        [&] { QVERIFY(QTest::qWaitForWindowActive(dialog_.get())); }();
+        return *dialog_;
+    }
+    template <class T>
+    T* find(const char* name) {
+        QWidget* root = shown_ != nullptr ? shown_ : dialog_.get();
+        T* found = root->findChild<T*>(QLatin1String(name));
+        [&] { QVERIFY2(found, name); }();
+        return found;
+    }
+    QLineEdit* box(const char* name) { return find<QLineEdit>(name); }
+    QComboBox* users() { return find<QComboBox>("cboUser"); }
+    QPushButton* okButton() { return find<QPushButton>("cmdOK"); }
+    QTabBar* tabs() { return find<QTabBar>("tbsOptions"); }
+    int shownPage() { return find<QStackedWidget>("picOptions")->currentIndex(); }
+    QString focusName() {
+        QWidget* focused = QApplication::focusWidget();
+        return focused ? focused->objectName() : QString();
+    }
+    // Types into `widget`, with the focus in it, then leaves it with Tab.
+    void typeAndLeave(QWidget* widget, const QString& text) {
+        widget->setFocus();
+        QTest::keyClicks(widget, text);
+        QTest::keyClick(widget, Qt::Key_Tab);
+    }
+    void typeName(const QString& name) {
+        users()->setFocus();
+        QTest::keyClicks(users(), name);
+    }
+    // A new user through the user tab: name, password, confirmation, each left with Tab.
+    void registerInDialog(const QString& name, const QString& password) {
+        typeAndLeave(users(), name);
+        typeAndLeave(box("txtPassword"), password);
+        typeAndLeave(box("txtCheck"), password);
+    }
+    // The password prompt, answered with `password` (Cancel when empty), in `caption` mode.
+    void expectPrompt(const QString& caption, const QString& password,
+                      std::optional<bool> deleteAnswer = std::nullopt) {
+        dialogs_.expectBeep();
+        dialogs_.expectExec(QStringLiteral("frmDelete"), [=, this](QDialog& dialog) {
+            auto& prompt = static_cast<PasswordPrompt&>(dialog);
+            [&] { QCOMPARE(prompt.windowTitle(), caption); }();
+            if (password.isEmpty()) {
+                prompt.cancelButton()->click();
+                return prompt.result();
+            }
+            if (deleteAnswer) {
+                dialogs_.expectMessage(QStringLiteral("ユーザー : %1 を削除してよろしいですか。")
+                                           .arg(QString::fromStdU16String(state_.promptUser)),
+                                       kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                                       *deleteAnswer ? Dialogs::Answer::Yes : Dialogs::Answer::No);
+            }
+            prompt.passwordBox()->setText(password);
+            prompt.okButton()->click();
+            return prompt.result();
+        });
+    }
+    void expectWarning(const QString& text) {
+        dialogs_.expectMessage(text, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+    }
+    ProgramSettings stored() { return *loadProgramSettings(*store_, kSettingsKeyPath, u"/"); }
+
+private slots:
+    void init() {
+        folder_ = std::make_unique<QTemporaryDir>();
+        store_ = std::make_unique<SqliteValueStore>(
+            folder_->filePath(QStringLiteral("settings.db")).toStdString());
+        state_ = AppState{};
+        state_.settingsKey = std::u16string(kSettingsKeyPath);
+        settings_ = ProgramSettings{};
+    }
+    void cleanup() {
+        dialog_.reset();
+        const QStringList problems = dialogs_.takeProblems();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    }
+
+    void looksAsDesigned() {
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        OptionsDialog& dialog = open();
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("ｵﾌﾟｼｮﾝ"));
+        const char* const captions[][3] = {{"全般", "Setting", "Voxiloの基本設定"},
+                                           {"ユーザー情報", "User", "ﾕｰｻﾞｰ名、ﾊﾟｽﾜｰﾄﾞの登録"},
+                                           {"暗号化情報", "Code", "暗号化ｷｰ、変換ﾊﾟﾀｰﾝの設定"}};
+        QCOMPARE(tabs()->count(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(tabs()->tabText(i), QString::fromUtf8(captions[i][0]));
+            QCOMPARE(tabs()->tabData(i).toString(), QString::fromUtf8(captions[i][1]));
+            QCOMPARE(tabs()->tabToolTip(i), QString::fromUtf8(captions[i][2]));
+        }
+        QCOMPARE(find<QLabel>("lblCurrentUser")->text(), QStringLiteral("現在のユーザー : abcd"));
+        QCOMPARE(find<QPushButton>("cmdDelete")->toolTip(), QStringLiteral("ﾕｰｻﾞｰ名の削除"));
+        QCOMPARE(find<QComboBox>("cboKey")->count(), 25);
+        QCOMPARE(find<QComboBox>("cboKey")->currentText(), QStringLiteral("3"));
+        QVERIFY(find<QRadioButton>("optPattern1")->isChecked());
+        QCOMPARE(find<QRadioButton>("optPattern3")->text(), QStringLiteral("パターン4"));
+        for (const char* name : {"txtPassword", "txtCheck", "txtNew", "txtNow"}) {
+            QCOMPARE(box(name)->echoMode(), QLineEdit::Password);
+            QCOMPARE(box(name)->maxLength(), 8);
+        }
+
+        // The tab order, from the tab strip through the three pages to the buttons.
+        const QStringList order = {"tbsOptions",  "chkStartup",   "chkRetry",    "txtCount",
+                                   "chkToolbar",  "chkStatusbar", "cmdFont",     "cboUser",
+                                   "cmdDelete",   "txtPassword",  "txtCheck",    "txtNew",
+                                   "txtNow",      "cboKey",       "optPattern0", "optPattern1",
+                                   "optPattern2", "optPattern3",  "cmdOK",       "cmdCancel"};
+        QWidget* widget = tabs();
+        for (qsizetype i = 1; i < order.size(); ++i) {
+            widget = widget->nextInFocusChain();
+            while (widget->objectName().isEmpty() ||
+                   widget->objectName() == "qt_spinbox_lineedit" ||
+                   widget->parentWidget() == users()) {
+                widget = widget->nextInFocusChain();
+            }
+            QCOMPARE(widget->objectName(), order[i]);
+        }
+
+        // Exactly the selected tab's page shows, and only it is enabled.
+        QCOMPARE(shownPage(), 0);
+        QVERIFY(find<QWidget>("picOptions0")->isEnabled());
+        QVERIFY(!find<QWidget>("picOptions1")->isEnabled());
+        QVERIFY(!find<QWidget>("picOptions2")->isEnabled());
+    }
+
+    void aFreshDialogWaitsForAChange() {
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}, {u"ijkl", u"", false}},
+                      u"abcd");
+        struct Change {
+            const char* what;
+            int tab;
+            std::function<void()> make;
+        };
+        const Change changes[] = {
+            {"chkStartup", 1, [&] { find<QCheckBox>("chkStartup")->click(); }},
+            {"chkToolbar", 1, [&] { find<QCheckBox>("chkToolbar")->click(); }},
+            {"chkStatusbar", 1, [&] { find<QCheckBox>("chkStatusbar")->click(); }},
+            {"txtCount", 1, [&] { box("txtCount")->setText(QStringLiteral("4")); }},
+            {"txtPassword", 2, [&] { typeName("new1"), box("txtPassword")->setText("x"); }},
+            {"txtNew", 2, [&] { typeName("abcd"), box("txtNew")->setText("x"); }},
+            {"cboKey", 3, [&] { find<QComboBox>("cboKey")->setCurrentIndex(7); }},
+            {"optPattern", 3, [&] { find<QRadioButton>("optPattern3")->setChecked(true); }},
+            {"a user whose password differs", 2, [&] { typeName("a"); }},
+            {"font", 1,
+             [&] {
+                 dialogs_.expectFont(QFont(QStringLiteral("IPAGothic"), 20));
+                 find<QPushButton>("cmdFont")->click();
+             }},
+            {"deleting a user", 2,
+             [&] {
+                 typeName("efgh");
+                 expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw2"), true);
+                 find<QPushButton>("cmdDelete")->click();
+             }},
+        };
+        for (const Change& change : changes) {
+            open(change.tab);
+            QVERIFY2(!okButton()->isEnabled(), change.what);
+            QVERIFY(!dialog_->optionsChanged());
+            change.make();
+            QVERIFY2(okButton()->isEnabled(), change.what);
+        }
+
+        // Selecting a user whose password the box already shows (none) changes nothing; nor
+        // does typing the confirmation alone.
+        open(2);
+        typeName("i");
+        QCOMPARE(users()->currentText(), QStringLiteral("ijkl"));
+        QVERIFY(!okButton()->isEnabled());
+        box("txtCheck")->setText(QStringLiteral("abc"));
+        QVERIFY(!okButton()->isEnabled());
+    }
+
+    void loadsTheStartupOptions_data() {
+        QTest::addColumn<int>("startup");
+        QTest::addColumn<int>("retry");
+        QTest::addColumn<bool>("retryTicked");
+        QTest::addColumn<QString>("count");
+        QTest::newRow("asked, no limit") << 1 << 0 << false << "1";
+        QTest::newRow("asked, five tries") << 1 << 5 << true << "5";
+        QTest::newRow("not asked") << 0 << 5 << false << "3";
+    }
+    void loadsTheStartupOptions() {
+        QFETCH(int, startup);
+        QFETCH(int, retry);
+        settings_.startup = static_cast<std::int16_t>(startup);
+        settings_.retry = static_cast<std::int16_t>(retry);
+        settings_.showToolbar = 0;
+        open();
+        QCOMPARE(find<QCheckBox>("chkStartup")->isChecked(), startup == 1);
+        QCOMPARE(find<QCheckBox>("chkRetry")->isEnabled(), startup == 1);
+        QTEST(find<QCheckBox>("chkRetry")->isChecked(), "retryTicked");
+        QTEST(box("txtCount")->text(), "count");
+        QCOMPARE(box("txtCount")->isEnabled(), find<QCheckBox>("chkRetry")->isChecked());
+        QVERIFY(!find<QCheckBox>("chkToolbar")->isChecked());
+        QVERIFY(find<QCheckBox>("chkStatusbar")->isChecked());
+        QVERIFY(!okButton()->isEnabled());
+    }
+
+    void theRetryCountKeepsToItsRules() {
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        settings_.startup = 1;
+        settings_.retry = 5;
+        open();
+        QLineEdit* count = box("txtCount");
+        count->setFocus();
+        count->clear();
+        QTest::keyClicks(count, QStringLiteral("0"));
+        QCOMPARE(count->text(), QStringLiteral("1"));
+        count->clear();
+        QTest::keyClicks(count, QStringLiteral("100"));  // two digits at most
+        QCOMPARE(count->text(), QStringLiteral("10"));
+        dialogs_.expectBeep();  // a letter
+        dialogs_.expectBeep();  // a digit with Shift held
+        count->clear();
+        QTest::keyClick(count, Qt::Key_A);
+        QTest::keyClick(count, Qt::Key_7, Qt::ShiftModifier);
+        QTest::keyClick(count, Qt::Key_7, Qt::KeypadModifier);
+        QCOMPARE(count->text(), QStringLiteral("7"));
+        count->clear();
+        QCOMPARE(count->text(), QString());  // empty stays empty
+
+        // OK does not save a limit nobody chose.
+        expectWarning(QStringLiteral("パスワードの再入力回数を入力してください。"));
+        tabs()->setCurrentIndex(1);
+        okButton()->click();
+        QVERIFY(dialog_->isVisible());
+        QCOMPARE(shownPage(), 0);
+        QCOMPARE(focusName(), QStringLiteral("txtCount"));
+
+        // Unticking the password at start-up unticks the limit, which greys the count.
+        find<QCheckBox>("chkStartup")->click();
+        QVERIFY(!find<QCheckBox>("chkRetry")->isChecked());
+        QVERIFY(!count->isEnabled());
+        QCOMPARE(count->palette().color(QPalette::Disabled, QPalette::Base), QColor(192, 192, 192));
+        okButton()->click();
+        QVERIFY(!dialog_->isVisible());
+        QCOMPARE(stored().startup, 0);
+        QCOMPARE(stored().retry, 0);
+        QCOMPARE(settings_.retry, 0);
+    }
+
+    void namesCompleteFromTheList() {
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        open(2);
+        typeName("ab");
+        QCOMPARE(users()->currentText(), QStringLiteral("abcd"));
+        QCOMPARE(users()->lineEdit()->selectedText(), QStringLiteral("cd"));
+        QVERIFY(dialog_->accounts().userSelected());
+        QCOMPARE(box("txtPassword")->text(), QStringLiteral("pw1"));
+        QVERIFY(!box("txtPassword")->isEnabled());
+        QVERIFY(box("txtNew")->isEnabled());
+        QCOMPARE(box("txtPassword")->palette().color(QPalette::Disabled, QPalette::Base),
+                 QColor(192, 192, 192));
+
+        QTest::keyClicks(users(), QStringLiteral("x"));  // replaces the completed part
+        QCOMPARE(users()->currentText(), QStringLiteral("abx"));
+        QVERIFY(!dialog_->accounts().userSelected());
+        QCOMPARE(box("txtPassword")->text(), QString());
+        QVERIFY(box("txtPassword")->isEnabled());
+
+        // Backspace leaves exactly ab, which completes again.
+        QTest::keyClick(users(), Qt::Key_Backspace);
+        QCOMPARE(users()->currentText(), QStringLiteral("abcd"));
+
+        // Letter case counts: ABCD is a user of its own.
+        users()->lineEdit()->selectAll();
+        QTest::keyClick(users(), Qt::Key_Delete);
+        registerInDialog(QStringLiteral("ABCD"), QStringLiteral("pw2"));
+        QCOMPARE(users()->count(), 2);
+        QCOMPARE(users()->itemText(1), QStringLiteral("ABCD"));
+        QCOMPARE(dialog_->accounts().editedUsers().size(), 2u);
+    }
+
+    void theNameBoxTakesLettersAndDigitsOnly() {
+        open(2);
+        users()->setFocus();
+        for (int i = 0; i < 5; ++i) dialogs_.expectBeep();
+        QTest::keyClicks(users(), QStringLiteral("a-_ b"));  // three refused
+        QTest::keyClick(users(), Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(users(), Qt::Key_F, Qt::AltModifier);
+        QCOMPARE(users()->currentText(), QStringLiteral("ab"));
+        // The password boxes take the same keys.
+        QLineEdit* password = box("txtPassword");
+        password->setFocus();
+        for (int i = 0; i < 3; ++i) dialogs_.expectBeep();
+        QTest::keyClick(password, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(password, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClicks(password, QStringLiteral("x y"));
+        QCOMPARE(password->text(), QStringLiteral("xy"));
+
+        // Nine characters, or any that slipped past the keys, are refused on leaving.
+        for (const QString& name :
+             {QStringLiteral("abcdefghi"), QStringLiteral("ａｂ"), QStringLiteral("a\\b")}) {
+            users()->setFocus();
+            users()->setEditText(name);
+            expectWarning(QStringLiteral("ユーザー名は半角英数8文字以内を入力してください。"));
+            QTest::keyClick(users(), Qt::Key_Tab);
+            QCOMPARE(focusName(), QStringLiteral("cboUser"));
+            QCOMPARE(users()->currentText(), name);  // the name stays to be corrected
+        }
+    }
+
+    void registeringANewUser() {
+        registerUsers({}, u"");
+        open(2);
+        typeAndLeave(users(), QStringLiteral("Ann1"));
+        QCOMPARE(focusName(), QStringLiteral("txtPassword"));
+        typeAndLeave(box("txtPassword"), QStringLiteral("pw1"));
+        QCOMPARE(focusName(), QStringLiteral("txtCheck"));
+
+        // A confirmation that differs: told, back in the box, nobody registered.
+        expectWarning(kWrongPassword);
+        typeAndLeave(box("txtCheck"), QStringLiteral("pw2"));
+        QCOMPARE(focusName(), QStringLiteral("txtCheck"));
+        QCOMPARE(users()->count(), 0);
+
+        // Turning the page leaves the box too: the page stays while the confirmation differs.
+        expectWarning(kWrongPassword);
+        tabs()->setCurrentIndex(0);
+        QCOMPARE(shownPage(), 1);
+        QCOMPARE(tabs()->currentIndex(), 1);
+        QCOMPARE(focusName(), QStringLiteral("txtCheck"));
+
+        // The right one: registered, and the tab is empty again.
+        box("txtCheck")->clear();
+        typeAndLeave(box("txtCheck"), QStringLiteral("pw1"));
+        QCOMPARE(users()->count(), 1);
+        QCOMPARE(users()->currentText(), QString());
+        for (const char* name : {"txtPassword", "txtCheck", "txtNew", "txtNow"}) {
+            QCOMPARE(box(name)->text(), QString());
+        }
+        okButton()->click();
+        QVERIFY(!dialog_->isVisible());
+        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"Ann1"}));
+        QCOMPARE(readPassword(*store_, kSettingsKeyPath, u"Ann1").value, std::u16string(u"pw1"));
+        QVERIFY(!state_.exitRequested);
+
+        // A password typed but not confirmed holds up OK and the tabs.
+        open(2);
+        typeAndLeave(users(), QStringLiteral("Bob"));
+        box("txtPassword")->setFocus();
+        QTest::keyClicks(box("txtPassword"), QStringLiteral("pw"));
+        expectWarning(kUnconfirmed);
+        okButton()->click();
+        QVERIFY(dialog_->isVisible());
+        QCOMPARE(focusName(), QStringLiteral("txtCheck"));
+        expectWarning(kUnconfirmed);
+        tabs()->setCurrentIndex(0);
+        QCOMPARE(tabs()->currentIndex(), 1);
+        QCOMPARE(shownPage(), 1);
+        QCOMPARE(focusName(), QStringLiteral("txtCheck"));
+    }
+
+    void changingAPassword() {
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        open(2);
+        typeAndLeave(users(), QStringLiteral("efgh"));
+        QCOMPARE(box("txtPassword")->text(), QStringLiteral("pw2"));
+        QVERIFY(!box("txtNow")->isEnabled());
+        typeAndLeave(box("txtNew"), QStringLiteral("new2"));
+        QVERIFY(box("txtNow")->isEnabled());
+        QCOMPARE(focusName(), QStringLiteral("txtNow"));
+
+        expectWarning(kWrongPassword);
+        typeAndLeave(box("txtNow"), QStringLiteral("PW2"));
+        QCOMPARE(focusName(), QStringLiteral("txtNow"));
+        box("txtNow")->clear();
+        typeAndLeave(box("txtNow"), QStringLiteral("pw2"));
+        QCOMPARE(users()->currentText(), QString());
+        QCOMPARE(dialog_->accounts().editedUsers()[1].password, std::u16string(u"new2"));
+
+        // Deleting asks for the password as changed in this dialog.
+        typeName("efgh");
+        expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("new2"), false);
+        find<QPushButton>("cmdDelete")->click();
+        QCOMPARE(users()->count(), 2);  // No: still there
+        QCOMPARE(focusName(), QStringLiteral("cboUser"));
+
+        okButton()->click();
+        QCOMPARE(readPassword(*store_, kSettingsKeyPath, u"efgh").value, std::u16string(u"new2"));
+        QVERIFY(!state_.exitRequested);  // another user's password: the program goes on
+    }
+
+    void deletingUsers() {
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        open(2);
+        // A wrong password, then Cancel: nothing is deleted.
+        typeName("efgh");
+        dialogs_.expectBeep();
+        dialogs_.expectExec(QStringLiteral("frmDelete"), [&](QDialog& dialog) {
+            auto& prompt = static_cast<PasswordPrompt&>(dialog);
+            expectWarning(kWrongPassword);
+            prompt.passwordBox()->setText(QStringLiteral("nope"));
+            prompt.okButton()->click();
+            prompt.cancelButton()->click();
+            return prompt.result();
+        });
+        find<QPushButton>("cmdDelete")->click();
+        QCOMPARE(users()->count(), 2);
+        QVERIFY(!okButton()->isEnabled() || dialog_->optionsChanged());
+
+        // The password and Yes: gone from the list, and from the store once OK saves.
+        expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw2"), true);
+        find<QPushButton>("cmdDelete")->click();
+        QCOMPARE(users()->count(), 1);
+        QCOMPARE(users()->currentText(), QString());
+        QCOMPARE(box("txtPassword")->text(), QString());
+        QVERIFY(okButton()->isEnabled());
+
+        // A deleted name may come back as a new user.
+        registerInDialog(QStringLiteral("efgh"), QStringLiteral("pw9"));
+        QCOMPARE(dialog_->accounts().editedUsers().size(), 3u);
+        okButton()->click();
+        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"abcd", u"efgh"}));
+        QCOMPARE(readPassword(*store_, kSettingsKeyPath, u"efgh").value, std::u16string(u"pw9"));
+        QVERIFY(!state_.exitRequested);
+    }
+
+    void deletingTheOnlyUserDropsTheLogin() {
+        registerUsers({{u"abcd", u"pw1", false}}, u"");
+        settings_.startup = 1;
+        settings_.retry = 3;
+        open(2);
+        typeName("abcd");
+        expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw1"), true);
+        find<QPushButton>("cmdDelete")->click();
+        okButton()->click();
+        QVERIFY(!find<QCheckBox>("chkStartup")->isChecked());
+        QVERIFY(!find<QCheckBox>("chkRetry")->isChecked());
+        QCOMPARE(stored().startup, 0);
+        QCOMPARE(stored().retry, 0);
+        QCOMPARE(settings_.startup, 0);
+        QCOMPARE(state_.userNames, std::vector<std::u16string>{u""});
+        QVERIFY(!readPassword(*store_, kSettingsKeyPath, u"abcd").value.size());
+    }
+
+    void theLoggedInUsersOwnChangesEndTheProgram_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("key code 3, 4, back to 3") << "key 3-4-3" << false;
+        QTest::newRow("key code 4") << "key 4" << true;
+        QTest::newRow("pattern") << "pattern" << true;
+        QTest::newRow("deleting the logged-in user") << "delete" << true;
+        QTest::newRow("deleting another user") << "delete other" << false;
+    }
+    void theLoggedInUsersOwnChangesEndTheProgram() {
+        QFETCH(QString, change);
+        QFETCH(bool, ends);
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        state_.optionsTab = 2;
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& shown) {
+            auto& dialog = static_cast<OptionsDialog&>(shown);
+            dialog.show();
+            auto* key = dialog.findChild<QComboBox*>(QStringLiteral("cboKey"));
+            auto* user = dialog.findChild<QComboBox*>(QStringLiteral("cboUser"));
+            auto* remove = dialog.findChild<QPushButton*>(QStringLiteral("cmdDelete"));
+            if (change.startsWith(QLatin1String("key"))) {
+                key->setCurrentIndex(3);
+                if (change.endsWith(QLatin1String("3"))) key->setCurrentIndex(2);
+            } else if (change == QLatin1String("pattern")) {
+                dialog.findChild<QRadioButton*>(QStringLiteral("optPattern0"))->setChecked(true);
+            } else {
+                const bool other = change.endsWith(QLatin1String("other"));
+                user->setFocus();
+                QTest::keyClicks(user, other ? QStringLiteral("efgh") : QStringLiteral("abcd"));
+                expectPrompt(PasswordPrompt::kDeleteUser,
+                             other ? QStringLiteral("pw2") : QStringLiteral("pw1"), true);
+                remove->click();
+            }
+            if (ends) {  // once the dialog has closed
+                dialogs_.expectMessage(kClosing, kTitle, Dialogs::Buttons::Ok,
+                                       MessageIcon::Information);
+            }
+            dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+            return dialog.result();
+        });
+        QCOMPARE(OptionsDialog::open(state_, settings_, *store_, dialogs_, nullptr, QFont()), ends);
+        QCOMPARE(state_.exitRequested, ends);
+        if (change == QLatin1String("delete")) {
+            QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"efgh"}));
+            return;
+        }
+        const std::int16_t keyCode = readKeyCode(*store_, kSettingsKeyPath, u"abcd").value;
+        QCOMPARE(keyCode, std::int16_t(change == QLatin1String("key 4") ? 4 : 3));
+    }
+
+    void theCipherTabAsksForThePassword() {
+        // Nobody logged in: the user tab instead.
+        registerUsers({{u"abcd", u"pw1", false}}, u"");
+        open();
+        dialogs_.expectMessage(
+            QStringLiteral("暗号化情報はログインしているユーザーの設定です。\r\n\r\n"
+                           "ユーザー名が未登録の場合、暗号化情報を表示できません。"),
+            kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        tabs()->setCurrentIndex(2);
+        QCOMPARE(tabs()->currentIndex(), 1);
+        QCOMPARE(shownPage(), 1);
+        QCOMPARE(state_.optionsTab, std::int16_t{2});
+
+        // Logged in: No, a wrong password given up, and the right one.
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        open();
+        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::No);
+        tabs()->setCurrentIndex(2);
+        QCOMPARE(tabs()->currentIndex(), 0);
+        QCOMPARE(shownPage(), 0);
+
+        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::Yes);
+        dialogs_.expectBeep();
+        dialogs_.expectExec(QStringLiteral("frmDelete"), [&](QDialog& dialog) {
+            auto& prompt = static_cast<PasswordPrompt&>(dialog);
+            expectWarning(kWrongPassword);
+            prompt.passwordBox()->setText(QStringLiteral("pw2"));
+            prompt.okButton()->click();
+            prompt.cancelButton()->click();
+            return prompt.result();
+        });
+        tabs()->setCurrentIndex(2);
+        QCOMPARE(tabs()->currentIndex(), 0);
+        QCOMPARE(shownPage(), 0);
+        QVERIFY(!state_.promptAccepted);
+
+        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::Yes);
+        expectPrompt(PasswordPrompt::kShowCipher, QStringLiteral("pw1"));
+        tabs()->setCurrentIndex(2);
+        QCOMPARE(shownPage(), 2);
+        QVERIFY(find<QWidget>("picOptions2")->isEnabled());
+        QVERIFY(!find<QWidget>("picOptions0")->isEnabled());
+        QVERIFY(!state_.promptAccepted);
+        QVERIFY(!okButton()->isEnabled());  // looking changes nothing
+
+        // The next opening is on the general tab, never straight on this one.
+        dialog_->reject();
+        QCOMPARE(state_.optionsTab, std::int16_t{3});
+        open(state_.optionsTab);
+        QCOMPARE(shownPage(), 0);
+    }
+
+    void ctrlTabTurnsThePages() {
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        open();
+        users()->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(shownPage(), 1);
+        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::Yes);
+        expectPrompt(PasswordPrompt::kShowCipher, QStringLiteral("pw1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(shownPage(), 2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(shownPage(), 0);  // round to the first
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
+                        Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(shownPage(), 0);  // Ctrl+Shift+Tab is not a page key
+        QVERIFY(!okButton()->isEnabled());
+    }
+
+    void choosingTheFont_data() {
+        QTest::addColumn<QFont>("chosen");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<bool>("bold");
+        QFont bold(QStringLiteral("IPAGothic"), 12);
+        bold.setBold(true);
+        QFont half(QStringLiteral("IPAGothic"));
+        half.setPointSizeF(10.5);
+        QFont huge(QStringLiteral("IPAGothic"), 96);
+        QTest::newRow("bold 12") << bold << 12 << true;
+        QTest::newRow("10.5 to the even 10") << half << 10 << false;
+        QTest::newRow("96 kept to 72") << huge << 72 << false;
+    }
+    void choosingTheFont() {
+        QFETCH(QFont, chosen);
+        QFETCH(int, points);
+        QFETCH(bool, bold);
+        open();
+        QLabel* preview = find<QLabel>("lblFont");
+        QCOMPARE(preview->text(), QStringLiteral("ABあい"));
+        QFont underlined = preview->font();
+        underlined.setUnderline(true);
+        preview->setFont(underlined);
+
+        dialogs_.expectFont(std::nullopt);  // cancelled: nothing changes
+        find<QPushButton>("cmdFont")->click();
+        QVERIFY(!okButton()->isEnabled());
+
+        dialogs_.expectFont(chosen);
+        find<QPushButton>("cmdFont")->click();
+        QVERIFY(okButton()->isEnabled());
+        QCOMPARE(preview->font().bold(), bold);
+        QVERIFY(preview->font().underline());  // not the font dialog's to change
+        okButton()->click();
+        QCOMPARE(settings_.fontSize, std::int16_t(points));
+        QCOMPARE(settings_.fontBold, bold);
+        QCOMPARE(stored().fontSize, std::int16_t(points));
+        QCOMPARE(stored().fontBold, bold);  // stored as -1
+        QCOMPARE(stored().fontName, std::u16string(u"IPAGothic"));
+    }
+
+    // View > ｵﾌﾟｼｮﾝ from the main window, which takes the confirmed settings over.
+    void theMainWindowTakesTheNewSettings() {
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        MainWindow window(state_, settings_, *store_, dialogs_);
+        window.show();
+        const auto work = [&](std::function<void()> act) {
+            dialogs_.expectExec(QStringLiteral("frmOptions"), [&, act](QDialog& dialog) {
+                shown_ = &dialog;
+                dialog.show();
+                dialog.activateWindow();
+                // A dialog counts as active while its owner is: wait for the dialog itself.
+                [&] { QTRY_COMPARE(QApplication::activeWindow(), &dialog); }();
+                act();
+                shown_ = nullptr;
+                return dialog.result();
+            });
+            window.findChild<QAction*>(QStringLiteral("mnuViewOptions"))->trigger();
+        };
+        work([&] {
+            find<QCheckBox>("chkToolbar")->click();
+            QFont bold(QStringLiteral("IPAGothic"), 14);
+            bold.setBold(true);
+            dialogs_.expectFont(bold);
+            find<QPushButton>("cmdFont")->click();
+            QTest::keyClick(find<QWidget>("cmdFont"), Qt::Key_Tab, Qt::ControlModifier);
+            registerInDialog(QStringLiteral("ijkl"), QStringLiteral("pw3"));
+            okButton()->click();
+        });
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.findChild<QToolBar*>(QStringLiteral("CoolBar1"))->isVisible());
+        QVERIFY(!window.findChild<QAction*>(QStringLiteral("mnuViewToolBar"))->isChecked());
+        for (QPlainTextEdit* pane : {window.topPane(), window.bottomPane()}) {
+            QVERIFY(pane->font().bold());
+            QCOMPARE(pane->font().pointSize(), 14);
+        }
+        auto* users = window.findChild<QComboBox*>(QStringLiteral("cboUser"));
+        QCOMPARE(users->count(), 3);
+        QCOMPARE(users->currentText(), QStringLiteral("abcd"));
+        QVERIFY(window.findChild<QAction*>(QStringLiteral("mnuFileUserName2")));
+
+        // Deleting the logged-in user: the closing message, and the window closes.
+        work([&] {
+            QCOMPARE(shownPage(), 1);  // the page last shown
+            typeName("abcd");
+            expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw1"), true);
+            find<QPushButton>("cmdDelete")->click();
+            dialogs_.expectMessage(kClosing, kTitle, Dialogs::Buttons::Ok,
+                                   MessageIcon::Information);
+            okButton()->click();
+        });
+        QVERIFY(!window.isVisible());
+        QVERIFY(state_.exitRequested);
+    }
+
+    // A key code or pattern only a damaged store can hold shows no choice, and OK keeps it.
+    void aKeyCodeOutOfRangeIsKept() {
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        state_.keyCode = 40;
+        state_.pattern = 7;
+        open();
+        QCOMPARE(find<QComboBox>("cboKey")->currentIndex(), -1);
+        QCOMPARE(dialog_->accounts().patterns()->checkedId(), -1);
+        find<QCheckBox>("chkToolbar")->click();
+        okButton()->click();
+        QVERIFY(!state_.exitRequested);
+        QCOMPARE(readKeyCode(*store_, kSettingsKeyPath, u"abcd").value, std::int16_t{3});
+        QCOMPARE(readPattern(*store_, kSettingsKeyPath, u"abcd").value, std::int16_t{1});
+    }
+
+    void cancelKeepsEverything() {
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        open(2);
+        registerInDialog(QStringLiteral("Zed"), QStringLiteral("pw3"));
+        find<QCheckBox>("chkStartup")->click();
+        QTest::keyClick(dialog_.get(), Qt::Key_Escape);
+        QVERIFY(!dialog_->isVisible());
+        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"abcd"}));
+        QCOMPARE(settings_.startup, 0);
+        QCOMPARE(*loadUserNames(*store_, kSettingsKeyPath),
+                 (std::vector<std::u16string>{u"", u"abcd"}));
+    }
+};
+
+QTEST_MAIN(OptionsDialogTest)
+#include "OptionsDialogTest.moc"
