@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     state.pattern = 3;
     state.userNames = {u"", u"bench"};
     state.currentUser = u"bench";
-    const ProgramSettings settings;
+    ProgramSettings settings;
     SilentDialogs dialogs;
     QTemporaryDir folder;
     SqliteValueStore store(folder.filePath(QStringLiteral("settings.db")).toStdString());

@@ -1,6 +1,8 @@
 // Voxilo: the window.
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "gui/main/Application.h"
 #include "gui/dialogs/QtDialogs.h"
@@ -11,6 +13,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Voxilo"));
     QApplication::setApplicationVersion(QStringLiteral(VOXILO_VERSION));
+    // Qt's own dialogs (the file dialogs, the message boxes' buttons) speak Japanese too.
+    QTranslator qtJapanese;
+    if (qtJapanese.load(QStringLiteral("qtbase_ja"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtJapanese);
+    }
 
     // A second Voxilo of the same user ends at once, without a word.
     voxilo::SingleInstance instance;

@@ -19,6 +19,9 @@
 #endif
 
 #include "gui/dialogs/AppInfo.h"
+#include "gui/main/DocumentDrops.h"
+#include "gui/main/EditCommands.h"
+#include "gui/main/FileCommands.h"
 #include "gui/main/PaneSplitter.h"
 #include "gui/main/PaneText.h"
 #include "gui/dialogs/QtText.h"
@@ -44,7 +47,7 @@ struct ToolbarButton {
 
 }  // namespace
 
-MainWindow::MainWindow(AppState& state, const ProgramSettings& settings, ValueStore& store,
+MainWindow::MainWindow(AppState& state, ProgramSettings& settings, ValueStore& store,
                        Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), state_(state), settings_(settings), store_(store), dialogs_(dialogs) {
     loadIcons();
@@ -54,6 +57,12 @@ MainWindow::MainWindow(AppState& state, const ProgramSettings& settings, ValueSt
     createBandBar();
     createPanes(settings);
     createStatusBar();
+    files_ = new FileCommands(*this, state_, settings_, dialogs_,
+                              {fileNew_, fileOpen_, fileSave_, fileSaveAs_});
+    saveStep = [this] { files_->saveAsking(); };
+    new EditCommands(*this, dialogs_, {editCopy_, editCut_, editPaste_, editSelect_},
+                     [this] { return activeControl(); });
+    new DocumentDrops(*this, *files_);
 
     viewToolBar_->setChecked(settings.showToolbar == 1);
     viewStatusBar_->setChecked(settings.showStatusbar == 1);

@@ -20,6 +20,7 @@ class QToolBar;
 
 namespace voxilo {
 
+class FileCommands;
 class PaneSplitter;
 
 // The program's workspace: the source document above, the converted document below, the menus,
@@ -27,8 +28,8 @@ class PaneSplitter;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(AppState& state, const ProgramSettings& settings, ValueStore& store,
-               Dialogs& dialogs, QWidget* parent = nullptr);
+    MainWindow(AppState& state, ProgramSettings& settings, ValueStore& store, Dialogs& dialogs,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Lengths of the layout are given in twips, 1/1440 inch: 15 to a pixel at 96 dpi.
@@ -86,13 +87,14 @@ private:
     void markCurrentUser();
 
     AppState& state_;
-    const ProgramSettings& settings_;
+    ProgramSettings& settings_;
     ValueStore& store_;
     Dialogs& dialogs_;
 
     QPlainTextEdit* top_ = nullptr;
     QPlainTextEdit* bottom_ = nullptr;
     PaneSplitter* splitter_ = nullptr;
+    FileCommands* files_ = nullptr;
     QToolBar* bandBar_ = nullptr;
     QComboBox* userCombo_ = nullptr;
     QMenu* userMenu_ = nullptr;

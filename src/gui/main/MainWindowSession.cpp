@@ -8,11 +8,11 @@
 #include <QPlainTextEdit>
 
 #include "gui/dialogs/AppInfo.h"
+#include "gui/main/FileCommands.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
 #include "gui/dialogs/QtText.h"
 #include "gui/dialogs/StoreAlerts.h"
-#include "core/documents/DocumentFile.h"
 #include "gui/options/PasswordPrompt.h"
 #include "gui/dialogs/BusyCursor.h"
 #include "core/platform/SendToShortcut.h"
@@ -100,24 +100,7 @@ void MainWindow::openCommandLineFile() {
         return;
     }
     state_.topPath = file;
-    std::optional<std::u16string> text;
-    QString failure;
-    {
-        BusyCursor busy;
-        auto loaded = loadDocumentFile(std::filesystem::path(file));
-        if (loaded) {
-            text = std::move(*loaded);
-        } else {
-            failure = QString::fromStdString(loaded.error());
-        }
-    }
-    if (!text) {
-        dialogs_.message(this, failure + QStringLiteral("\r\nファイルを開くことができません。"),
-                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
-        return;
-    }
-    setPaneText(*top_, *text);
-    bottom_->clear();
+    if (!files_->loadTextFile(file)) return;
     state_.topHasFile = true;
     state_.bottomPath.clear();
     state_.topModified = false;
