@@ -29,9 +29,11 @@ DocumentDrops::DocumentDrops(MainWindow& window, FileCommands& files)
     setObjectName(QStringLiteral("documentDrops"));
     window.setAcceptDrops(true);
     window.installEventFilter(this);
-    // A text box takes drags in its viewport.
-    window.topPane()->viewport()->installEventFilter(this);
-    window.bottomPane()->viewport()->installEventFilter(this);
+    // A text box takes drags in its viewport, or in itself when that does not.
+    for (QPlainTextEdit* pane : {window.topPane(), window.bottomPane()}) {
+        pane->installEventFilter(this);
+        pane->viewport()->installEventFilter(this);
+    }
 }
 
 bool DocumentDrops::eventFilter(QObject* watched, QEvent* event) {
@@ -50,21 +52,23 @@ bool DocumentDrops::eventFilter(QObject* watched, QEvent* event) {
         }
         return true;
     }
-    if (watched == window_.bottomPane()->viewport()) {
+    QPlainTextEdit* bottom = window_.bottomPane();
+    if (watched == bottom || watched == bottom->viewport()) {
         drop->ignore();  // no text from outside, as with Paste
         return true;
     }
     // Text dragged out of the lower pane is copied, never moved: it keeps its text as Cut
     // does there.
-    QPlainTextEdit* bottom = window_.bottomPane();
+    QPlainTextEdit* top = window_.topPane();
     auto* source = qobject_cast<QWidget*>(drop->source());
     const bool fromBottom = source != nullptr && (source == bottom || bottom->isAncestorOf(source));
-    if (type == QEvent::Drop && fromBottom && watched == window_.topPane()->viewport() &&
+    if (type == QEvent::Drop && fromBottom && (watched == top || watched == top->viewport()) &&
         drop->mimeData()->hasText()) {
-        QPlainTextEdit* top = window_.topPane();
-        QTextCursor at = top->cursorForPosition(drop->position().toPoint());
-        at.insertText(drop->mimeData()->text());
-        top->setTextCursor(at);
+        const QPoint at = drop->position().toPoint();
+        QTextCursor cursor =
+            top->cursorForPosition(watched == top ? top->viewport()->mapFrom(top, at) : at);
+        cursor.insertText(drop->mimeData()->text());
+        top->setTextCursor(cursor);
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         return true;
