@@ -11,8 +11,6 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     # The window: Qt 6 Widgets, its SVG icons, and fonts that show Japanese.
     qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev fonts-ipafont-gothic fonts-noto-cjk
-    # Qt's own dialogs in Japanese: the file dialogs, the message boxes' buttons.
-    qt6-translations-l10n
     # The Windows build of the core, and Wine to run its tests in a Japanese locale.
     g++-mingw-w64-x86-64-posix wine wine64 locales
 )

@@ -1,8 +1,6 @@
 // Voxilo: the window.
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include "gui/main/Application.h"
 #include "gui/dialogs/QtDialogs.h"
@@ -13,12 +11,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Voxilo"));
     QApplication::setApplicationVersion(QStringLiteral(VOXILO_VERSION));
-    // Qt's own dialogs (the file dialogs, the message boxes' buttons) speak Japanese too.
-    QTranslator qtJapanese;
-    if (qtJapanese.load(QStringLiteral("qtbase_ja"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtJapanese);
-    }
 
     // A second Voxilo of the same user ends at once, without a word.
     voxilo::SingleInstance instance;
