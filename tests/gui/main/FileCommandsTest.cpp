@@ -135,9 +135,9 @@ private slots:
         QVERIFY(!item("mnuFileSaveAs")->isEnabled());
         QCOMPARE(window_->windowTitle(), QStringLiteral("Voxilo [無題] - [無題]"));
 
-        // The next Save writes to that name without a dialog.
+        // The next Save, here from the toolbar, writes to that name without a dialog.
         type(window_->topPane(), u"x");
-        run("mnuFileSave");
+        window_->dispatchToolbar(QStringLiteral("上書き保存"));
         QCOMPARE(read(QStringLiteral("memo.txt")), QByteArray("x\r\n"));
     }
 
