@@ -2,13 +2,24 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <system_error>
 
+#include "core/documents/DocumentFormat.h"
 #include "core/platform/Expected.h"
 
 namespace voxilo {
 
-// The text the upper pane holds after loading the document file at `path`, or what went wrong
-// (the system's description of a read error, or where the bytes are not CP932), in UTF-8.
-Expected<std::u16string, std::string> loadDocumentFile(const std::filesystem::path& path);
+// The text the upper pane holds after loading the document file at `path`; bytes that are not
+// CP932 text read as U+FFFD, as on the system the program comes from. Fails only when the file
+// cannot be read.
+Expected<LoadedDocument, std::error_code> loadDocumentFile(const std::filesystem::path& path);
+
+// Puts `bytes` in place of the file at `path`, whole or not at all: a failure leaves an
+// existing file as it was, and nothing beside it.
+std::error_code saveDocumentFile(const std::filesystem::path& path, std::string_view bytes);
+
+// A file error in the user's words (UTF-8), ending in "。".
+std::string fileErrorText(std::error_code error);
 
 }  // namespace voxilo

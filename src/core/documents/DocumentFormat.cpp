@@ -7,8 +7,10 @@
 
 namespace voxilo {
 
-DocumentReader::DocumentReader(Source source, std::size_t chunkSize)
-    : source_(std::move(source)), buffer_(chunkSize > 0 ? chunkSize : 1, '\0') {}
+DocumentReader::DocumentReader(Source source, std::size_t chunkSize, BadBytes badBytes)
+    : source_(std::move(source)),
+      buffer_(chunkSize > 0 ? chunkSize : 1, '\0'),
+      badBytes_(badBytes) {}
 
 bool DocumentReader::refill() {
     if (begin_ > 0) {
@@ -50,7 +52,12 @@ bool DocumentReader::next(std::u16string& line) {
         if (bytes.empty() && !started_) continue;  // leading empty lines are not kept
 
         line.clear();
-        if (cp932::decode(bytes, line)) {
+        ++linesReturned_;
+        if (badBytes_ == BadBytes::Replace) {
+            const std::size_t replaced = cp932::decodeReplacing(bytes, line);
+            if (replaced > 0 && replaced_ == 0) firstReplacedLine_ = linesReturned_;
+            replaced_ += replaced;
+        } else if (cp932::decode(bytes, line)) {
             error_ = DocumentError{DocumentError::Kind::InvalidBytes, fileLine_, 0};
             return false;
         }
@@ -99,6 +106,51 @@ Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source sour
     }
     if (reader.error()) return Unexpected{*reader.error()};
     return text;
+}
+
+Expected<LoadedDocument, DocumentError> readDocumentReplacing(DocumentReader::Source source) {
+    DocumentReader reader(std::move(source), 1 << 20, DocumentReader::BadBytes::Replace);
+    LoadedDocument loaded;
+    std::u16string line;
+    for (bool first = true; reader.next(line); first = false) {
+        if (!first) loaded.text.append(u"\r\n");
+        loaded.text.append(line);
+    }
+    if (reader.error()) return Unexpected{*reader.error()};
+    loaded.replaced = reader.replaced();
+    loaded.firstReplacedLine = reader.firstReplacedLine();
+    return loaded;
+}
+
+EncodedDocument encodeDocument(std::u16string_view text) {
+    EncodedDocument encoded;
+    encoded.bytes.reserve(text.size() + text.size() / 2 + 2);
+    std::size_t pos = 0;
+    for (std::size_t line = 1;; ++line) {
+        const std::size_t cr = text.find(u'\r', pos);
+        const std::u16string_view part = text.substr(
+            pos, cr == std::u16string_view::npos ? std::u16string_view::npos : cr - pos);
+        std::size_t first = 0;
+        const std::size_t bad = cp932::encodeReplacing(part, encoded.bytes, '?', &first);
+        if (bad > 0 && encoded.unwritable == 0) {
+            // Columns count characters: a surrogate pair is one.
+            std::size_t column = 1;
+            for (std::size_t i = 0; i < first; ++i) {
+                const bool pairStart = part[i] >= 0xD800 && part[i] < 0xDC00 && i + 1 < first &&
+                                       part[i + 1] >= 0xDC00 && part[i + 1] < 0xE000;
+                if (pairStart) ++i;
+                ++column;
+            }
+            encoded.firstLine = line;
+            encoded.firstColumn = column;
+        }
+        encoded.unwritable += bad;
+        encoded.bytes.append("\r\n");
+        if (cr == std::u16string_view::npos) break;
+        pos = cr + 1;
+        if (pos < text.size() && text[pos] == u'\n') ++pos;
+    }
+    return encoded;
 }
 
 Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view bytes) {

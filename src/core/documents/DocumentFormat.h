@@ -34,8 +34,12 @@ class DocumentReader {
 public:
     // Fills `buffer` with up to `capacity` bytes; returns how many, 0 at the end, -1 on error.
     using Source = std::function<std::ptrdiff_t(char* buffer, std::size_t capacity)>;
+    // What bytes that are not CP932 text do: stop the reading with InvalidBytes, or read as
+    // U+FFFD each, as the window shows a damaged file.
+    enum class BadBytes { Refuse, Replace };
 
-    explicit DocumentReader(Source source, std::size_t chunkSize = 1 << 20);
+    explicit DocumentReader(Source source, std::size_t chunkSize = 1 << 20,
+                            BadBytes badBytes = BadBytes::Refuse);
 
     // Replaces `line` with the next line of the document. Returns false at the end of the
     // document or on failure; error() tells which.
@@ -44,6 +48,10 @@ public:
     const std::optional<DocumentError>& error() const noexcept { return error_; }
     // The file's line number of the line last returned, or of the failure.
     std::size_t fileLine() const noexcept { return fileLine_; }
+    // With BadBytes::Replace: how many stretches of bad bytes were replaced, and the line of the
+    // document (counted as returned, from 1) where the first one was; 0 when there was none.
+    std::size_t replaced() const noexcept { return replaced_; }
+    std::size_t firstReplacedLine() const noexcept { return firstReplacedLine_; }
 
 private:
     bool refill();
@@ -55,7 +63,11 @@ private:
     std::size_t scan_ = 0;  // where the search for the next CR goes on
     bool atEnd_ = false;
     bool started_ = false;  // a non-empty line has been returned
+    BadBytes badBytes_;
     std::size_t fileLine_ = 0;
+    std::size_t linesReturned_ = 0;
+    std::size_t replaced_ = 0;
+    std::size_t firstReplacedLine_ = 0;
     std::optional<DocumentError> error_;
 };
 
@@ -80,6 +92,24 @@ private:
 
 // The text a pane holds after loading the document that `source` gives.
 Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source);
+
+// A document as the window loads it: bytes that are not CP932 text read as U+FFFD.
+struct LoadedDocument {
+    std::u16string text;
+    std::size_t replaced = 0;           // stretches of bad bytes shown as U+FFFD
+    std::size_t firstReplacedLine = 0;  // the document's line of the first; 0 for none
+};
+Expected<LoadedDocument, DocumentError> readDocumentReplacing(DocumentReader::Source source);
+
+// A pane's text as the bytes of its file, each character CP932 cannot hold (a character the
+// converter would only best-fit, a lone surrogate, U+FFFD) written as "?".
+struct EncodedDocument {
+    std::string bytes;
+    std::size_t unwritable = 0;   // how many characters became "?"
+    std::size_t firstLine = 0;    // where the first of them is: its line, from 1 ...
+    std::size_t firstColumn = 0;  // ... and its character in that line, from 1
+};
+EncodedDocument encodeDocument(std::u16string_view text);
 
 // The text a pane holds after loading a file of these bytes.
 Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view bytes);

@@ -170,7 +170,13 @@ const EncodeTable& encodeTable() {
 
 }  // namespace
 
-std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
+namespace {
+
+// Decodes `bytes` onto `out`. A byte that does not start a valid character either stops the
+// work (returned as its offset) or, with `replaced` given, becomes one `replacement`, together
+// with the byte after it when that cannot start a character on its own.
+std::optional<std::size_t> decodeInto(std::string_view bytes, std::u16string& out,
+                                      std::size_t* replaced, char16_t replacement) {
     const DecodeTable& table = decodeTable();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
@@ -209,14 +215,39 @@ std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
                 continue;
             }
         }
-        failure = i;
-        break;
+        if (replaced == nullptr) {
+            failure = i;
+            break;
+        }
+        // A lead byte takes a following non-ASCII byte with it, as other readers of Shift-JIS
+        // do; an ASCII byte after it stays a character of its own.
+        i += (c == kLeadByte && i + 1 < size && in[i + 1] >= 0x80) ? 2 : 1;
+        *o++ = replacement;
+        ++*replaced;
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
     return failure;
 }
 
-std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
+}  // namespace
+
+std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
+    return decodeInto(bytes, out, nullptr, 0);
+}
+
+std::size_t decodeReplacing(std::string_view bytes, std::u16string& out, char16_t replacement) {
+    std::size_t replaced = 0;
+    (void)decodeInto(bytes, out, &replaced, replacement);
+    return replaced;
+}
+
+namespace {
+
+// Encodes `text` onto `out`. A character CP932 cannot hold either stops the work (returned as
+// its index) or, with `replaced` given, becomes one `replacement` byte: a surrogate pair counts
+// as one character. `first` then gets the index of the first one replaced.
+std::optional<std::size_t> encodeInto(std::u16string_view text, std::string& out,
+                                      std::size_t* replaced, char replacement, std::size_t* first) {
     const DecodeTable& dtable = decodeTable();
     const std::size_t size = text.size();
     const std::size_t base = out.size();
@@ -234,8 +265,17 @@ std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
         if (etable == nullptr) etable = &encodeTable();
         const std::uint32_t e = etable->entry[in[i]];
         if (e == 0) {
-            failure = i;
-            break;
+            if (replaced == nullptr) {
+                failure = i;
+                break;
+            }
+            if (*replaced == 0 && first != nullptr) *first = i;
+            ++*replaced;
+            *o++ = replacement;
+            const bool pair = in[i] >= 0xD800 && in[i] < 0xDC00 && i + 1 < size &&
+                              in[i + 1] >= 0xDC00 && in[i + 1] < 0xE000;
+            i += pair ? 2 : 1;
+            continue;
         }
         if ((e >> 16) == 2) *o++ = static_cast<char>((e >> 8) & 0xFF);
         *o++ = static_cast<char>(e & 0xFF);
@@ -243,6 +283,19 @@ std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
     return failure;
+}
+
+}  // namespace
+
+std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
+    return encodeInto(text, out, nullptr, 0, nullptr);
+}
+
+std::size_t encodeReplacing(std::u16string_view text, std::string& out, char replacement,
+                            std::size_t* first) {
+    std::size_t replaced = 0;
+    (void)encodeInto(text, out, &replaced, replacement, first);
+    return replaced;
 }
 
 }  // namespace voxilo::cp932

@@ -16,10 +16,21 @@ namespace voxilo::cp932 {
 // holds the text before it.
 std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out);
 
+// As decode, but every byte that does not start a valid character (with the byte after it
+// when that cannot start one either) becomes `replacement`. Returns how many were replaced.
+std::size_t decodeReplacing(std::string_view bytes, std::u16string& out,
+                            char16_t replacement = u'\uFFFD');
+
 // Appends the CP932 bytes of `text` to `out`. Returns the index of the first code unit that
 // CP932 cannot hold; `out` then holds the bytes of the text before it. A character counts as
 // held only when its bytes read back as the same character: the converter's best-fit
 // replacements (a wave dash written as a fullwidth tilde, say) are refused, not made silently.
 std::optional<std::size_t> encode(std::u16string_view text, std::string& out);
+
+// As encode, but every character CP932 cannot hold (a surrogate pair being one character)
+// becomes one `replacement` byte. Returns how many were replaced; `first`, when given, gets
+// the index in `text` of the first of them.
+std::size_t encodeReplacing(std::u16string_view text, std::string& out, char replacement = '?',
+                            std::size_t* first = nullptr);
 
 }  // namespace voxilo::cp932

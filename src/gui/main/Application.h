@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "core/AppState.h"
-#include "gui/dialogs/Dialogs.h"
 #include "core/store/ProgramSettings.h"
 #include "core/store/ValueStore.h"
+#include "gui/dialogs/Dialogs.h"
 
 namespace voxilo {
 

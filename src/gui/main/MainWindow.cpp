@@ -20,6 +20,9 @@
 #include "gui/dialogs/BusyCursor.h"
 #include "gui/dialogs/QtText.h"
 #include "gui/main/CapsLockState.h"
+#include "gui/main/DocumentDrops.h"
+#include "gui/main/EditCommands.h"
+#include "gui/main/FileCommands.h"
 #include "gui/main/PaneSplitter.h"
 #include "gui/main/PaneText.h"
 #include "gui/options/FontChoice.h"
@@ -57,6 +60,12 @@ MainWindow::MainWindow(AppState& state, ProgramSettings& settings, ValueStore& s
     createBandBar();
     createPanes(settings);
     createStatusBar();
+    files_ = new FileCommands(*this, state_, settings_, dialogs_,
+                              {fileNew_, fileOpen_, fileSave_, fileSaveAs_});
+    saveStep = [this] { files_->saveAsking(); };
+    new EditCommands(*this, dialogs_, {editCopy_, editCut_, editPaste_, editSelect_},
+                     [this] { return activeControl(); });
+    new DocumentDrops(*this, *files_);
 
     viewToolBar_->setChecked(settings.showToolbar == 1);
     viewStatusBar_->setChecked(settings.showStatusbar == 1);

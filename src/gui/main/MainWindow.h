@@ -22,6 +22,7 @@ class QToolBar;
 
 namespace voxilo {
 
+class FileCommands;
 class PaneSplitter;
 
 // The program's workspace: the source document above, the converted document below, the menus,
@@ -98,6 +99,7 @@ private:
     QPlainTextEdit* top_ = nullptr;
     QPlainTextEdit* bottom_ = nullptr;
     PaneSplitter* splitter_ = nullptr;
+    FileCommands* files_ = nullptr;
     QToolBar* bandBar_ = nullptr;
     QComboBox* userCombo_ = nullptr;
     QMenu* userMenu_ = nullptr;

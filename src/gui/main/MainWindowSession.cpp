@@ -7,17 +7,17 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 
-#include "core/documents/DocumentFile.h"
-#include "gui/options/FontChoice.h"
-#include "gui/options/OptionsDialog.h"
 #include "core/platform/SendToShortcut.h"
 #include "core/store/UserRecords.h"
 #include "gui/dialogs/AppInfo.h"
 #include "gui/dialogs/BusyCursor.h"
 #include "gui/dialogs/QtText.h"
 #include "gui/dialogs/StoreAlerts.h"
+#include "gui/main/FileCommands.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
+#include "gui/options/FontChoice.h"
+#include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
 
 namespace voxilo {
@@ -112,24 +112,7 @@ void MainWindow::openCommandLineFile() {
         return;
     }
     state_.topPath = file;
-    std::optional<std::u16string> text;
-    QString failure;
-    {
-        BusyCursor busy;
-        auto loaded = loadDocumentFile(std::filesystem::path(file));
-        if (loaded) {
-            text = std::move(*loaded);
-        } else {
-            failure = QString::fromStdString(loaded.error());
-        }
-    }
-    if (!text) {
-        dialogs_.message(this, failure + QStringLiteral("\r\nファイルを開くことができません。"),
-                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
-        return;
-    }
-    setPaneText(*top_, *text);
-    bottom_->clear();
+    if (!files_->loadTextFile(file)) return;
     state_.topHasFile = true;
     state_.bottomPath.clear();
     state_.topModified = false;
@@ -196,8 +179,12 @@ void MainWindow::userChosen() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if ((state_.topModified || state_.bottomModified) && saveStep) {
         saveStep();
-        if ((state_.topModified || state_.bottomModified) && !state_.exitRequested) {
-            event->ignore();  // a document is still unsaved: the window stays
+        // A document still unsaved keeps the window, also when the Options dialog demanded the
+        // exit: there the save step offers only Yes and No, and a pane stays modified only
+        // when its write failed or the user would not let "?" stand in for what CP932 cannot
+        // hold. Closing then would throw the text away.
+        if (state_.topModified || state_.bottomModified) {
+            event->ignore();
             return;
         }
     }

@@ -395,10 +395,17 @@ private slots:
         QCOMPARE(asked, 1);
         QVERIFY(window->isVisible());
 
-        // Unless the Options dialog demanded the exit.
+        // Also when the Options dialog demanded the exit: a document that could not be saved
+        // keeps the window. Answered (saved or given up), it closes.
         app_->state().exitRequested = true;
-        QVERIFY(window->close());
+        QVERIFY(!window->close());
         QCOMPARE(asked, 2);
+        window->saveStep = [&] {
+            ++asked;
+            app_->state().topModified = false;
+        };
+        QVERIFY(window->close());
+        QCOMPARE(asked, 3);
         auto settings = loadProgramSettings(*store_, kSettingsKeyPath, u"/");
         QCOMPARE(settings->currentPath, path(QStringLiteral("docs/")).toStdU16String());
     }

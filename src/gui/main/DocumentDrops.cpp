@@ -1,0 +1,79 @@
+#include "gui/main/DocumentDrops.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTimer>
+#include <QUrl>
+
+#include "gui/main/FileCommands.h"
+#include "gui/main/MainWindow.h"
+
+namespace voxilo {
+namespace {
+
+// The first local file among what is dragged; empty when there is none.
+QString droppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) return url.toLocalFile();
+    }
+    return {};
+}
+
+}  // namespace
+
+DocumentDrops::DocumentDrops(MainWindow& window, FileCommands& files)
+    : QObject(&window), window_(window), files_(files) {
+    setObjectName(QStringLiteral("documentDrops"));
+    window.setAcceptDrops(true);
+    window.installEventFilter(this);
+    // A text box takes drags in its viewport, or in itself when that does not.
+    for (QPlainTextEdit* pane : {window.topPane(), window.bottomPane()}) {
+        pane->installEventFilter(this);
+        pane->viewport()->installEventFilter(this);
+    }
+}
+
+bool DocumentDrops::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+        return QObject::eventFilter(watched, event);
+    }
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QString file = droppedFile(drop->mimeData());
+    if (!file.isEmpty()) {
+        drop->acceptProposedAction();
+        if (type == QEvent::Drop) {
+            // Opened once the drop is over: the save questions must not hold up the drag.
+            const std::u16string path = file.toStdU16String();
+            QTimer::singleShot(0, &files_, [this, path] { files_.openPath(path); });
+        }
+        return true;
+    }
+    QPlainTextEdit* bottom = window_.bottomPane();
+    if (watched == bottom || watched == bottom->viewport()) {
+        drop->ignore();  // no text from outside, as with Paste
+        return true;
+    }
+    // Text dragged out of the lower pane is copied, never moved: it keeps its text as Cut
+    // does there.
+    QPlainTextEdit* top = window_.topPane();
+    auto* source = qobject_cast<QWidget*>(drop->source());
+    const bool fromBottom = source != nullptr && (source == bottom || bottom->isAncestorOf(source));
+    if (type == QEvent::Drop && fromBottom && (watched == top || watched == top->viewport()) &&
+        drop->mimeData()->hasText()) {
+        const QPoint at = drop->position().toPoint();
+        QTextCursor cursor =
+            top->cursorForPosition(watched == top ? top->viewport()->mapFrom(top, at) : at);
+        cursor.insertText(drop->mimeData()->text());
+        top->setTextCursor(cursor);
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace voxilo

@@ -1,0 +1,313 @@
+#include "gui/main/FileCommands.h"
+
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include <filesystem>
+
+#include "core/documents/DocumentFile.h"
+#include "core/documents/DocumentPaths.h"
+#include "gui/dialogs/AppInfo.h"
+#include "gui/dialogs/BusyCursor.h"
+#include "gui/dialogs/QtText.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
+
+namespace voxilo {
+namespace {
+
+const QString kSaveSource = QStringLiteral("変換元文書を保存しますか。");
+const QString kSaveConverted = QStringLiteral("変換後文書を保存しますか。");
+const QString kChanged = QStringLiteral("は変更されています。保存しますか。");
+const QString kCannotOpen = QStringLiteral("ファイルを開くことができません。");
+const QString kDialogFailed = QStringLiteral("エラーが発生しました。");
+const QString kOpenTitle = QStringLiteral("ﾌｧｲﾙを開く");
+const QString kSaveSourceTitle = QStringLiteral("変換元文書に名前を付けて保存");
+const QString kSaveConvertedTitle = QStringLiteral("変換後文書に名前を付けて保存");
+const QString kSaveFailed = QStringLiteral("の保存に失敗しました。");
+const QString kSourceFile = QStringLiteral("変換元ファイル");
+const QString kConvertedFile = QStringLiteral("変換後ファイル");
+
+// A file that is not all CP932 is still opened; the user hears about it once.
+QString damagedBytesText(std::size_t line) {
+    return QStringLiteral(
+               "このファイルには Shift-JIS (CP932) として読めないバイトがあります (最初は %1 "
+               "行目)。\r\n読めない部分は「\uFFFD」で表示しています。")
+        .arg(line);
+}
+
+// Characters that CP932 cannot hold would become "?" in the file: the user decides.
+QString unwritableText(FileCommands::Pane pane, std::size_t count, std::size_t line,
+                       std::size_t column) {
+    return QStringLiteral(
+               "%1には Shift-JIS (CP932) で保存できない文字が %2 個あります (最初は %3 行目 %4 "
+               "文字目)。\r\nこれらの文字を「?」に置き換えて保存しますか。\r\n"
+               "「いいえ」をクリックすると、%1は保存しません。")
+        .arg(pane == FileCommands::Pane::Top ? QStringLiteral("変換元文書")
+                                             : QStringLiteral("変換後文書"))
+        .arg(count)
+        .arg(line)
+        .arg(column);
+}
+
+bool hasSeparator(const std::u16string& path) {
+    return path.find(kPathSeparator) != std::u16string::npos;
+}
+
+}  // namespace
+
+FileCommands::FileCommands(MainWindow& window, AppState& state, ProgramSettings& settings,
+                           Dialogs& dialogs, const Actions& actions)
+    : QObject(&window), window_(window), state_(state), settings_(settings), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("fileCommands"));
+    connect(actions.newDocument, &QAction::triggered, this, &FileCommands::newDocument);
+    connect(actions.open, &QAction::triggered, this, &FileCommands::open);
+    connect(actions.save, &QAction::triggered, this, &FileCommands::save);
+    connect(actions.saveAs, &QAction::triggered, this, &FileCommands::saveAs);
+}
+
+void FileCommands::refresh() {
+    window_.updateTitle();
+    window_.updateCommands();
+}
+
+Dialogs::Answer FileCommands::askToSave(const QString& question) {
+    return dialogs_.message(
+        &window_, question, AppInfo::title(),
+        state_.exitRequested ? Dialogs::Buttons::YesNo : Dialogs::Buttons::YesNoCancel,
+        MessageIcon::Question);
+}
+
+Dialogs::FileRequest FileCommands::fileRequest(const QString& title,
+                                               const QString& fileName) const {
+    return {title,
+            qtext(settings_.currentPath),
+            fileName,
+            {QStringLiteral("ﾃｷｽﾄ ﾌｧｲﾙ (*.txt)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")},
+            QStringLiteral("txt")};
+}
+
+// A name chosen in either dialog: the dialogs open in its folder from now on.
+void FileCommands::chose(const std::u16string& path) {
+    if (hasSeparator(path)) settings_.currentPath = folderPart(path);
+}
+
+bool FileCommands::loadTextFile(const std::u16string& path) {
+    std::optional<Expected<LoadedDocument, std::error_code>> loaded;
+    {
+        BusyCursor busy;
+        loaded.emplace(loadDocumentFile(std::filesystem::path(path)));
+        if (*loaded) {
+            setPaneText(*window_.topPane(), (*loaded)->text);
+            window_.bottomPane()->clear();
+        }
+    }
+    if (!*loaded) {
+        dialogs_.message(&window_,
+                         QString::fromStdString(fileErrorText(loaded->error())) +
+                             QStringLiteral("\r\n") + kCannotOpen,
+                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
+        return false;
+    }
+    if ((*loaded)->replaced > 0) {
+        dialogs_.message(&window_, damagedBytesText((*loaded)->firstReplacedLine), AppInfo::title(),
+                         Dialogs::Buttons::Ok, MessageIcon::Information);
+    }
+    return true;
+}
+
+// The chosen file into the upper pane; its path and folder are taken even when it cannot be
+// read.
+bool FileCommands::openChosen(const std::u16string& path) {
+    state_.topPath = path;
+    chose(path);
+    if (!loadTextFile(path)) return false;
+    state_.topHasFile = true;
+    state_.bottomPath.clear();
+    state_.topModified = false;
+    state_.bottomModified = false;
+    return true;
+}
+
+// True when the dialog was cancelled or the chosen file was opened.
+bool FileCommands::openSourceFile() {
+    const Dialogs::FileAnswer answer = dialogs_.openFile(&window_, fileRequest(kOpenTitle, {}));
+    switch (answer.outcome) {
+        case Dialogs::Outcome::Cancelled:
+            return true;
+        case Dialogs::Outcome::Failed:
+            dialogs_.message(&window_, kDialogFailed, AppInfo::title(), Dialogs::Buttons::Ok,
+                             MessageIcon::Critical);
+            return false;
+        case Dialogs::Outcome::Chosen:
+            break;
+    }
+    return openChosen(answer.path.toStdU16String());
+}
+
+// The save dialog for one pane, starting with the name in `path`. A chosen name goes into
+// `path` and is returned; "" when the dialog was cancelled or failed.
+std::u16string FileCommands::askSaveFileName(std::u16string& path, Pane pane) {
+    const Dialogs::FileAnswer answer = dialogs_.saveFile(
+        &window_, fileRequest(pane == Pane::Top ? kSaveSourceTitle : kSaveConvertedTitle,
+                              qtext(fileNamePart(path))));
+    switch (answer.outcome) {
+        case Dialogs::Outcome::Cancelled:
+            return {};
+        case Dialogs::Outcome::Failed:
+            dialogs_.message(&window_, kDialogFailed, AppInfo::title(), Dialogs::Buttons::Ok,
+                             MessageIcon::Critical);
+            return {};
+        case Dialogs::Outcome::Chosen:
+            break;
+    }
+    path = answer.path.toStdU16String();
+    chose(path);
+    return path;
+}
+
+// Writes one pane's text to `path`, replacing the file whole. Characters CP932 cannot hold are
+// only written, as "?", when the user agrees; a failure is told here.
+FileCommands::Written FileCommands::writeTextFile(const std::u16string& path, Pane pane) {
+    const QPlainTextEdit& source = pane == Pane::Top ? *window_.topPane() : *window_.bottomPane();
+    EncodedDocument encoded;
+    {
+        BusyCursor busy;
+        encoded = encodeDocument(paneText(source));
+    }
+    if (encoded.unwritable > 0) {
+        const auto answer = dialogs_.message(
+            &window_,
+            unwritableText(pane, encoded.unwritable, encoded.firstLine, encoded.firstColumn),
+            AppInfo::title(), Dialogs::Buttons::YesNo, MessageIcon::Exclamation);
+        if (answer != Dialogs::Answer::Yes) return Written::Declined;
+    }
+    std::error_code failure;
+    {
+        BusyCursor busy;
+        failure = saveDocumentFile(std::filesystem::path(path), encoded.bytes);
+    }
+    if (failure) {
+        dialogs_.message(&window_,
+                         (pane == Pane::Top ? kSourceFile : kConvertedFile) +
+                             qtext(fileNamePart(path)) + kSaveFailed,
+                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        return Written::Failed;
+    }
+    return Written::Yes;
+}
+
+// Decides for each pane first, asking where needed, and writes only once both decisions stand.
+// A stop (Cancel, or a save dialog without a name) leaves everything as it was.
+void FileCommands::save() {
+    using Answer = Dialogs::Answer;
+
+    Answer top = Answer::Yes;
+    if (!state_.topHasFile) {
+        if (askFirst_) top = askToSave(kSaveSource);
+    } else if (!state_.topModified) {
+        top = Answer::No;
+    } else if (askFirst_) {
+        top = askToSave(qtext(fileNamePart(state_.topPath)) + kChanged);
+    }
+    if (top == Answer::Cancel) return;
+    std::u16string topTarget = state_.topPath;
+    if (topTarget.empty() && top == Answer::Yes) {
+        std::u16string name = state_.topPath;
+        topTarget = askSaveFileName(name, Pane::Top);
+        if (topTarget.empty()) return;
+    }
+
+    // The lower pane is asked about whenever it has no name yet, asking first or not.
+    Answer bottom = Answer::Yes;
+    if (!state_.bottomModified) {
+        bottom = Answer::No;
+    } else if (state_.bottomPath.empty()) {
+        bottom = askToSave(kSaveConverted);
+    } else if (askFirst_) {
+        bottom = askToSave(qtext(fileNamePart(state_.bottomPath)) + kChanged);
+    }
+    if (bottom == Answer::Cancel) return;
+    std::u16string bottomTarget = state_.bottomPath;
+    if (bottomTarget.empty() && bottom == Answer::Yes) {
+        std::u16string name = state_.bottomPath;
+        bottomTarget = askSaveFileName(name, Pane::Bottom);
+        if (bottomTarget.empty()) return;
+    }
+
+    // A pane that could not be written, or that the user did not want written with "?" in
+    // it, stays modified: its text is still only in the window.
+    bool topKept = false;
+    bool bottomKept = false;
+    if (top == Answer::Yes) topKept = writeTextFile(topTarget, Pane::Top) != Written::Yes;
+    if (bottom == Answer::Yes) {
+        bottomKept = writeTextFile(bottomTarget, Pane::Bottom) != Written::Yes;
+    }
+    state_.topPath = topTarget;
+    state_.bottomPath = bottomTarget;
+    state_.topModified = topKept;
+    state_.bottomModified = bottomKept;
+    refresh();
+}
+
+void FileCommands::saveAsking() {
+    askFirst_ = true;
+    save();
+    askFirst_ = false;
+}
+
+// Always asks for new names, never whether to save; an empty pane is not written and loses its
+// name.
+void FileCommands::saveAs() {
+    const bool topHasText = !window_.topPane()->document()->isEmpty();
+    const bool bottomHasText = !window_.bottomPane()->document()->isEmpty();
+    std::u16string topTarget;
+    std::u16string bottomTarget;
+    if (topHasText) {
+        topTarget = askSaveFileName(state_.topPath, Pane::Top);
+        if (topTarget.empty()) return;
+    }
+    if (bottomHasText) {
+        bottomTarget = askSaveFileName(state_.bottomPath, Pane::Bottom);
+        if (bottomTarget.empty()) return;
+    }
+    bool topKept = false;
+    bool bottomKept = false;
+    if (topHasText) topKept = writeTextFile(topTarget, Pane::Top) != Written::Yes;
+    if (bottomHasText) bottomKept = writeTextFile(bottomTarget, Pane::Bottom) != Written::Yes;
+    state_.topPath = topTarget;
+    state_.bottomPath = bottomTarget;
+    state_.topHasFile = true;
+    state_.topModified = topKept;
+    state_.bottomModified = bottomKept;
+    refresh();
+}
+
+void FileCommands::newDocument() {
+    if (anyModified()) saveAsking();
+    if (anyModified()) return;  // kept: the user cancelled, or a pane could not be saved
+    // Emptying the panes marks them changed; the flags are cleared after.
+    window_.topPane()->clear();
+    window_.bottomPane()->clear();
+    state_.topHasFile = false;
+    state_.topModified = false;
+    state_.bottomModified = false;
+    state_.topPath.clear();
+    state_.bottomPath.clear();
+    refresh();
+}
+
+void FileCommands::open() {
+    if (anyModified()) saveAsking();
+    if (anyModified()) return;
+    if (openSourceFile()) refresh();
+}
+
+void FileCommands::openPath(const std::u16string& path) {
+    if (anyModified()) saveAsking();
+    if (anyModified()) return;
+    if (openChosen(path)) refresh();
+}
+
+}  // namespace voxilo

@@ -1,0 +1,142 @@
+#include "core/documents/DocumentFile.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/documents/DocumentFormat.h"
+#include "core/documents/DocumentPaths.h"
+#include "support/TempDir.h"
+
+namespace voxilo {
+namespace {
+
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+// What the upper pane holds after opening a file of these bytes, and what saving it writes.
+TEST(DocumentFile, OpensAndSavesAsThePanesDo) {
+    TempDir dir;
+    struct Case {
+        const char* what;
+        std::string file;
+        std::u16string text;
+        std::string saved;  // what saving that text writes
+    };
+    const std::vector<Case> cases = {
+        {"empty file", "", u"", "\r\n"},
+        {"leading empty lines", "\r\n\r\nx\r\n", u"x", "x\r\n"},
+        {"only empty lines", "\r\n\r\n", u"", "\r\n"},
+        {"LF alone stays in its line", "a\nb\n", u"a\nb\n", "a\nb\n\r\n"},
+        {"lone CR ends a line", "a\rb", u"a\r\nb", "a\r\nb\r\n"},
+        {"final empty line", "a\r\n\r\n", u"a\r\n", "a\r\n\r\n"},
+        // Second bytes of 0x5C (ソ, 表), the fullwidth tilde and a circled digit, half-width kana.
+        {"Japanese", "\x83\x5c\x95\x5c\x81\x60\x87\x40\r\n\xb1\xb2\xb3 \x8a\xbf\x8e\x9a\r\n",
+         u"ソ表～①\r\nｱｲｳ 漢字",
+         "\x83\x5c\x95\x5c\x81\x60\x87\x40\r\n\xb1\xb2\xb3 \x8a\xbf\x8e\x9a\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto path = dir / "doc.txt";
+        writeFile(path, c.file);
+        auto loaded = loadDocumentFile(path);
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(loaded->text, c.text);
+        EXPECT_EQ(loaded->replaced, 0u);
+
+        const EncodedDocument encoded = encodeDocument(loaded->text);
+        EXPECT_EQ(encoded.unwritable, 0u);
+        EXPECT_FALSE(saveDocumentFile(path, encoded.bytes));
+        EXPECT_EQ(readFile(path), c.saved);
+        EXPECT_EQ(dir.entries(), 1u);  // nothing left beside it
+    }
+}
+
+TEST(DocumentFile, OpensDamagedBytesAsReplacementCharacters) {
+    TempDir dir;
+    struct Case {
+        std::string file;
+        std::u16string text;
+        std::size_t replaced;
+        std::size_t firstLine;  // the line of the pane's text
+    };
+    const std::vector<Case> cases = {
+        {"ok\r\n\x81", u"ok\r\n\uFFFD", 1, 2},                     // a lead byte cut off by the end
+        {"\r\na\x81\r\nb\x81\x20", u"a\uFFFD\r\nb\uFFFD ", 2, 1},  // ASCII after it stays
+        {"\x82\xa0\x81", u"あ\uFFFD", 1, 1},
+    };
+    for (const auto& c : cases) {
+        writeFile(dir / "bad.txt", c.file);
+        auto loaded = loadDocumentFile(dir / "bad.txt");
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(loaded->text, c.text);
+        EXPECT_EQ(loaded->replaced, c.replaced);
+        EXPECT_EQ(loaded->firstReplacedLine, c.firstLine);
+    }
+    // The command line's reader stays strict about the same bytes.
+    EXPECT_FALSE(documentTextFromBytes("ok\r\n\x81"));
+}
+
+TEST(DocumentFile, MarksCharactersCp932CannotHold) {
+    struct Case {
+        std::u16string text;
+        std::string bytes;
+        std::size_t count, line, column;
+    };
+    const std::vector<Case> cases = {
+        {u"あ\r\nｱ", "\x82\xa0\r\n\xb1\r\n", 0, 0, 0},
+        {u"ab\r\ncd\u00e9\U0001F600", "ab\r\ncd??\r\n", 2, 2, 3},  // é, an emoji (a pair)
+        {u"\U00020BB7野家", "?\x96\xec\x89\xc6\r\n", 1, 1, 1},     // 𠮷 outside the BMP
+        {std::u16string(u"x\xD800y"), "x?y\r\n", 1, 1, 2},         // a lone surrogate
+        {u"\r\n\uFFFD", "\r\n?\r\n", 1, 2, 1},                     // from a damaged file
+        {u"a\u301c", "a?\r\n", 1, 1, 2},  // WAVE DASH: some converters only best-fit it
+    };
+    for (const auto& c : cases) {
+        const EncodedDocument encoded = encodeDocument(c.text);
+        EXPECT_EQ(encoded.bytes, c.bytes);
+        EXPECT_EQ(encoded.unwritable, c.count);
+        EXPECT_EQ(encoded.firstLine, c.line);
+        EXPECT_EQ(encoded.firstColumn, c.column);
+    }
+}
+
+TEST(DocumentFile, NamesThePartsOfAPath) {
+    struct Case {
+        std::u16string path;
+        char16_t separator;
+        std::u16string name, folder;
+    };
+    const std::vector<Case> cases = {
+        {u"C:\\docs\\memo.txt", u'\\', u"memo.txt", u"C:\\docs"},
+        {u"/home/ann/memo.txt", u'/', u"memo.txt", u"/home/ann"},
+        {u"/memo.txt", u'/', u"memo.txt", u""},
+        {u"memo.txt", u'/', u"", u""},
+        {u"", u'\\', u"", u""},
+        {u"C:\\docs\\", u'\\', u"", u"C:\\docs"},
+        {u"/home/ann/memo.txt", u'\\', u"", u""},  // the other platform's separator is a character
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fileNamePart(c.path, c.separator), c.name);
+        EXPECT_EQ(folderPart(c.path, c.separator), c.folder);
+    }
+}
+
+TEST(DocumentFile, ReportsFilesThatCannotBeReadOrWritten) {
+    TempDir dir;
+    auto missing = loadDocumentFile(dir / "missing.txt");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(fileErrorText(missing.error()), "ファイルまたはフォルダーが見つかりません。");
+    auto folder = loadDocumentFile(dir.path());
+    ASSERT_FALSE(folder);
+    EXPECT_EQ(fileErrorText(folder.error()), "フォルダーはファイルとして開けません。");
+
+    EXPECT_TRUE(saveDocumentFile(dir / "no folder" / "x.txt", "x\r\n"));
+    EXPECT_TRUE(saveDocumentFile(dir.path(), "x\r\n"));
+    EXPECT_TRUE(saveDocumentFile({}, "x\r\n"));
+    EXPECT_EQ(dir.entries(), 0u);
+}
+
+}  // namespace
+}  // namespace voxilo

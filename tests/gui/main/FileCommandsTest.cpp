@@ -1,0 +1,445 @@
+// The File menu's commands, the close check and dropped files, through the scripted dialogs.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+
+#include "core/cipher/LineConversion.h"
+#include "core/store/SqliteValueStore.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
+#include "support/ScriptedDialogs.h"
+
+using namespace voxilo;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Voxilo");
+using Answer = Dialogs::Answer;
+using Buttons = Dialogs::Buttons;
+
+const QString kSaveSource = QStringLiteral("変換元文書を保存しますか。");
+const QString kSaveConverted = QStringLiteral("変換後文書を保存しますか。");
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+
+private:
+    AppState state_;
+    ProgramSettings settings_;
+    testing_support::ScriptedDialogs dialogs_;
+    std::unique_ptr<QTemporaryDir> folder_;  // the documents, fresh for each test
+    QTemporaryDir storeFolder_;
+    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<MainWindow> window_;
+
+    QString path(const QString& name) const { return folder_->filePath(name); }
+    QByteArray read(const QString& name) const {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
+    void write(const QString& name, const QByteArray& bytes) {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QStringList files() const {
+        return QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    static Dialogs::FileAnswer chosen(const QString& file) {
+        return {Dialogs::Outcome::Chosen, file};
+    }
+    QAction* item(const char* name) { return window_->findChild<QAction*>(QLatin1String(name)); }
+    void run(const char* name) { item(name)->trigger(); }
+    void expectQuestion(const QString& text, Answer answer) {
+        dialogs_.expectMessage(text, kTitle,
+                               state_.exitRequested ? Buttons::YesNo : Buttons::YesNoCancel,
+                               MessageIcon::Question, answer);
+    }
+    void type(QPlainTextEdit* pane, const std::u16string& text) {
+        setPaneText(*pane, text);
+        QVERIFY(pane == window_->topPane() ? state_.topModified : state_.bottomModified);
+    }
+    // Both panes changed, neither ever saved.
+    void twoUnsavedPanes() {
+        type(window_->topPane(), u"吾輩は猫である。");
+        type(window_->bottomPane(), u"3f2a");
+    }
+    // The document state a stopped command must leave as it was.
+    QString snapshot() const {
+        return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8")
+            .arg(qtextOf(state_.topPath), qtextOf(state_.bottomPath))
+            .arg(state_.topHasFile)
+            .arg(state_.topModified)
+            .arg(state_.bottomModified)
+            .arg(window_->topPane()->toPlainText(), window_->bottomPane()->toPlainText(),
+                 files().join(QLatin1Char(',')));
+    }
+    static QString qtextOf(const std::u16string& text) { return QString::fromStdU16String(text); }
+
+private slots:
+    void init() {
+        folder_ = std::make_unique<QTemporaryDir>();
+        state_ = AppState{};
+        state_.keyCode = 9;
+        state_.pattern = 3;
+        state_.userNames = {u"", u"ann"};
+        state_.currentUser = u"ann";
+        settings_ = ProgramSettings{};
+        settings_.currentPath = folder_->path().toStdU16String() + u"/";
+        store_ = std::make_unique<SqliteValueStore>(
+            storeFolder_.filePath(QStringLiteral("settings.db")).toStdString());
+        window_ = std::make_unique<MainWindow>(state_, settings_, *store_, dialogs_);
+        window_->show();
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        window_->topPane()->setFocus();
+    }
+    void cleanup() {
+        state_.topModified = state_.bottomModified = false;  // no questions on the way out
+        window_.reset();
+        store_.reset();
+        const QStringList problems = dialogs_.takeProblems();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    void saveOnAFreshWindowAsksOnlyForTheSourceName() {
+        type(window_->topPane(), u"ｱｲｳ ソ表\r\n２行目");
+        QVERIFY(item("mnuFileSave")->isEnabled());
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("memo.txt"))));
+        QTest::keyClick(window_->topPane(), Qt::Key_S, Qt::ControlModifier);
+
+        QCOMPARE(read(QStringLiteral("memo.txt")),
+                 QByteArray("\xb1\xb2\xb3 \x83\x5c\x95\x5c\r\n\x82\x51\x8d\x73\x96\xda\r\n"));
+        const Dialogs::FileRequest request = dialogs_.fileRequests().last();
+        QCOMPARE(request.title, QStringLiteral("変換元文書に名前を付けて保存"));
+        QCOMPARE(request.folder, folder_->path() + QLatin1Char('/'));
+        QCOMPARE(request.fileName, QString());
+        QCOMPARE(request.filters, QStringList({QStringLiteral("ﾃｷｽﾄ ﾌｧｲﾙ (*.txt)"),
+                                               QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
+        QCOMPARE(request.defaultSuffix, QStringLiteral("txt"));
+        QCOMPARE(state_.topPath, path(QStringLiteral("memo.txt")).toStdU16String());
+        QCOMPARE(settings_.currentPath, folder_->path().toStdU16String());
+        QVERIFY(!state_.topModified && !state_.topHasFile);
+        QVERIFY(!item("mnuFileSave")->isEnabled());
+        QVERIFY(!item("mnuFileSaveAs")->isEnabled());
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Voxilo [無題] - [無題]"));
+
+        // The next Save, here from the toolbar, writes to that name without a dialog.
+        type(window_->topPane(), u"x");
+        window_->dispatchToolbar(QStringLiteral("上書き保存"));
+        QCOMPARE(read(QStringLiteral("memo.txt")), QByteArray("x\r\n"));
+    }
+
+    void saveAfterEncodeAsksAboutTheConvertedPane() {
+        type(window_->topPane(), u"猫");
+        dialogs_.expectBeep();
+        run("mnuEditCoding");
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("plain.txt"))));
+        expectQuestion(kSaveConverted, Answer::No);
+        run("mnuFileSave");
+        QCOMPARE(files(), QStringList({QStringLiteral("plain.txt")}));
+        QVERIFY(state_.bottomPath.empty());
+        QVERIFY(!state_.topModified && !state_.bottomModified);
+    }
+
+    void saveOfAnOpenedFileWritesOnlyTheChangedPane() {
+        write(QStringLiteral("memo.txt"), "\x94\x4c\r\n");
+        dialogs_.expectOpenFile(chosen(path(QStringLiteral("memo.txt"))));
+        run("mnuFileOpen");
+        QCOMPARE(paneText(*window_->topPane()), std::u16string(u"猫"));
+        QVERIFY(state_.topHasFile && !state_.topModified && !state_.bottomModified);
+        QCOMPARE(dialogs_.fileRequests().last().title, QStringLiteral("ﾌｧｲﾙを開く"));
+
+        dialogs_.expectBeep();
+        run("mnuEditCoding");
+        QFile::remove(path(QStringLiteral("memo.txt")));  // to see it is not written again
+        expectQuestion(kSaveConverted, Answer::Yes);
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("cipher.txt"))));
+        run("mnuFileSave");
+        QCOMPARE(files(), QStringList({QStringLiteral("cipher.txt")}));
+        const QString cipher =
+            QString::fromStdU16String(encodeLines(u"猫", state_.keyCode, state_.pattern));
+        QCOMPARE(read(QStringLiteral("cipher.txt")), cipher.toLatin1() + "\r\n");
+        QCOMPARE(window_->windowTitle(),
+                 QStringLiteral("Voxilo [%1] - [%2]")
+                     .arg(path(QStringLiteral("memo.txt")), path(QStringLiteral("cipher.txt"))));
+
+        // Changed again, with both names known, Save asks nothing and writes the changed pane.
+        type(window_->bottomPane(), u"abcd");
+        run("mnuFileSave");
+        QCOMPARE(read(QStringLiteral("cipher.txt")), QByteArray("abcd\r\n"));
+        QVERIFY(!QFile::exists(path(QStringLiteral("memo.txt"))));
+    }
+
+    void newAsksAboutBothPanesThenEmptiesThem() {
+        state_.topPath = path(QStringLiteral("old.txt")).toStdU16String();
+        twoUnsavedPanes();
+        expectQuestion(kSaveSource, Answer::No);
+        expectQuestion(kSaveConverted, Answer::No);
+        QTest::keyClick(window_->topPane(), Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(window_->topPane()->document()->isEmpty());
+        QVERIFY(window_->bottomPane()->document()->isEmpty());
+        QVERIFY(state_.topPath.empty() && state_.bottomPath.empty());
+        QVERIFY(!state_.topModified && !state_.bottomModified && !state_.topHasFile);
+        QVERIFY(files().isEmpty());
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Voxilo [無題] - [無題]"));
+
+        // Only the lower pane changed: still the source question first; with a name known,
+        // Yes writes there without a dialog.
+        state_.topPath = path(QStringLiteral("named.txt")).toStdU16String();
+        type(window_->topPane(), u"a");
+        state_.topModified = false;
+        type(window_->bottomPane(), u"b");
+        expectQuestion(kSaveSource, Answer::Yes);
+        expectQuestion(kSaveConverted, Answer::No);
+        run("mnuFileNew");
+        QCOMPARE(read(QStringLiteral("named.txt")), QByteArray("a\r\n"));
+        QVERIFY(window_->topPane()->document()->isEmpty());
+    }
+
+    // Cancel at any question and any dialog of the save step stops everything: nothing written,
+    // no name, flag or pane changed.
+    void cancelAnywhereChangesNothing_data() {
+        QTest::addColumn<int>("step");
+        for (int step = 0; step < 5; ++step)
+            QTest::newRow(qPrintable(QString::number(step))) << step;
+    }
+    void cancelAnywhereChangesNothing() {
+        QFETCH(int, step);
+        twoUnsavedPanes();
+        const Dialogs::FileAnswer cancelled{Dialogs::Outcome::Cancelled, {}};
+        const QString before = snapshot();
+        const std::u16string folderBefore = settings_.currentPath;
+        switch (step) {
+            case 0:  // the source question
+                expectQuestion(kSaveSource, Answer::Cancel);
+                break;
+            case 1:  // the source pane's dialog
+                expectQuestion(kSaveSource, Answer::Yes);
+                dialogs_.expectSaveFile(cancelled);
+                break;
+            case 2:  // the converted question, the source pane already accepted
+                expectQuestion(kSaveSource, Answer::Yes);
+                dialogs_.expectSaveFile(chosen(path(QStringLiteral("a.txt"))));
+                expectQuestion(kSaveConverted, Answer::Cancel);
+                break;
+            case 3:  // the converted pane's dialog
+                expectQuestion(kSaveSource, Answer::Yes);
+                dialogs_.expectSaveFile(chosen(path(QStringLiteral("a.txt"))));
+                expectQuestion(kSaveConverted, Answer::Yes);
+                dialogs_.expectSaveFile(cancelled);
+                break;
+            case 4:  // a save dialog that fails
+                expectQuestion(kSaveSource, Answer::Yes);
+                dialogs_.expectSaveFile({Dialogs::Outcome::Failed, {}});
+                dialogs_.expectMessage(QStringLiteral("エラーが発生しました。"), kTitle,
+                                       Buttons::Ok, MessageIcon::Critical);
+                break;
+        }
+        run("mnuFileNew");
+        QCOMPARE(snapshot(), before);
+        if (step == 2 || step == 3) {
+            // Only the dialog's folder is remembered.
+            QCOMPARE(settings_.currentPath, folder_->path().toStdU16String());
+        } else {
+            QCOMPARE(settings_.currentPath, folderBefore);
+        }
+
+        // The same with a file opened and changed: its question names it.
+        write(QStringLiteral("memo.txt"), "m\r\n");
+        state_.topModified = state_.bottomModified = false;
+        dialogs_.expectOpenFile(chosen(path(QStringLiteral("memo.txt"))));
+        run("mnuFileOpen");
+        type(window_->topPane(), u"changed");
+        expectQuestion(QStringLiteral("memo.txtは変更されています。保存しますか。"),
+                       Answer::Cancel);
+        const QString opened = snapshot();
+        run("mnuFileOpen");
+        QCOMPARE(snapshot(), opened);
+    }
+
+    void withTheExitDemandedOnlyYesAndNoAreOffered() {
+        twoUnsavedPanes();
+        state_.exitRequested = true;
+        expectQuestion(kSaveSource, Answer::No);
+        expectQuestion(kSaveConverted, Answer::No);
+        QVERIFY(window_->close());
+        QVERIFY(files().isEmpty());
+    }
+
+    void saveAsWithAnEmptySourcePane() {
+        state_.topPath = path(QStringLiteral("old.txt")).toStdU16String();
+        type(window_->bottomPane(), u"0123");
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("out.txt"))));
+        run("mnuFileSaveAs");
+        QCOMPARE(dialogs_.fileRequests().last().title,
+                 QStringLiteral("変換後文書に名前を付けて保存"));
+        QCOMPARE(files(), QStringList({QStringLiteral("out.txt")}));
+        QVERIFY(state_.topPath.empty());
+        QVERIFY(state_.topHasFile);
+        QCOMPARE(window_->windowTitle(),
+                 QStringLiteral("Voxilo [] - [%1]").arg(path(QStringLiteral("out.txt"))));
+
+        // Save As asks no question: an unchanged pane with text is written again, its dialog
+        // starting with the current name.
+        QFile::remove(path(QStringLiteral("out.txt")));
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("out.txt"))));
+        run("mnuFileSaveAs");
+        QCOMPARE(dialogs_.fileRequests().last().fileName, QStringLiteral("out.txt"));
+        QCOMPARE(read(QStringLiteral("out.txt")), QByteArray("0123\r\n"));
+    }
+
+    // A pane whose file could not be written stays modified, so closing asks again; the other
+    // pane is saved.
+    void aFailedWriteKeepsThePaneModified() {
+        twoUnsavedPanes();
+        const QString nowhere = path(QStringLiteral("no such folder/a.txt"));
+        dialogs_.expectSaveFile(chosen(nowhere));
+        expectQuestion(kSaveConverted, Answer::Yes);
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("b.txt"))));
+        dialogs_.expectMessage(QStringLiteral("変換元ファイルa.txtの保存に失敗しました。"), kTitle,
+                               Buttons::Ok, MessageIcon::Exclamation);
+        run("mnuFileSave");
+        QVERIFY(state_.topModified);
+        QVERIFY(!state_.bottomModified);
+        QCOMPARE(read(QStringLiteral("b.txt")), QByteArray("3f2a\r\n"));
+        QVERIFY(item("mnuFileSave")->isEnabled());
+
+        expectQuestion(kSaveSource, Answer::Yes);
+        dialogs_.expectMessage(QStringLiteral("変換元ファイルa.txtの保存に失敗しました。"), kTitle,
+                               Buttons::Ok, MessageIcon::Exclamation);
+        QVERIFY(!window_->close());  // still unsaved: the window stays
+        QVERIFY(window_->isVisible());
+
+        // A file replaced whole: writing over a folder fails and leaves the folder as it was.
+        QDir(folder_->path()).mkdir(QStringLiteral("dir.txt"));
+        state_.topPath = path(QStringLiteral("dir.txt")).toStdU16String();
+        dialogs_.expectMessage(QStringLiteral("変換元ファイルdir.txtの保存に失敗しました。"),
+                               kTitle, Buttons::Ok, MessageIcon::Exclamation);
+        run("mnuFileSave");
+        QVERIFY(QFileInfo(path(QStringLiteral("dir.txt"))).isDir());
+        QCOMPARE(files(), QStringList({QStringLiteral("b.txt")}));
+    }
+
+    void charactersCp932CannotHoldAreAskedAbout() {
+        type(window_->topPane(), u"ok\r\n𠮷野家 😀!");
+        const QString question = QStringLiteral(
+            "変換元文書には Shift-JIS (CP932) で保存できない文字が 2 個あります (最初は 2 行目 1 "
+            "文字目)。\r\nこれらの文字を「?」に置き換えて保存しますか。\r\n"
+            "「いいえ」をクリックすると、変換元文書は保存しません。");
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("a.txt"))));
+        dialogs_.expectMessage(question, kTitle, Buttons::YesNo, MessageIcon::Exclamation,
+                               Answer::Yes);
+        run("mnuFileSave");
+        QCOMPARE(read(QStringLiteral("a.txt")), QByteArray("ok\r\n?\x96\xec\x89\xc6 ?!\r\n"));
+        QVERIFY(!state_.topModified);
+
+        type(window_->topPane(), u"𠮷野家 😀!");
+        dialogs_.expectMessage(
+            QString(question).replace(QStringLiteral("2 行目"), QStringLiteral("1 行目")), kTitle,
+            Buttons::YesNo, MessageIcon::Exclamation, Answer::No);
+        run("mnuFileSave");
+        QCOMPARE(read(QStringLiteral("a.txt")), QByteArray("ok\r\n?\x96\xec\x89\xc6 ?!\r\n"));
+        QVERIFY(state_.topModified);  // not saved: closing will ask again
+    }
+
+    void exitWithCancelKeepsTheWindow() {
+        type(window_->topPane(), u"unsaved");
+        expectQuestion(kSaveSource, Answer::Cancel);
+        run("mnuFileExit");
+        QVERIFY(window_->isVisible());
+        QVERIFY(state_.topModified);
+        QCOMPARE(paneText(*window_->topPane()), std::u16string(u"unsaved"));
+    }
+
+    void theCloseBoxSavesBothPanes() {
+        twoUnsavedPanes();
+        expectQuestion(kSaveSource, Answer::Yes);
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("a.txt"))));
+        expectQuestion(kSaveConverted, Answer::Yes);
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("b.txt"))));
+        QVERIFY(window_->close());
+        QCOMPARE(
+            read(QStringLiteral("a.txt")),
+            QByteArray("\x8c\xe1\x94\x79\x82\xcd\x94\x4c\x82\xc5\x82\xa0\x82\xe9\x81\x42\r\n"));
+        QCOMPARE(read(QStringLiteral("b.txt")), QByteArray("3f2a\r\n"));
+    }
+
+    void openingTellsWhatCouldNotBeRead() {
+        // Bytes that are not CP932 show as U+FFFD, after one message naming the first line.
+        write(QStringLiteral("damaged.txt"), "ok\r\nbad \x81\r\n");
+        dialogs_.expectOpenFile(chosen(path(QStringLiteral("damaged.txt"))));
+        dialogs_.expectMessage(
+            QStringLiteral("このファイルには Shift-JIS (CP932) として読めないバイトがあります "
+                           "(最初は 2 行目)。\r\n読めない部分は「\uFFFD」で表示しています。"),
+            kTitle, Buttons::Ok, MessageIcon::Information);
+        run("mnuFileOpen");
+        QCOMPARE(paneText(*window_->topPane()), std::u16string(u"ok\r\nbad \uFFFD"));
+        QVERIFY(state_.topHasFile && !state_.topModified);
+
+        // A file that cannot be read keeps the panes; its name is taken all the same.
+        dialogs_.expectOpenFile(chosen(path(QStringLiteral("missing.txt"))));
+        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n"
+                                              "ファイルを開くことができません。"),
+                               kTitle, Buttons::Ok, MessageIcon::Critical);
+        run("mnuFileOpen");
+        QCOMPARE(state_.topPath, path(QStringLiteral("missing.txt")).toStdU16String());
+        QCOMPARE(paneText(*window_->topPane()), std::u16string(u"ok\r\nbad \uFFFD"));
+
+        // A cancelled dialog changes nothing; a failed one says so.
+        const QString before = snapshot();
+        dialogs_.expectOpenFile({Dialogs::Outcome::Cancelled, {}});
+        run("mnuFileOpen");
+        dialogs_.expectOpenFile({Dialogs::Outcome::Failed, {}});
+        dialogs_.expectMessage(QStringLiteral("エラーが発生しました。"), kTitle, Buttons::Ok,
+                               MessageIcon::Critical);
+        run("mnuFileOpen");
+        QCOMPARE(snapshot(), before);
+    }
+
+    void aDroppedFileOpensAfterTheSaveQuestions() {
+        write(QStringLiteral("dropped.txt"), "\x82\xa0\r\n");
+        type(window_->topPane(), u"unsaved");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path(QStringLiteral("dropped.txt")))});
+        QDragEnterEvent enterFile(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+        QApplication::sendEvent(window_->bottomPane()->viewport(), &enterFile);
+        QVERIFY(enterFile.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        expectQuestion(kSaveSource, Answer::No);
+        QApplication::sendEvent(window_->bottomPane()->viewport(), &drop);
+        QVERIFY(drop.isAccepted());
+        QTRY_COMPARE(paneText(*window_->topPane()), std::u16string(u"あ"));
+        QCOMPARE(state_.topPath, path(QStringLiteral("dropped.txt")).toStdU16String());
+        QVERIFY(state_.topHasFile && !state_.topModified);
+
+        // Text is refused by the lower pane, as Paste is, and taken by the upper one.
+        QMimeData text;
+        text.setText(QStringLiteral("dropped text"));
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_->bottomPane()->viewport(), &enter);
+        QVERIFY(!enter.isAccepted());
+        QDropEvent textDrop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_->bottomPane()->viewport(), &textDrop);
+        QVERIFY(window_->bottomPane()->document()->isEmpty());
+        QDragEnterEvent enterTop(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton,
+                                 Qt::NoModifier);
+        QApplication::sendEvent(window_->topPane()->viewport(), &enterTop);
+        QVERIFY(enterTop.isAccepted());
+    }
+};
+
+QTEST_MAIN(FileCommandsTest)
+#include "FileCommandsTest.moc"
