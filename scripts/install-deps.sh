@@ -11,6 +11,8 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     # The window: Qt 6 Widgets, its SVG icons, and fonts that show Japanese.
     qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev fonts-ipafont-gothic fonts-noto-cjk
+    # Checking the installed layout (desktop entry, AppStream metainfo) and packaging it.
+    desktop-file-utils appstream dpkg-dev
     # The Windows build of the core, and Wine to run its tests in a Japanese locale.
     g++-mingw-w64-x86-64-posix wine wine64 locales
 )
