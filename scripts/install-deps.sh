@@ -3,6 +3,7 @@
 # there. Safe to run again and again. Needs root, or sudo.
 #   scripts/install-deps.sh          what the build and the tests need
 #   scripts/install-deps.sh bench    that, and the peer tools bench/compare.sh times
+#   scripts/install-deps.sh screenshot  that, and the X server scripts/screenshot.sh draws in
 # (The CP932 converter is glibc's, in libc6, which every Debian system has.)
 set -euo pipefail
 
@@ -18,6 +19,9 @@ packages=(
 )
 if [ "${1:-}" = bench ]; then
     packages+=(xxd openssl bc)
+fi
+if [ "${1:-}" = screenshot ]; then
+    packages+=(xvfb xauth)
 fi
 
 missing=()

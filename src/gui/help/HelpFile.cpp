@@ -66,7 +66,8 @@ HelpFile HelpFile::parse(const QString& text) {
             continue;
         }
         if (inHeader) {
-            if (const QString title = directive(line, QStringLiteral(".title ")); !title.isEmpty()) {
+            if (const QString title = directive(line, QStringLiteral(".title "));
+                !title.isEmpty()) {
                 topic->title = title;
                 continue;
             }
@@ -95,9 +96,8 @@ const HelpTopic* HelpFile::find(const QString& id) const {
 QString helpFilePath(const QString& programFolder) {
     const QString beside = QDir::toNativeSeparators(programFolder + QLatin1Char('/')) + kFileName;
     if (!QFileInfo::exists(beside)) {
-        const QString installed =
-            QDir::cleanPath(programFolder + QStringLiteral("/" VOXILO_INSTALLED_HELP_FOLDER "/") +
-                            kFileName);
+        const QString installed = QDir::cleanPath(
+            programFolder + QStringLiteral("/" VOXILO_INSTALLED_HELP_FOLDER "/") + kFileName);
         if (QFileInfo::exists(installed)) return QDir::toNativeSeparators(installed);
     }
     return beside;

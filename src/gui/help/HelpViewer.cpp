@@ -70,9 +70,8 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
             page_->setFocus();
         }
     });
-    connect(keywords_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        showTopic(item->data(kTopicRole).toString());
-    });
+    connect(keywords_, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { showTopic(item->data(kTopicRole).toString()); });
     connect(keywords_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
         if (item) showTopic(item->data(kTopicRole).toString());
     });
@@ -131,9 +130,10 @@ void HelpViewer::load(const QString& path) {
         const bool shared = (i > 0 && entries[i - 1].word == entries[i].word) ||
                             (i + 1 < entries.size() && entries[i + 1].word == entries[i].word);
         // A word that leads to several topics names the topic beside it.
-        const QString text = shared && entries[i].word != entries[i].topic->title
-                                 ? entries[i].word + QStringLiteral(" － ") + entries[i].topic->title
-                                 : entries[i].word;
+        const QString text =
+            shared && entries[i].word != entries[i].topic->title
+                ? entries[i].word + QStringLiteral(" － ") + entries[i].topic->title
+                : entries[i].word;
         auto* item = new QListWidgetItem(text, keywords_);
         item->setData(kTopicRole, entries[i].topic->id);
     }
@@ -142,17 +142,17 @@ void HelpViewer::load(const QString& path) {
     keywords_->setEnabled(help_.status() == HelpFile::Status::Loaded);
 
     switch (help_.status()) {
-    case HelpFile::Status::Loaded:
-        break;
-    case HelpFile::Status::Missing:
-        showProblem(QStringLiteral("ヘルプ ファイル %1 が見つかりません。").arg(path));
-        break;
-    case HelpFile::Status::Unreadable:
-        showProblem(QStringLiteral("ヘルプ ファイル %1 を読み込めません。").arg(path));
-        break;
-    case HelpFile::Status::NotHelp:
-        showProblem(QStringLiteral("%1 は Voxilo のヘルプ ファイルではありません。").arg(path));
-        break;
+        case HelpFile::Status::Loaded:
+            break;
+        case HelpFile::Status::Missing:
+            showProblem(QStringLiteral("ヘルプ ファイル %1 が見つかりません。").arg(path));
+            break;
+        case HelpFile::Status::Unreadable:
+            showProblem(QStringLiteral("ヘルプ ファイル %1 を読み込めません。").arg(path));
+            break;
+        case HelpFile::Status::NotHelp:
+            showProblem(QStringLiteral("%1 は Voxilo のヘルプ ファイルではありません。").arg(path));
+            break;
     }
 }
 
@@ -176,7 +176,8 @@ void HelpViewer::showTopic(const QString& id) {
     const HelpTopic* topic = help_.find(id);
     if (topic == nullptr) return;
     current_ = id;
-    page_->setHtml(QStringLiteral("<h2>%1</h2>\n%2").arg(topic->title.toHtmlEscaped(), topic->body));
+    page_->setHtml(
+        QStringLiteral("<h2>%1</h2>\n%2").arg(topic->title.toHtmlEscaped(), topic->body));
 }
 
 void HelpViewer::showProblem(const QString& text) {

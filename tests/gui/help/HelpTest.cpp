@@ -4,8 +4,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QInputMethodEvent>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,13 +19,13 @@
 #include <memory>
 #include <set>
 
+#include "core/store/SqliteValueStore.h"
 #include "gui/help/AboutDialog.h"
 #include "gui/help/HelpCommands.h"
 #include "gui/help/HelpFile.h"
 #include "gui/help/HelpViewer.h"
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
-#include "core/store/SqliteValueStore.h"
 #include "support/ScriptedDialogs.h"
 
 using namespace voxilo;
@@ -33,8 +33,8 @@ using namespace voxilo;
 namespace {
 
 const QString kShippedHelp = QStringLiteral(VOXILO_HELP_SOURCE);
-const QString kNoHelp = QStringLiteral(
-    "ﾍﾙﾌﾟの目次を表示できません。 このﾌﾟﾛｼﾞｪｸﾄに関連付けられたﾍﾙﾌﾟが存在しません。");
+const QString kNoHelp =
+    QStringLiteral("ﾍﾙﾌﾟの目次を表示できません。 このﾌﾟﾛｼﾞｪｸﾄに関連付けられたﾍﾙﾌﾟが存在しません。");
 
 }  // namespace
 
@@ -108,7 +108,8 @@ private slots:
                     QCOMPARE(about.parentWidget(), window_.get());
                     QCOMPARE(about.findChild<QLabel*>(QStringLiteral("lblVersion")),
                              about.versionLabel());
-                    QVERIFY(!about.findChild<QLabel*>(QStringLiteral("picIcon"))->pixmap().isNull());
+                    QVERIFY(
+                        !about.findChild<QLabel*>(QStringLiteral("picIcon"))->pixmap().isNull());
                 }();
                 about.show();
                 QTest::keyClick(about.okButton(), Qt::Key_Space);  // OK, from the keyboard
@@ -117,7 +118,8 @@ private slots:
             trigger("mnuHelpAbout");
             QVERIFY(boxes.back().isNull());  // closed and gone before the next opening
         }
-        const QStringList expected{QStringLiteral("バージョン情報"), QStringLiteral("Version 1.1.5"),
+        const QStringList expected{QStringLiteral("バージョン情報"),
+                                   QStringLiteral("Version 1.1.5"),
                                    QStringLiteral("Produced by Quorvel! Software"),
                                    QStringLiteral("Copyright (C) 2026 Quorvel! Software")};
         QCOMPARE(seen.size(), 2u);
@@ -167,7 +169,8 @@ private slots:
         QApplication::sendEvent(viewer->searchField(), &typed);
         const QStringList found = shownKeywords(*viewer);
         QVERIFY(!found.isEmpty());
-        for (const QString& word : found) QVERIFY2(word.contains(QStringLiteral("キーコード")), qPrintable(word));
+        for (const QString& word : found)
+            QVERIFY2(word.contains(QStringLiteral("キーコード")), qPrintable(word));
         QTest::keyClick(viewer->searchField(), Qt::Key_Return);
         QCOMPARE(viewer->currentTopic(), QStringLiteral("keys"));
     }
@@ -192,9 +195,9 @@ private slots:
                                  << QStringLiteral("が見つかりません。");
         QTest::newRow("a folder") << QStringLiteral("folder.hlp") << QByteArray()
                                   << QStringLiteral("を読み込めません。");
-        QTest::newRow("another file") << QStringLiteral("other.hlp")
-                                      << QByteArray("MZ\x90\x00 some program", 19)
-                                      << QStringLiteral("ヘルプ ファイルではありません。");
+        QTest::newRow("another file")
+            << QStringLiteral("other.hlp") << QByteArray("MZ\x90\x00 some program", 19)
+            << QStringLiteral("ヘルプ ファイルではありません。");
     }
     void aHelpFileThatCannotBeShownIsReportedInTheViewer() {
         QFETCH(QString, file);
@@ -239,16 +242,16 @@ private slots:
     }
 
     void readsTheHelpFormat() {
-        const HelpFile help = HelpFile::parse(QStringLiteral(
-            "Voxilo help 1\r\n# a comment\r\n\r\n.topic a\r\n.title First\r\n"
-            ".keywords one; two ;;\r\n<p>text</p>\r\n.title not a title here\r\n"
-            ".topic b\r\n<p>b</p>"));
+        const HelpFile help = HelpFile::parse(
+            QStringLiteral("Voxilo help 1\r\n# a comment\r\n\r\n.topic a\r\n.title First\r\n"
+                           ".keywords one; two ;;\r\n<p>text</p>\r\n.title not a title here\r\n"
+                           ".topic b\r\n<p>b</p>"));
         QCOMPARE(help.status(), HelpFile::Status::Loaded);
         QCOMPARE(help.topics().size(), 2u);
         QCOMPARE(help.topics()[0].title, QStringLiteral("First"));
-        QCOMPARE(help.topics()[0].keywords, (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
-        QCOMPARE(help.topics()[0].body,
-                 QStringLiteral("<p>text</p>\n.title not a title here\n"));
+        QCOMPARE(help.topics()[0].keywords,
+                 (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+        QCOMPARE(help.topics()[0].body, QStringLiteral("<p>text</p>\n.title not a title here\n"));
         QCOMPARE(help.topics()[1].title, QStringLiteral("b"));
         QCOMPARE(help.find(QStringLiteral("b")), &help.topics()[1]);
         QCOMPARE(help.find(QStringLiteral("c")), nullptr);
@@ -264,8 +267,8 @@ private slots:
     void findsTheHelpFileBesideTheProgramOrInstalled() {
         const QString root = folder_.filePath(QStringLiteral("prefix"));
         const QString bin = root + QStringLiteral("/bin");
-        const QString installed = QDir::cleanPath(
-            bin + QStringLiteral("/" VOXILO_INSTALLED_HELP_FOLDER "/Vx_lo.hlp"));
+        const QString installed =
+            QDir::cleanPath(bin + QStringLiteral("/" VOXILO_INSTALLED_HELP_FOLDER "/Vx_lo.hlp"));
         const QString beside = QDir::toNativeSeparators(bin + QStringLiteral("/Vx_lo.hlp"));
         QVERIFY(QDir().mkpath(bin));
         QCOMPARE(helpFilePath(bin), beside);
