@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/cipher/CipherMessages.h"
 #include "cli/CliOptions.h"
 #include "cli/UserLogin.h"
-#include "core/cipher/CipherMessages.h"
 #include "core/documents/DocumentConversion.h"
 #include "core/platform/SafeFileWriter.h"
 #include "core/platform/Utf8.h"

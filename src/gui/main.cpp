@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/store/PlatformStore.h"
+#include "gui/main/Application.h"
 #include "gui/dialogs/AppInfo.h"
 #include "gui/dialogs/QtDialogs.h"
 #include "gui/dialogs/SingleInstance.h"
 #include "gui/help/AboutDialog.h"
-#include "gui/main/Application.h"
+#include "core/store/PlatformStore.h"
 
 int main(int argc, char** argv) {
     // Asked for its version, the program answers on the terminal, without a window or a display.

@@ -4,13 +4,13 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include "core/store/UserRecords.h"
-#include "gui/dialogs/BusyCursor.h"
-#include "gui/dialogs/StoreAlerts.h"
 #include "gui/help/HelpCommands.h"
 #include "gui/help/HelpFile.h"
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
+#include "gui/dialogs/StoreAlerts.h"
+#include "gui/dialogs/BusyCursor.h"
+#include "core/store/UserRecords.h"
 
 namespace voxilo {
 

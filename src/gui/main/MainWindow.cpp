@@ -18,14 +18,14 @@
 #include <windows.h>
 #endif
 
-#include "core/cipher/CipherMessages.h"
-#include "core/cipher/LineConversion.h"
 #include "gui/dialogs/AppInfo.h"
-#include "gui/dialogs/BusyCursor.h"
-#include "gui/dialogs/QtText.h"
 #include "gui/help/HelpCommands.h"
 #include "gui/main/PaneSplitter.h"
 #include "gui/main/PaneText.h"
+#include "gui/dialogs/QtText.h"
+#include "core/cipher/CipherMessages.h"
+#include "core/cipher/LineConversion.h"
+#include "gui/dialogs/BusyCursor.h"
 
 // The toolbar's pictures are compiled into the library; a static library has to ask for them.
 static void loadIcons() { Q_INIT_RESOURCE(icons); }

@@ -5,9 +5,9 @@
 #include <map>
 
 #include "core/AppState.h"
+#include "gui/dialogs/Dialogs.h"
 #include "core/store/ProgramSettings.h"
 #include "core/store/ValueStore.h"
-#include "gui/dialogs/Dialogs.h"
 
 #include <functional>
 
