@@ -79,6 +79,15 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
     keyword_->installEventFilter(this);
 }
 
+// Esc puts the help away, as it closes a dialog.
+void HelpViewer::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 // The arrow and page keys in the search field move through the list below it.
 bool HelpViewer::eventFilter(QObject* watched, QEvent* event) {
     if (watched == keyword_ && event->type() == QEvent::KeyPress) {

@@ -149,6 +149,9 @@ private slots:
         QCOMPARE(window_->help().viewer(), viewer);
         QCOMPARE(viewer->currentTopic(), QStringLiteral("contents"));
         QVERIFY(window_->isEnabled());  // not modal: the main window goes on working
+
+        QTest::keyClick(viewer->page(), Qt::Key_Escape);
+        QVERIFY(!viewer->isVisible());
     }
 
     void topicSearchOpensTheKeywordSearchWithAnEmptyField() {
@@ -196,7 +199,7 @@ private slots:
         QTest::newRow("a folder") << QStringLiteral("folder.hlp") << QByteArray()
                                   << QStringLiteral("を読み込めません。");
         QTest::newRow("another file")
-            << QStringLiteral("other.hlp") << QByteArray("MZ\x90\x00 some program", 19)
+            << QStringLiteral("other.hlp") << QByteArray::fromHex("4d5a90000300000004000000ffff")
             << QStringLiteral("ヘルプ ファイルではありません。");
     }
     void aHelpFileThatCannotBeShownIsReportedInTheViewer() {
