@@ -2,6 +2,8 @@
 #   make run    builds Voxilo and starts it
 #   make test   builds everything and runs the whole test suite: the release build, the
 #               sanitizer build, and the Windows build under Wine
+# And for handing Voxilo on:
+#   make package  the Debian package, build/voxilo_<version>_<arch>.deb
 # Both install what they need first (Debian 12; root or sudo).
 
 BUILD_DIR ?= build
@@ -13,7 +15,7 @@ CTEST ?= ctest
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps build build-sanitize build-windows run test test-release test-sanitize \
-        test-windows bench format clean
+        test-windows bench format package clean
 
 all: build
 
@@ -55,6 +57,9 @@ test-sanitize: build-sanitize
 
 test-windows: build-windows
 	./scripts/run-wine-tests.sh $(WINDOWS_BUILD_DIR)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 bench: build
 	@./scripts/install-deps.sh bench

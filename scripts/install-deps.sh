@@ -3,6 +3,7 @@
 # there. Safe to run again and again. Needs root, or sudo.
 #   scripts/install-deps.sh          what the build and the tests need
 #   scripts/install-deps.sh bench    that, and the peer tools bench/compare.sh times
+#   scripts/install-deps.sh screenshot  that, and the X server scripts/screenshot.sh draws in
 # (The CP932 converter is glibc's, in libc6, which every Debian system has.)
 set -euo pipefail
 
@@ -13,11 +14,16 @@ packages=(
     qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev fonts-ipafont-gothic fonts-noto-cjk
     # Qt's own texts in Japanese; the X11 client library for the Caps Lock indicator.
     qt6-translations-l10n libx11-dev
+    # Checking the installed layout (desktop entry, AppStream metainfo) and packaging it.
+    desktop-file-utils appstream dpkg-dev
     # The Windows build of the core, and Wine to run its tests in a Japanese locale.
     g++-mingw-w64-x86-64-posix wine wine64 locales
 )
 if [ "${1:-}" = bench ]; then
     packages+=(xxd openssl bc)
+fi
+if [ "${1:-}" = screenshot ]; then
+    packages+=(xvfb xauth)
 fi
 
 missing=()

@@ -13,10 +13,7 @@
 #include "core/platform/SafeFileWriter.h"
 #include "core/platform/Utf8.h"
 #include "core/store/PlatformStore.h"
-
-#ifndef VOXILO_VERSION
-#define VOXILO_VERSION "unknown"
-#endif
+#include "version/Version.h"
 
 namespace {
 
@@ -171,7 +168,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (std::holds_alternative<cli::ShowVersion>(command)) {
-        std::puts("voxilo-cli " VOXILO_VERSION);
+        std::printf("voxilo-cli %s\n", version::kText);
         return kExitOk;
     }
     return convert(std::get<cli::ConvertRequest>(command));

@@ -2,16 +2,29 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 #include "core/store/PlatformStore.h"
+#include "gui/dialogs/AppInfo.h"
 #include "gui/dialogs/QtDialogs.h"
 #include "gui/dialogs/SingleInstance.h"
+#include "gui/help/AboutDialog.h"
 #include "gui/main/Application.h"
 #include "gui/main/ProgramLook.h"
 
 int main(int argc, char** argv) {
+    // Asked for its version, the program answers on the terminal, without a window or a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("voxilo %s\n", voxilo::version::kText);
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Voxilo"));
-    QApplication::setApplicationVersion(QStringLiteral(VOXILO_VERSION));
+    QApplication::setApplicationVersion(voxilo::AppInfo::version());
+    QApplication::setWindowIcon(voxilo::programIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("voxilo"));
     voxilo::applyProgramLook(app);
 
     // A second Voxilo of the same user ends at once, without a word.

@@ -7,6 +7,9 @@
 #include <windows.h>
 #else
 #include <cstdlib>
+#include <fstream>
+#include <string_view>
+#include <vector>
 
 #include "core/platform/SafeFileWriter.h"
 #endif
@@ -79,9 +82,85 @@ std::string desktopEntry(const std::filesystem::path& executable) {
            "Categories=Utility;TextTools;\n";
 }
 
+namespace {
+
+std::vector<std::filesystem::path> splitPathList(const char* list, const char* fallback) {
+    std::string_view rest = list && *list ? list : fallback;
+    std::vector<std::filesystem::path> folders;
+    while (!rest.empty()) {
+        const std::size_t colon = rest.find(':');
+        const std::string_view folder = rest.substr(0, colon);
+        if (!folder.empty() && folder.front() == '/') folders.emplace_back(folder);
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    }
+    return folders;
+}
+
+// The program an Exec line starts: its first word, unquoted, looked up in $PATH when it names
+// no folder.
+std::filesystem::path programOf(std::string_view exec) {
+    std::string word;
+    if (!exec.empty() && exec.front() == '"') {
+        // Inside quotes the file's escaping doubles each backslash, and the quoting's own
+        // escaping then precedes ", `, $ and \ with one.
+        std::string unescaped;
+        for (std::size_t i = 0; i < exec.size(); ++i) {
+            if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+            unescaped += exec[i];
+        }
+        for (std::size_t i = 1; i < unescaped.size() && unescaped[i] != '"'; ++i) {
+            if (unescaped[i] == '\\' && i + 1 < unescaped.size()) ++i;
+            word += unescaped[i];
+        }
+    } else {
+        word = std::string(exec.substr(0, exec.find_first_of(" \t")));
+    }
+    if (word.empty() || word.find('/') != std::string::npos) return word;
+    for (const auto& folder : splitPathList(std::getenv("PATH"), "/usr/local/bin:/usr/bin:/bin")) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(folder / word, ec)) return folder / word;
+    }
+    return {};
+}
+
+// Whether the desktop entry in `file` is shown and starts `executable`.
+bool startsProgram(const std::filesystem::path& file, const std::filesystem::path& executable) {
+    std::ifstream in(file);
+    std::string line;
+    bool inMainGroup = false;
+    std::filesystem::path program;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.front() == '[') {
+            inMainGroup = line == "[Desktop Entry]";
+        } else if (inMainGroup && (line == "Hidden=true" || line == "NoDisplay=true")) {
+            return false;
+        } else if (inMainGroup && line.rfind("Exec=", 0) == 0) {
+            program = programOf(std::string_view(line).substr(5));
+        }
+    }
+    std::error_code ec;
+    return !program.empty() && std::filesystem::equivalent(program, executable, ec);
+}
+
+}  // namespace
+
+std::filesystem::path installedDesktopEntry(const std::filesystem::path& executable) {
+    for (const auto& folder :
+         splitPathList(std::getenv("XDG_DATA_DIRS"), "/usr/local/share:/usr/share")) {
+        const std::filesystem::path entry = folder / "applications" / "voxilo.desktop";
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(entry, ec) && startsProgram(entry, executable)) {
+            return entry;
+        }
+    }
+    return {};
+}
+
 bool createSendToShortcut(const std::filesystem::path& executable) {
     const std::filesystem::path entry = desktopEntryPath();
     if (entry.empty() || !executable.is_absolute()) return false;
+    if (!installedDesktopEntry(executable).empty()) return true;
     std::error_code ec;
     std::filesystem::create_directories(entry.parent_path(), ec);
     SafeFileWriter writer;

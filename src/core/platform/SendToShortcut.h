@@ -8,7 +8,8 @@ namespace voxilo {
 // Offers Voxilo for text files where the desktop offers programs for a file: on Windows a
 // shortcut named "Voxilo" in the user's SendTo folder, pointing at `executable`; elsewhere a
 // desktop entry that file managers list under "Open With" for text files. True when it was
-// made.
+// made, or when the system's own entry (installed with the program) already starts this very
+// executable: a user's copy would only shadow that one, so none is written.
 bool createSendToShortcut(const std::filesystem::path& executable);
 
 #ifndef _WIN32
@@ -16,6 +17,9 @@ bool createSendToShortcut(const std::filesystem::path& executable);
 // ~/.local/share), and what it says.
 std::filesystem::path desktopEntryPath();
 std::string desktopEntry(const std::filesystem::path& executable);
+// The system's desktop entry voxilo.desktop that starts `executable`, if one is installed in
+// the data folders of $XDG_DATA_DIRS (by default /usr/local/share and /usr/share).
+std::filesystem::path installedDesktopEntry(const std::filesystem::path& executable);
 #endif
 
 }  // namespace voxilo

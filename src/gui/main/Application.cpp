@@ -7,6 +7,8 @@
 #include "core/store/UserRecords.h"
 #include "gui/dialogs/BusyCursor.h"
 #include "gui/dialogs/StoreAlerts.h"
+#include "gui/help/HelpCommands.h"
+#include "gui/help/HelpFile.h"
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
 
@@ -18,8 +20,7 @@ Application::Application(ValueStore& store, Dialogs& dialogs, QString programFol
 Application::~Application() = default;
 
 bool Application::start(const QStringList& arguments) {
-    helpFile_ =
-        QDir::toNativeSeparators(programFolder_ + QLatin1Char('/')) + QStringLiteral("Vx_lo.hlp");
+    helpFile_ = helpFilePath(programFolder_);
     state_.settingsKey = std::u16string(kSettingsKeyPath);
     state_.exitRequested = false;
 
@@ -68,6 +69,7 @@ void Application::openMainWindow() {
         state_.keyCode = keyCode.value;
         state_.pattern = pattern.value;
         main_ = std::make_unique<MainWindow>(state_, settings_, store_, dialogs_);
+        main_->help().setHelpFile(helpFile_);
         connect(main_.get(), &MainWindow::optionsRequested, this, &Application::optionsRequested);
         main_->show();
         main_->activateWindow();

@@ -19,6 +19,7 @@
 #include "gui/dialogs/AppInfo.h"
 #include "gui/dialogs/BusyCursor.h"
 #include "gui/dialogs/QtText.h"
+#include "gui/help/HelpCommands.h"
 #include "gui/main/CapsLockState.h"
 #include "gui/main/DocumentDrops.h"
 #include "gui/main/EditCommands.h"
@@ -168,9 +169,14 @@ void MainWindow::createMenus() {
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    addCommand(help, "mnuHelpContents", QStringLiteral("Voxiloのﾍﾙﾌﾟ"), QKeySequence(Qt::Key_F1));
-    addCommand(help, "mnuHelpTopic", QStringLiteral("ﾄﾋﾟｯｸの検索"));
+    help_ = new HelpCommands(*this, dialogs_);
+    connect(addCommand(help, "mnuHelpContents", QStringLiteral("Voxiloのﾍﾙﾌﾟ"),
+                       QKeySequence(Qt::Key_F1)),
+            &QAction::triggered, help_, &HelpCommands::showContents);
+    connect(addCommand(help, "mnuHelpTopic", QStringLiteral("ﾄﾋﾟｯｸの検索")), &QAction::triggered,
+            help_, &HelpCommands::searchTopics);
     helpAbout_ = addCommand(help, "mnuHelpAbout", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
+    connect(helpAbout_, &QAction::triggered, help_, &HelpCommands::showAbout);
 }
 
 void MainWindow::createBandBar() {

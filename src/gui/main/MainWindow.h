@@ -23,6 +23,7 @@ class QToolBar;
 namespace voxilo {
 
 class FileCommands;
+class HelpCommands;
 class PaneSplitter;
 
 // The program's workspace: the source document above, the converted document below, the menus,
@@ -52,6 +53,9 @@ public:
     void openOptions();
     // The user switch, as choosing entry `index` of the user list does.
     void chooseUser(int index);
+
+    // The Help menu's commands.
+    HelpCommands& help() const { return *help_; }
 
     // The save step of closing: saves or keeps the modified panes, asking first.
     std::function<void()> saveStep;
@@ -100,6 +104,7 @@ private:
     QPlainTextEdit* bottom_ = nullptr;
     PaneSplitter* splitter_ = nullptr;
     FileCommands* files_ = nullptr;
+    HelpCommands* help_ = nullptr;
     QToolBar* bandBar_ = nullptr;
     QComboBox* userCombo_ = nullptr;
     QMenu* userMenu_ = nullptr;

@@ -29,22 +29,37 @@ TEST(SendToShortcut, PutsALinkNamedVoxiloInTheSendToFolder) {
 
 #else
 
-class SendToShortcut : public testing::Test {
-protected:
-    void SetUp() override {
-        const char* old = std::getenv("XDG_DATA_HOME");
-        saved_ = old ? old : "";
-        ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+// Sets an environment variable for the test's lifetime.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (had_) saved_ = old;
+        ::setenv(name, value.c_str(), 1);
     }
-    void TearDown() override {
-        if (saved_.empty()) {
-            ::unsetenv("XDG_DATA_HOME");
+    ~ScopedEnv() {
+        if (had_) {
+            ::setenv(name_, saved_.c_str(), 1);
         } else {
-            ::setenv("XDG_DATA_HOME", saved_.c_str(), 1);
+            ::unsetenv(name_);
         }
     }
-    testing_support::TempDir dir_;
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
     std::string saved_;
+    bool had_ = false;
+};
+
+class SendToShortcut : public testing::Test {
+protected:
+    testing_support::TempDir dir_;
+    ScopedEnv data_{"XDG_DATA_HOME", (dir_ / "data").string()};
+    // No system entries unless a test installs one.
+    ScopedEnv dataDirs_{"XDG_DATA_DIRS", (dir_ / "system").string()};
 };
 
 TEST_F(SendToShortcut, WritesADesktopEntryForTextFiles) {
@@ -66,6 +81,48 @@ TEST_F(SendToShortcut, QuotesAPathThatNeedsIt) {
     EXPECT_NE(
         desktopEntry("/opt/a$b\\c/voxilo").find("\nExec=\"/opt/a\\\\$b\\\\\\\\c/voxilo\" %f\n"),
         std::string::npos);
+}
+
+// Once a package has installed the system's entry for this program, the first run writes no
+// copy of its own that would shadow it; an entry for some other program does not count.
+TEST_F(SendToShortcut, WritesNoCopyOfTheSystemsEntryForThisProgram) {
+    std::filesystem::create_directories(dir_ / "bin");
+    std::filesystem::create_directories(dir_ / "other bin");
+    const std::filesystem::path program = dir_ / "bin/voxilo";
+    const std::filesystem::path quoted = dir_ / "other bin/voxilo";
+    testing_support::writeFile(program, "");
+    testing_support::writeFile(quoted, "");
+    testing_support::writeFile(dir_ / "bin/other", "");
+    ScopedEnv path("PATH", (dir_ / "nothing").string() + ":" + (dir_ / "bin").string());
+    struct Case {
+        const char* what;
+        std::filesystem::path executable;
+        std::string exec;
+        std::string more;
+        bool userCopy;
+    };
+    const Case cases[] = {
+        {"the same program by its path", program, program.string() + " %f", "", false},
+        {"the same program found on PATH", program, "voxilo %F", "", false},
+        {"the same program, quoted", quoted, desktopEntry(quoted), "", false},
+        {"another program", program, "other %f", "", true},
+        {"this program, but hidden", program, "voxilo %f", "Hidden=true\n", true},
+        {"a program that is not there", program, "/nowhere/voxilo %f", "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(dir_ / "data");
+        std::filesystem::remove_all(dir_ / "system");
+        std::filesystem::create_directories(dir_ / "system/applications");
+        std::string entry = c.exec.rfind("[Desktop Entry]", 0) == 0
+                                ? c.exec
+                                : "[Desktop Entry]\nType=Application\nName=Voxilo\nExec=" + c.exec +
+                                      "\n" + c.more + "[Desktop Action New]\nExec=other\n";
+        testing_support::writeFile(dir_ / "system/applications/voxilo.desktop", entry);
+
+        EXPECT_TRUE(createSendToShortcut(c.executable));
+        EXPECT_EQ(std::filesystem::exists(desktopEntryPath()), c.userCopy);
+    }
 }
 
 #endif
