@@ -84,6 +84,7 @@ OptionsDialog::OptionsDialog(AppState& state, ProgramSettings& settings, ValueSt
     for (QPushButton* button : {ok_, cancel_}) {
         button->setAutoDefault(false);  // Enter in a box presses nothing
         button->setDefault(false);
+        button->installEventFilter(this);  // Enter on the button itself presses it
     }
 
     auto* buttons = new QHBoxLayout;
@@ -344,6 +345,11 @@ bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (watched == count_) return filterCountKey(event);
+        if ((watched == ok_ || watched == cancel_) &&
+            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            static_cast<QPushButton*>(watched)->click();
+            return true;
+        }
     }
     if (watched == count_) {
         if (event->type() == QEvent::FocusIn) {

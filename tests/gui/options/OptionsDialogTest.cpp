@@ -405,7 +405,9 @@ private slots:
         for (const char* name : {"txtPassword", "txtCheck", "txtNew", "txtNow"}) {
             QCOMPARE(box(name)->text(), QString());
         }
-        okButton()->click();
+        // The next Tab stop is OK, and Enter there presses it, as a person would.
+        QCOMPARE(focusName(), QStringLiteral("cmdOK"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(!dialog_->isVisible());
         QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"Ann1"}));
         QCOMPARE(readPassword(*store_, kSettingsKeyPath, u"Ann1").value, std::u16string(u"pw1"));
