@@ -16,6 +16,9 @@ packages=(
     qt6-translations-l10n libx11-dev
     # Checking the installed layout (desktop entry, AppStream metainfo) and packaging it.
     desktop-file-utils appstream dpkg-dev
+    # The real program driven as a person would: a display, a window manager, keystrokes and
+    # screenshots.
+    xvfb xauth openbox xdotool imagemagick
     # The Windows build of the core, and Wine to run its tests in a Japanese locale.
     g++-mingw-w64-x86-64-posix wine wine64 locales
 )
