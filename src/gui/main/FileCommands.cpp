@@ -32,7 +32,7 @@ const QString kConvertedFile = QStringLiteral("変換後ファイル");
 // A file that is not all CP932 is still opened; the user hears about it once.
 QString damagedBytesText(std::size_t line) {
     return QStringLiteral(
-               "このファイルには Shift-JIS (CP932) として読めないバイトがあります (最初は %1 "
+               "このファイルには Shift-JIS (CP932) として読めないバイトがあります (最初は%1"
                "行目)。\r\n読めない部分は「\uFFFD」で表示しています。")
         .arg(line);
 }
@@ -41,7 +41,7 @@ QString damagedBytesText(std::size_t line) {
 QString unwritableText(FileCommands::Pane pane, std::size_t count, std::size_t line,
                        std::size_t column) {
     return QStringLiteral(
-               "%1には Shift-JIS (CP932) で保存できない文字が %2 個あります (最初は %3 行目 %4 "
+               "%1には Shift-JIS (CP932) で保存できない文字が%2個あります (最初は%3行目%4"
                "文字目)。\r\nこれらの文字を「?」に置き換えて保存しますか。\r\n"
                "「いいえ」をクリックすると、%1は保存しません。")
         .arg(pane == FileCommands::Pane::Top ? QStringLiteral("変換元文書")

@@ -335,7 +335,7 @@ private slots:
     void charactersCp932CannotHoldAreAskedAbout() {
         type(window_->topPane(), u"ok\r\n𠮷野家 😀!");
         const QString question = QStringLiteral(
-            "変換元文書には Shift-JIS (CP932) で保存できない文字が 2 個あります (最初は 2 行目 1 "
+            "変換元文書には Shift-JIS (CP932) で保存できない文字が2個あります (最初は2行目1"
             "文字目)。\r\nこれらの文字を「?」に置き換えて保存しますか。\r\n"
             "「いいえ」をクリックすると、変換元文書は保存しません。");
         dialogs_.expectSaveFile(chosen(path(QStringLiteral("a.txt"))));
@@ -347,7 +347,7 @@ private slots:
 
         type(window_->topPane(), u"𠮷野家 😀!");
         dialogs_.expectMessage(
-            QString(question).replace(QStringLiteral("2 行目"), QStringLiteral("1 行目")), kTitle,
+            QString(question).replace(QStringLiteral("2行目"), QStringLiteral("1行目")), kTitle,
             Buttons::YesNo, MessageIcon::Exclamation, Answer::No);
         run("mnuFileSave");
         QCOMPARE(read(QStringLiteral("a.txt")), QByteArray("ok\r\n?\x96\xec\x89\xc6 ?!\r\n"));
@@ -382,7 +382,7 @@ private slots:
         dialogs_.expectOpenFile(chosen(path(QStringLiteral("damaged.txt"))));
         dialogs_.expectMessage(
             QStringLiteral("このファイルには Shift-JIS (CP932) として読めないバイトがあります "
-                           "(最初は 2 行目)。\r\n読めない部分は「\uFFFD」で表示しています。"),
+                           "(最初は2行目)。\r\n読めない部分は「\uFFFD」で表示しています。"),
             kTitle, Buttons::Ok, MessageIcon::Information);
         run("mnuFileOpen");
         QCOMPARE(paneText(*window_->topPane()), std::u16string(u"ok\r\nbad \uFFFD"));

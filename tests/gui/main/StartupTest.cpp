@@ -363,6 +363,23 @@ private slots:
         QVERIFY(!app_->state().topModified && !app_->state().bottomModified);
         QVERIFY(app_->state().commandLineFile.empty());
 
+        // A file that is not all CP932 opens with U+FFFD where it cannot be read, after one
+        // message naming the first such line.
+        app_.reset();
+        const QString damaged = path(QStringLiteral("damaged.txt"));
+        {
+            std::ofstream out(damaged.toStdString(), std::ios::binary);
+            out << "fine\r\n\x82\xa0\xff\r\n";
+        }
+        dialogs_.expectMessage(
+            QStringLiteral("このファイルには Shift-JIS (CP932) として読めないバイトがあります "
+                           "(最初は2行目)。\r\n読めない部分は「\uFFFD」で表示しています。"),
+            kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        QVERIFY(start({damaged}));
+        window = waitForMainWindow();
+        QTRY_COMPARE(paneText(*window->topPane()), std::u16string(u"fine\r\nあ\uFFFD"));
+        QVERIFY(!app_->state().topModified);
+
         app_.reset();
         dialogs_.expectMessage(QStringLiteral("指定されたファイルを開くことができませんでした。"),
                                kTitle, Dialogs::Buttons::Ok, MessageIcon::Critical);
