@@ -135,6 +135,12 @@ std::error_code SafeFileWriter::open(const std::string& path) {
         fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
         return fd_ < 0 ? lastError() : std::error_code{};
     }
+    // Replacing needs only the folder's permission; a file its owner made read-only (or that
+    // we may not write) is refused as writing into it would be, not silently replaced.
+    constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+    if (exists && ((existing.st_mode & kAnyWrite) == 0 || ::access(target_.c_str(), W_OK) != 0)) {
+        return std::make_error_code(std::errc::permission_denied);
+    }
     // A new file gets the permissions any program's new file gets (0666 less the umask).
     const mode_t mode = exists ? (existing.st_mode & 07777) : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -35,7 +35,14 @@ Dialogs::FileAnswer runFileDialog(QWidget* parent, const Dialogs::FileRequest& r
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
+#ifdef Q_OS_WIN
     dialog.setNameFilters(request.filters);
+#else
+    // "*.*" means every file on Windows; elsewhere it would hide names without a dot.
+    QStringList filters = request.filters;
+    for (QString& filter : filters) filter.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
+    dialog.setNameFilters(filters);
+#endif
     dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

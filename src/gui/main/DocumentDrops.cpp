@@ -1,5 +1,6 @@
 #include "gui/main/DocumentDrops.h"
 
+#include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -17,7 +18,7 @@ namespace {
 QString droppedFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls()) return {};
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile()) return url.toLocalFile();
+        if (url.isLocalFile()) return QDir::toNativeSeparators(url.toLocalFile());
     }
     return {};
 }
@@ -44,7 +45,9 @@ bool DocumentDrops::eventFilter(QObject* watched, QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);
     const QString file = droppedFile(drop->mimeData());
     if (!file.isEmpty()) {
-        drop->acceptProposedAction();
+        // The file is only read: a copy, never a move that would have its source delete it.
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
         if (type == QEvent::Drop) {
             // Opened once the drop is over: the save questions must not hold up the drag.
             const std::u16string path = file.toStdU16String();

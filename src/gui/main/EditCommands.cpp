@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -37,6 +38,9 @@ EditCommands::EditCommands(MainWindow& window, Dialogs& dialogs, const Actions& 
     connect(actions.cut, &QAction::triggered, this, &EditCommands::cut);
     connect(actions.paste, &QAction::triggered, this, &EditCommands::paste);
     connect(actions.selectAll, &QAction::triggered, this, &EditCommands::selectAll);
+    // The middle button pastes X11's selection: the converted document refuses that as it
+    // refuses Paste.
+    window.bottomPane()->viewport()->installEventFilter(this);
     for (QPlainTextEdit* pane : {window.topPane(), window.bottomPane()}) {
         pane->installEventFilter(this);
         pane->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -147,6 +151,13 @@ QAction* EditCommands::commandOfKey(const QEvent& event) const {
 // A text box takes its clipboard keys for itself, before the menu's shortcuts see them; here
 // they run the Edit commands instead, which only act while enabled.
 bool EditCommands::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_.bottomPane()->viewport() &&
+        (event->type() == QEvent::MouseButtonPress ||
+         event->type() == QEvent::MouseButtonRelease) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
+        if (event->type() == QEvent::MouseButtonRelease) dialogs_.beep();
+        return true;
+    }
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
         if (QAction* command = commandOfKey(*event)) {
             event->accept();

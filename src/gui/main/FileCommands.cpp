@@ -75,7 +75,7 @@ void FileCommands::refresh() {
 Dialogs::Answer FileCommands::askToSave(const QString& question) {
     return dialogs_.message(
         &window_, question, AppInfo::title(),
-        state_.exitRequested ? Dialogs::Buttons::YesNo : Dialogs::Buttons::YesNoCancel,
+        state_.exitRequested && closing_ ? Dialogs::Buttons::YesNo : Dialogs::Buttons::YesNoCancel,
         MessageIcon::Question);
 }
 
@@ -209,7 +209,9 @@ void FileCommands::save() {
     } else if (!state_.topModified) {
         top = Answer::No;
     } else if (askFirst_) {
-        top = askToSave(qtext(fileNamePart(state_.topPath)) + kChanged);
+        // A name emptied by Save As of an empty pane has nothing to show: ask as for a new one.
+        top = state_.topPath.empty() ? askToSave(kSaveSource)
+                                     : askToSave(qtext(fileNamePart(state_.topPath)) + kChanged);
     }
     if (top == Answer::Cancel) return;
     std::u16string topTarget = state_.topPath;
@@ -255,6 +257,14 @@ void FileCommands::saveAsking() {
     askFirst_ = true;
     save();
     askFirst_ = false;
+}
+
+// When a pane could not be saved the window stays, also after the Options dialog demanded the
+// end; New and Open then still offer Cancel.
+void FileCommands::saveBeforeClosing() {
+    closing_ = true;
+    saveAsking();
+    closing_ = false;
 }
 
 // Always asks for new names, never whether to save; an empty pane is not written and loses its

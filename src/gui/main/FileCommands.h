@@ -40,6 +40,9 @@ public:
     // Save, asking about each modified pane before it is saved or dropped. Afterwards both
     // panes are unmodified unless the user kept one (Cancel) or it could not be saved.
     void saveAsking();
+    // The save step of closing: while the Options dialog has demanded the program's end, the
+    // questions offer only Yes and No.
+    void saveBeforeClosing();
     // Opens `path` into the upper pane as File > 開く does when that file is chosen.
     void openPath(const std::u16string& path);
 
@@ -65,6 +68,7 @@ private:
     ProgramSettings& settings_;
     Dialogs& dialogs_;
     bool askFirst_ = false;  // Save asks before saving each pane (New, Open, closing)
+    bool closing_ = false;   // the save step of closing is under way
 };
 
 }  // namespace voxilo

@@ -63,7 +63,7 @@ MainWindow::MainWindow(AppState& state, ProgramSettings& settings, ValueStore& s
     createStatusBar();
     files_ = new FileCommands(*this, state_, settings_, dialogs_,
                               {fileNew_, fileOpen_, fileSave_, fileSaveAs_});
-    saveStep = [this] { files_->saveAsking(); };
+    saveStep = [this] { files_->saveBeforeClosing(); };
     new EditCommands(*this, dialogs_, {editCopy_, editCut_, editPaste_, editSelect_},
                      [this] { return activeControl(); });
     new DocumentDrops(*this, *files_);

@@ -51,6 +51,14 @@ TEST_F(SafeFileWriterTest, AnUncommittedWriteLeavesNoTrace) {
 
     SafeFileWriter nowhere;
     EXPECT_TRUE(nowhere.open((dir_ / "missing" / "memo.txt").string()));
+
+    // A file made read-only is refused as writing into it would be, even where the folder
+    // would allow replacing it (and for root).
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
+    SafeFileWriter refused;
+    EXPECT_EQ(refused.open(target.string()), std::errc::permission_denied);
+    EXPECT_EQ(readFile(target), "keep me");
+    EXPECT_EQ(dir_.entries(), 1u);
 }
 
 TEST_F(SafeFileWriterTest, WritesThroughLinksAndIntoPipes) {

@@ -112,6 +112,19 @@ private slots:
         QCOMPARE(copy->isEnabled(), target->textCursor().hasSelection());
     }
 
+    // The other ways a text box pastes meet the same refusal in the converted document.
+    void theLowerPaneRefusesEveryPaste() {
+        QGuiApplication::clipboard()->setText(QStringLiteral("xy"));
+        QPlainTextEdit* bottom = window_->bottomPane();
+        prepare(bottom, QStringLiteral("abc"), 1, 2);
+        dialogs_.expectBeep();
+        QTest::keyClick(bottom, Qt::Key_Insert, Qt::ShiftModifier);
+        dialogs_.expectBeep();
+        QTest::mouseClick(bottom->viewport(), Qt::MiddleButton, {}, QPoint(5, 5));
+        QCOMPARE(bottom->toPlainText(), QStringLiteral("abc"));
+        QVERIFY(!state_.bottomModified);
+    }
+
     void linesTravelThroughTheClipboard() {
         // The pane's lines go out with the platform's line breaks; CR LF, CR and LF coming in
         // each break a line.

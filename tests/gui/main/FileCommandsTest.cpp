@@ -272,6 +272,17 @@ private slots:
     void withTheExitDemandedOnlyYesAndNoAreOffered() {
         twoUnsavedPanes();
         state_.exitRequested = true;
+        // A save dialog given up keeps the text, and the window with it.
+        expectQuestion(kSaveSource, Answer::Yes);
+        dialogs_.expectSaveFile({Dialogs::Outcome::Cancelled, {}});
+        QVERIFY(!window_->close());
+        QVERIFY(state_.topModified && state_.bottomModified);
+        // Outside the close, New still offers Cancel.
+        dialogs_.expectMessage(kSaveSource, kTitle, Buttons::YesNoCancel, MessageIcon::Question,
+                               Answer::Cancel);
+        run("mnuFileNew");
+        QVERIFY(!window_->topPane()->document()->isEmpty());
+
         expectQuestion(kSaveSource, Answer::No);
         expectQuestion(kSaveConverted, Answer::No);
         QVERIFY(window_->close());
@@ -298,6 +309,11 @@ private slots:
         run("mnuFileSaveAs");
         QCOMPARE(dialogs_.fileRequests().last().fileName, QStringLiteral("out.txt"));
         QCOMPARE(read(QStringLiteral("out.txt")), QByteArray("0123\r\n"));
+
+        // The source has no name to show now: it is asked about as a new document.
+        type(window_->topPane(), u"new text");
+        expectQuestion(kSaveSource, Answer::Cancel);
+        QVERIFY(!window_->close());
     }
 
     // A pane whose file could not be written stays modified, so closing asks again; the other
