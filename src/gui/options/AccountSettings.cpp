@@ -285,8 +285,13 @@ bool AccountSettings::filterKey(QObject* watched, QEvent* event) {
             return false;  // the dialog's own keys: moving between controls, Cancel
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            // The list would pick an entry by its own, case-blind rule; the boxes ignore it.
-            return watched == user_ || watched == user_->lineEdit();
+            // The list would pick an entry by its own, case-blind rule: refused like any other
+            // key the name box does not take. The password boxes ignore it.
+            if (watched == user_ || watched == user_->lineEdit()) {
+                dialogs_.beep();
+                return true;
+            }
+            return false;
         default:
             break;
     }

@@ -113,7 +113,8 @@ void OptionsDialog::load(const QFont& paneFont) {
     startup_->setChecked(settings_.startup != 0);  // the login asks for any value but 0
     if (startup_->isChecked()) {
         retry_->setChecked(settings_.retry >= 1);
-        count_->setText(QString::number(settings_.retry));  // a 0 turns into 1
+        // The box holds two digits: a larger stored count shows as the rule keeps it, 99.
+        count_->setText(QString::number(std::min<int>(settings_.retry, 99)));
     } else {
         retry_->setChecked(false);
         count_->setText(QStringLiteral("3"));
@@ -216,6 +217,9 @@ void OptionsDialog::tabClicked() {
         switchPages();
         return;
     }
+    // A click on a tab takes the focus first: leaving a box does its work (registering a user,
+    // checking a name) before anything the tab asks for, and a fault found there keeps the page.
+    if (!leavePage()) return;
     if (!passwordEntriesConfirmed()) {
         reselecting_ = true;
         selectTab(kUserTab);  // back to the unfinished entry
@@ -254,23 +258,30 @@ void OptionsDialog::tabClicked() {
     selectTab(kGeneralTab);
 }
 
+// The focus leaves the shown page before another tab's work, so that leaving a box does its
+// work now. When that work finds a fault, it puts the focus back into the box: the shown page's
+// tab is selected again and false returned.
+bool OptionsDialog::leavePage() {
+    const int shown = pages_->currentIndex();
+    QWidget* focused = focusWidget();
+    if (focused == nullptr || tabs_->currentIndex() == shown ||
+        !pages_->currentWidget()->isAncestorOf(focused)) {
+        return true;
+    }
+    tabs_->setFocus(Qt::TabFocusReason);
+    QWidget* back = focusWidget();
+    if (back != nullptr && pages_->currentWidget()->isAncestorOf(back)) {
+        reselecting_ = true;
+        selectTab(shown + 1);
+        return false;
+    }
+    return true;
+}
+
 // Exactly the selected tab's page is shown and enabled.
 void OptionsDialog::switchPages() {
     const int selected = tabs_->currentIndex();
-    const int shown = pages_->currentIndex();
-    // The focus leaves a page before the page goes, so that leaving a box does its work now
-    // (registering a user, say). When that work finds a fault, it puts the focus back into the
-    // box, and the page stays.
-    QWidget* focused = focusWidget();
-    if (focused != nullptr && selected != shown && pages_->currentWidget()->isAncestorOf(focused)) {
-        tabs_->setFocus(Qt::TabFocusReason);
-        QWidget* back = focusWidget();
-        if (back != nullptr && pages_->currentWidget()->isAncestorOf(back)) {
-            reselecting_ = true;
-            selectTab(shown + 1);
-            return;
-        }
-    }
+    if (!leavePage()) return;
     for (int page = 0; page < pages_->count(); ++page) {
         pages_->widget(page)->setEnabled(page == selected);
     }

@@ -58,6 +58,7 @@ private:
     void load(const QFont& paneFont);
     void selectTab(int tab);
     void tabClicked();
+    bool leavePage();
     void switchPages();
     QLineEdit* unconfirmedBox() const;
     void countChanged();

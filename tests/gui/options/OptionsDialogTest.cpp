@@ -254,6 +254,7 @@ private slots:
         QTest::newRow("asked, no limit") << 1 << 0 << false << "1";
         QTest::newRow("asked, five tries") << 1 << 5 << true << "5";
         QTest::newRow("not asked") << 0 << 5 << false << "3";
+        QTest::newRow("more than the box holds") << 1 << 250 << true << "99";
     }
     void loadsTheStartupOptions() {
         QFETCH(int, startup);
@@ -350,10 +351,11 @@ private slots:
     void theNameBoxTakesLettersAndDigitsOnly() {
         open(2);
         users()->setFocus();
-        for (int i = 0; i < 5; ++i) dialogs_.expectBeep();
+        for (int i = 0; i < 6; ++i) dialogs_.expectBeep();
         QTest::keyClicks(users(), QStringLiteral("a-_ b"));  // three refused
         QTest::keyClick(users(), Qt::Key_V, Qt::ControlModifier);
         QTest::keyClick(users(), Qt::Key_F, Qt::AltModifier);
+        QTest::keyClick(users(), Qt::Key_Return);
         QCOMPARE(users()->currentText(), QStringLiteral("ab"));
         // The password boxes take the same keys.
         QLineEdit* password = box("txtPassword");
@@ -475,7 +477,7 @@ private slots:
         });
         find<QPushButton>("cmdDelete")->click();
         QCOMPARE(users()->count(), 2);
-        QVERIFY(!okButton()->isEnabled() || dialog_->optionsChanged());
+        QVERIFY(!dialog_->accounts().editedUsers()[1].deleted);
 
         // The password and Yes: gone from the list, and from the store once OK saves.
         expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw2"), true);
@@ -575,8 +577,21 @@ private slots:
         QCOMPARE(shownPage(), 1);
         QCOMPARE(state_.optionsTab, std::int16_t{2});
 
-        // Logged in: No, a wrong password given up, and the right one.
+        // Logged in: a confirmation left wrong in its box is told of first; no question comes.
         registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        open(2);
+        typeAndLeave(users(), QStringLiteral("Bob"));
+        typeAndLeave(box("txtPassword"), QStringLiteral("pw2"));
+        expectWarning(kWrongPassword);
+        typeAndLeave(box("txtCheck"), QStringLiteral("pw3"));
+        expectWarning(kWrongPassword);
+        tabs()->setCurrentIndex(2);
+        QCOMPARE(tabs()->currentIndex(), 1);
+        QCOMPARE(shownPage(), 1);
+        QCOMPARE(focusName(), QStringLiteral("txtCheck"));
+        dialog_->reject();
+
+        // No, a wrong password given up, and the right one.
         open();
         dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
                                Dialogs::Answer::No);
