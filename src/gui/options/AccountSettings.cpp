@@ -16,6 +16,7 @@
 
 #include "gui/dialogs/AppInfo.h"
 #include "gui/dialogs/QtText.h"
+#include "gui/options/AccountKeys.h"
 #include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
 
@@ -26,38 +27,11 @@ const QString kWrongPassword = QStringLiteral("パスワードが違います。
 const QString kBadName = QStringLiteral("ユーザー名は半角英数8文字以内を入力してください。");
 constexpr int kLongestName = 8;
 
-bool isAsciiLetterOrDigit(QChar c) {
-    const char16_t u = c.unicode();
-    return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
-}
-
 // A name is what the key filter lets through: one to eight half-width letters and digits. A
 // name becomes part of its user's key path, so nothing else may slip in, not even by pasting.
 bool isValidUserName(const QString& name) {
     if (name.isEmpty() || name.size() > kLongestName) return false;
     return std::all_of(name.begin(), name.end(), isAsciiLetterOrDigit);
-}
-
-// The keys that may reach a name or password box: letters, digits (main keys and keypad),
-// the arrows, Home, End, deleting, and Shift.
-bool isAccountKey(int key) {
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
-        return true;
-    }
-    switch (key) {
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_Delete:
-        case Qt::Key_Backspace:
-        case Qt::Key_Shift:
-            return true;
-        default:
-            return false;
-    }
 }
 
 }  // namespace
@@ -295,13 +269,7 @@ bool AccountSettings::filterKey(QObject* watched, QEvent* event) {
         default:
             break;
     }
-    const bool chord = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
-    const QString typed = key->text();
-    const bool allowedText =
-        typed.isEmpty() ||
-        (typed.size() == 1 && (isAsciiLetterOrDigit(typed[0]) || key->key() == Qt::Key_Backspace ||
-                               key->key() == Qt::Key_Delete));
-    if (chord || !isAccountKey(key->key()) || !allowedText) {
+    if (!isAccountKeyPress(*key, true)) {
         dialogs_.beep();
         return true;  // discarded
     }

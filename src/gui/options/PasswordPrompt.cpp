@@ -9,36 +9,9 @@
 #include <QVBoxLayout>
 
 #include "gui/dialogs/AppInfo.h"
+#include "gui/options/AccountKeys.h"
 
 namespace voxilo {
-namespace {
-
-bool isAsciiLetterOrDigit(QChar c) {
-    const char16_t u = c.unicode();
-    return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
-}
-
-// The keys that may reach the box: letters, digits (main keys and keypad), moving left and
-// right, deleting, and Shift.
-bool isAllowedKey(int key) {
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
-        return true;
-    }
-    switch (key) {
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_Delete:
-        case Qt::Key_Backspace:
-        case Qt::Key_Shift:
-            return true;
-        default:
-            return false;
-    }
-}
-
-}  // namespace
 
 const QString PasswordPrompt::kDeleteUser = QStringLiteral("ユーザーの削除");
 const QString PasswordPrompt::kShowCipher = QStringLiteral("暗号化情報の表示");
@@ -148,13 +121,7 @@ bool PasswordPrompt::eventFilter(QObject* watched, QEvent* event) {
         key->key() == Qt::Key_Backtab) {
         return false;  // the dialog's own keys: OK, Cancel, moving between controls
     }
-    const bool chord = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
-    const QString typed = key->text();
-    const bool allowedText =
-        typed.isEmpty() ||
-        (typed.size() == 1 && (isAsciiLetterOrDigit(typed[0]) || key->key() == Qt::Key_Backspace ||
-                               key->key() == Qt::Key_Delete));
-    if (chord || !isAllowedKey(key->key()) || !allowedText) {
+    if (!isAccountKeyPress(*key, false)) {
         dialogs_.beep();
         return true;  // discarded
     }
