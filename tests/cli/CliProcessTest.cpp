@@ -66,7 +66,7 @@ TEST_F(CliProcessTest, AFailedConversionLeavesTheOutputFileAlone) {
     writeFile(file("out.txt"), "precious");
     EXPECT_EQ(run("decode -i " + file("cipher.txt").string() + " -o " + file("out.txt").string()),
               1);
-    EXPECT_NE(err().find("3 行目を解読できません"), std::string::npos) << err();
+    EXPECT_NE(err().find("3行目を解読できません"), std::string::npos) << err();
     EXPECT_EQ(readFile(file("out.txt")), "precious");
     EXPECT_EQ(dir_.entries(), 3u);  // no temporary file left
 

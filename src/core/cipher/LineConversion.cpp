@@ -77,7 +77,8 @@ void LineConverter::encodeLine(std::u16string_view line, Out& out) {
 
 // Every line this program enciphers has an even length (a multiple of four). An odd-length line
 // is refused up front for every pattern: its halves would drop or repeat a character, and a
-// lone character would silently decode to nothing.
+// lone character would silently decode to nothing. Patterns 1 and 3 decipher each half on its
+// own, which an odd half cannot go through either.
 std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
                                                      std::u16string& out) {
     using namespace cipher_detail;
@@ -87,7 +88,37 @@ std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
     }
     if (line.size() % 2 != 0) return CipherError::OddLength;
     if (pattern_ == 0) return appendDecoded(line, shift_, CipherMode::Hex, out);
+    const std::size_t half = line.size() / 2;
+    if (pattern_ != 2 && half % 2 != 0 && half >= 3) return CipherError::OddHalves;
 
+    // Well-formed ciphertext goes through in one pass. The passes in between drop trailing
+    // spaces, which shifts what follows; a line whose passes would, and any line that does not
+    // decipher, takes the passes one by one, which settle its result or its error.
+    if (!middlePassDropsSpaces(line) &&
+        appendHexDeciphered(line, digits_.shift,
+                            pattern_ == 2 ? Arrangement::Whole : Arrangement::Halves, out)) {
+        return std::nullopt;
+    }
+    return decodeLinePassByPass(line, out);
+}
+
+// A plain pass leaves a trailing space when the last unit it makes is one. Deciphering text t
+// of even length n, that unit is t[0] lowered by the pass's key.
+bool LineConverter::middlePassDropsSpaces(std::u16string_view line) const noexcept {
+    const auto lowered = [](char16_t c, std::int16_t key) {
+        return static_cast<char16_t>(c - static_cast<std::uint16_t>(key));
+    };
+    if (pattern_ == 2) return lowered(line[0], nextShift(shift_)) == u' ';
+    const std::size_t half = line.size() / 2;
+    if (half % 2 != 0) return true;  // a line of two units: rare enough to take the long way
+    const std::int16_t halfKey = pattern_ == 1 ? 0 : shift_;
+    return lowered(line[0], halfKey) == u' ' || lowered(line[half], halfKey) == u' ';
+}
+
+// The patterns' decoding exactly as composed from decodeText's passes.
+std::optional<CipherError> LineConverter::decodeLinePassByPass(std::u16string_view line,
+                                                               std::u16string& out) {
+    using namespace cipher_detail;
     stage_.clear();
     if (pattern_ == 2) {
         if (auto e = appendDecoded(line, nextShift(shift_), CipherMode::Plain, stage_)) {

@@ -46,6 +46,9 @@ private:
     void encodeLine(std::u16string_view line, Out& out);
     [[nodiscard]] std::optional<CipherError> decodeLine(std::u16string_view line,
                                                         std::u16string& out);
+    bool middlePassDropsSpaces(std::u16string_view line) const noexcept;
+    [[nodiscard]] std::optional<CipherError> decodeLinePassByPass(std::u16string_view line,
+                                                                  std::u16string& out);
 
     Direction direction_;
     std::int16_t shift_;

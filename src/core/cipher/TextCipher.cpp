@@ -60,10 +60,10 @@ void appendPlainEncoded(std::u16string_view text, std::int16_t key, std::u16stri
 
 namespace cipher_detail {
 
-ShiftedDigits::ShiftedDigits(std::uint16_t shift) noexcept {
+ShiftedDigits::ShiftedDigits(std::uint16_t by) noexcept : shift(by) {
     for (unsigned b = 0; b < 256; ++b) {
-        high[b] = static_cast<char16_t>(kHexDigits[b >> 4] + shift);
-        low[b] = static_cast<char16_t>(kHexDigits[b & 0xF] + shift);
+        high[b] = static_cast<char16_t>(kHexDigits[b >> 4] + by);
+        low[b] = static_cast<char16_t>(kHexDigits[b & 0xF] + by);
     }
 }
 
@@ -133,6 +133,83 @@ void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
     hexEncipherInto(text, digits, arrangement, out);
 }
 
+namespace {
+
+// Where hex-stage digit x (0-based) of a text of even length `len` sits in the ciphertext,
+// for each arrangement. Single undoes the interleave and the reversal: x + 1 for even x and
+// len - 1 - x for odd x. Whole undoes them twice more over the whole text; Halves undoes them
+// once more over each half of length h = len / 2, which is even.
+struct SingleSource {
+    std::size_t len;
+    std::size_t operator()(std::size_t x) const noexcept {
+        return x % 2 == 0 ? x + 1 : len - 1 - x;
+    }
+};
+struct WholeSource {
+    std::size_t len;
+    std::size_t operator()(std::size_t x) const noexcept {
+        return x % 2 == 0 ? len - 2 - x : len - x;
+    }
+};
+struct HalvesSource {
+    std::size_t len;
+    std::size_t operator()(std::size_t x) const noexcept {
+        const std::size_t h = len / 2;
+        if (x % 2 != 0) return len - x;
+        return x + 1 < h ? h - 2 - x : 3 * h - 2 - x;
+    }
+};
+
+template <class Source>
+bool hexDecipherInto(std::u16string_view text, std::uint16_t shift, Source source,
+                     std::u16string& out) {
+    const std::size_t len = text.size();
+    const char16_t* in = text.data();
+    const auto digitAt = [&](std::size_t x) {
+        return hexValue(static_cast<char16_t>(in[source(x)] - shift));
+    };
+    const std::size_t bytes = len / 2;
+    const std::size_t units = (bytes + 1) / 2;
+    const std::size_t base = out.size();
+    out.resize(base + units);
+    char16_t* o = out.data() + base;
+    int invalid = 0;  // any digit's value is negative: checked once at the end
+    for (std::size_t t = 0; t < bytes / 2; ++t) {
+        const int a = digitAt(4 * t), b = digitAt(4 * t + 1);
+        const int c = digitAt(4 * t + 2), d = digitAt(4 * t + 3);
+        invalid |= a | b | c | d;
+        o[t] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b) | (unsigned(c) << 12) |
+                                     (unsigned(d) << 8));
+    }
+    if (bytes % 2 != 0) {
+        const int a = digitAt(len - 2), b = digitAt(len - 1);
+        invalid |= a | b;
+        o[units - 1] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b));
+    }
+    if (invalid < 0) {
+        out.resize(base);
+        return false;
+    }
+    trimTrailingSpaces(out, base);
+    return true;
+}
+
+}  // namespace
+
+bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift, Arrangement arrangement,
+                         std::u16string& out) {
+    const std::size_t len = text.size();
+    switch (arrangement) {
+        case Arrangement::Single:
+            return hexDecipherInto(text, shift, SingleSource{len}, out);
+        case Arrangement::Whole:
+            return hexDecipherInto(text, shift, WholeSource{len}, out);
+        case Arrangement::Halves:
+            return hexDecipherInto(text, shift, HalvesSource{len}, out);
+    }
+    return false;
+}
+
 std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,
                                          CipherMode mode, std::u16string& out) {
     const std::size_t len = text.size();
@@ -153,36 +230,11 @@ std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t 
         return std::nullopt;
     }
 
-    // Hex mode. Undoing the rearrangement, the hex stage is s[x] = text[x+1] - key for even x
-    // and text[len-1-x] - key for odd x; code unit t is made of the digits s[4t..4t+3] (low
-    // byte first), so each unit is read straight from the ciphertext. An odd number of bytes
-    // leaves a last unit whose high byte is zero.
+    // Hex mode: the digits are read straight from the ciphertext, so each unit is built once.
     if (len % 2 != 0) return CipherError::OddLength;
-    const auto digitAt = [&](std::size_t x) {
-        return hexValue(unshifted(x % 2 == 0 ? text[x + 1] : text[len - 1 - x], key));
-    };
-    const std::size_t bytes = len / 2;
-    const std::size_t units = (bytes + 1) / 2;
-    out.resize(base + units);
-    char16_t* o = out.data() + base;
-    int invalid = 0;  // any digit's value is negative: checked once at the end
-    for (std::size_t t = 0; t < bytes / 2; ++t) {
-        const int a = digitAt(4 * t), b = digitAt(4 * t + 1);
-        const int c = digitAt(4 * t + 2), d = digitAt(4 * t + 3);
-        invalid |= a | b | c | d;
-        o[t] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b) | (unsigned(c) << 12) |
-                                     (unsigned(d) << 8));
-    }
-    if (bytes % 2 != 0) {
-        const int a = digitAt(len - 2), b = digitAt(len - 1);
-        invalid |= a | b;
-        o[units - 1] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b));
-    }
-    if (invalid < 0) {
-        out.resize(base);
+    if (!hexDecipherInto(text, static_cast<std::uint16_t>(key), SingleSource{len}, out)) {
         return CipherError::NotHexDigit;
     }
-    trimTrailingSpaces(out, base);
     return std::nullopt;
 }
 

@@ -30,7 +30,7 @@ Expected<std::u16string, std::string> loadDocumentFile(const std::filesystem::pa
         return Unexpected{std::string(std::strerror(readError))};
     }
     return Unexpected{std::to_string(text.error().line) +
-                      " 行目に CP932 として読めないバイトがあります。"};
+                      "行目に CP932 として読めないバイトがあります。"};
 }
 
 }  // namespace voxilo
