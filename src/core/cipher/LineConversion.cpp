@@ -87,7 +87,10 @@ std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
         return std::nullopt;
     }
     if (line.size() % 2 != 0) return CipherError::OddLength;
-    if (pattern_ == 0) return appendDecoded(line, shift_, CipherMode::Hex, out);
+    if (pattern_ == 0) {
+        if (appendHexDeciphered(line, values(), Arrangement::Single, out)) return std::nullopt;
+        return CipherError::NotHexDigit;
+    }
     const std::size_t half = line.size() / 2;
     if (pattern_ != 2 && half % 2 != 0 && half >= 3) return CipherError::OddHalves;
 
@@ -95,11 +98,16 @@ std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
     // spaces, which shifts what follows; a line whose passes would, and any line that does not
     // decipher, takes the passes one by one, which settle its result or its error.
     if (!middlePassDropsSpaces(line) &&
-        appendHexDeciphered(line, digits_.shift,
+        appendHexDeciphered(line, values(),
                             pattern_ == 2 ? Arrangement::Whole : Arrangement::Halves, out)) {
         return std::nullopt;
     }
     return decodeLinePassByPass(line, out);
+}
+
+const cipher_detail::DigitValues& LineConverter::values() {
+    if (!values_) values_.emplace(digits_.shift);
+    return *values_;
 }
 
 // A plain pass leaves a trailing space when the last unit it makes is one. Deciphering text t

@@ -46,6 +46,7 @@ private:
     void encodeLine(std::u16string_view line, Out& out);
     [[nodiscard]] std::optional<CipherError> decodeLine(std::u16string_view line,
                                                         std::u16string& out);
+    const cipher_detail::DigitValues& values();
     bool middlePassDropsSpaces(std::u16string_view line) const noexcept;
     [[nodiscard]] std::optional<CipherError> decodeLinePassByPass(std::u16string_view line,
                                                                   std::u16string& out);
@@ -56,6 +57,7 @@ private:
     bool resultEmpty_ = true;
     cipher_detail::ShiftedDigits digits_;  // raised by what the pattern's passes add up to
     std::u16string stage_;                 // a line between the decoding passes
+    std::optional<cipher_detail::DigitValues> values_;  // made by the first line to decode
 };
 
 // The whole source text enciphered line by line with the shift of `keyCode`. Cannot fail:

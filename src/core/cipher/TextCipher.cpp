@@ -160,14 +160,12 @@ struct HalvesSource {
     }
 };
 
-template <class Source>
-bool hexDecipherInto(std::u16string_view text, std::uint16_t shift, Source source,
+template <class Source, class DigitOf>
+bool hexDecipherInto(std::u16string_view text, DigitOf digitOf, Source source,
                      std::u16string& out) {
     const std::size_t len = text.size();
     const char16_t* in = text.data();
-    const auto digitAt = [&](std::size_t x) {
-        return hexValue(static_cast<char16_t>(in[source(x)] - shift));
-    };
+    const auto digitAt = [&](std::size_t x) -> int { return digitOf(in[source(x)]); };
     const std::size_t bytes = len / 2;
     const std::size_t units = (bytes + 1) / 2;
     const std::size_t base = out.size();
@@ -196,16 +194,23 @@ bool hexDecipherInto(std::u16string_view text, std::uint16_t shift, Source sourc
 
 }  // namespace
 
-bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift, Arrangement arrangement,
-                         std::u16string& out) {
+DigitValues::DigitValues(std::uint16_t shift) : value(65536) {
+    for (unsigned c = 0; c < 65536; ++c) {
+        value[c] = static_cast<std::int8_t>(hexValue(static_cast<char16_t>(c - shift)));
+    }
+}
+
+bool appendHexDeciphered(std::u16string_view text, const DigitValues& digits,
+                         Arrangement arrangement, std::u16string& out) {
     const std::size_t len = text.size();
+    const auto digitOf = [table = digits.value.data()](char16_t c) -> int { return table[c]; };
     switch (arrangement) {
         case Arrangement::Single:
-            return hexDecipherInto(text, shift, SingleSource{len}, out);
+            return hexDecipherInto(text, digitOf, SingleSource{len}, out);
         case Arrangement::Whole:
-            return hexDecipherInto(text, shift, WholeSource{len}, out);
+            return hexDecipherInto(text, digitOf, WholeSource{len}, out);
         case Arrangement::Halves:
-            return hexDecipherInto(text, shift, HalvesSource{len}, out);
+            return hexDecipherInto(text, digitOf, HalvesSource{len}, out);
     }
     return false;
 }
@@ -232,7 +237,10 @@ std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t 
 
     // Hex mode: the digits are read straight from the ciphertext, so each unit is built once.
     if (len % 2 != 0) return CipherError::OddLength;
-    if (!hexDecipherInto(text, static_cast<std::uint16_t>(key), SingleSource{len}, out)) {
+    const auto lowered = [shift = static_cast<std::uint16_t>(key)](char16_t c) {
+        return hexValue(static_cast<char16_t>(c - shift));
+    };
+    if (!hexDecipherInto(text, lowered, SingleSource{len}, out)) {
         return CipherError::NotHexDigit;
     }
     return std::nullopt;

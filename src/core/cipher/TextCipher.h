@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/platform/Expected.h"
 
@@ -61,12 +62,19 @@ void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
 void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
                          Arrangement arrangement, std::string& out);
 
+// The value of each ciphertext unit as a hex digit lowered by a shift, -1 where it is none:
+// one look-up a digit when deciphering long texts.
+struct DigitValues {
+    explicit DigitValues(std::uint16_t shift);
+    std::vector<std::int8_t> value;
+};
+
 // The inverse of appendHexEnciphered with the arrangement's passes composed, in one pass: the
-// hex digits are read straight from the ciphertext, lowered by `shift` (the sum of the passes'
-// keys). The text's length must be even, and for Halves a multiple of four. Returns false,
-// leaving `out` as it was, when a digit is not hexadecimal. Unlike the composed passes it does
-// not drop trailing spaces between them: callers use it where the passes in between have none.
-[[nodiscard]] bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift,
+// hex digits are read straight from the ciphertext, lowered by the sum of the passes' keys. The
+// text's length must be even, and for Halves a multiple of four. Returns false, leaving `out` as it
+// was, when a digit is not hexadecimal. Unlike the composed passes it does not drop trailing spaces
+// between them: callers use it where the passes in between have none.
+[[nodiscard]] bool appendHexDeciphered(std::u16string_view text, const DigitValues& digits,
                                        Arrangement arrangement, std::u16string& out);
 
 // The appending form of decodeText, for the line conversion, which composes it without

@@ -80,13 +80,11 @@ private:
 void readBatches(DocumentReader::Source input, Channel<LineBatch>& full,
                  Channel<LineBatch>& spare) {
     DocumentReader reader(std::move(input));
-    std::u16string line;
     for (;;) {
         LineBatch batch = spare.tryPop().value_or(LineBatch{});
         batch.text.clear();
         batch.lines.clear();
-        while (batch.text.size() < kBatchUnits && reader.next(line)) {
-            batch.text += line;
+        while (batch.text.size() < kBatchUnits && reader.appendNext(batch.text)) {
             batch.lines.push_back({batch.text.size(), reader.fileLine()});
         }
         batch.error = reader.error();
@@ -95,6 +93,54 @@ void readBatches(DocumentReader::Source input, Channel<LineBatch>& full,
         if (!full.push(std::move(batch)) || last) return;
     }
 }
+
+// Hands the output to `output` on a thread of its own, so that writing overlaps converting.
+// Buffers go round between the two threads; the first failure of the output ends the writing,
+// and later buffers are dropped.
+class OutputThread {
+public:
+    explicit OutputThread(ByteSink& output) : output_(output), thread_([this] { run(); }) {}
+    ~OutputThread() { finish(); }
+    OutputThread(const OutputThread&) = delete;
+    OutputThread& operator=(const OutputThread&) = delete;
+
+    // Sends the bytes in `buffer` and gives it back empty, to fill again. False once the output
+    // has failed.
+    bool send(std::string& buffer) {
+        if (buffer.empty()) return true;
+        if (!full_.push(std::move(buffer))) return false;
+        buffer = spare_.tryPop().value_or(std::string{});
+        buffer.clear();
+        return true;
+    }
+    // Waits until everything sent has been written; the output's failure, if any.
+    std::error_code finish() {
+        if (thread_.joinable()) {
+            full_.close();
+            thread_.join();
+        }
+        return error_;
+    }
+
+private:
+    void run() {
+        while (std::optional<std::string> bytes = full_.pop()) {
+            if (std::error_code ec = output_(*bytes)) {
+                error_ = ec;
+                full_.close();
+                return;
+            }
+            spare_.push(std::move(*bytes));
+        }
+    }
+
+    ByteSink& output_;
+    Channel<std::string> full_{kBatchesInFlight};
+    // Unbounded, so giving a buffer back never waits; at most kBatchesInFlight + 2 exist.
+    Channel<std::string> spare_{SIZE_MAX};
+    std::error_code error_;  // written by the thread, read after it ended
+    std::thread thread_;
+};
 
 }  // namespace
 
@@ -107,12 +153,12 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     std::u16string converted;
     std::size_t lineNumber = 0;
 
+    OutputThread writing(output);
+    const auto writeFailure = [&] {
+        return ConversionFailure{Kind::WriteFailed, lineNumber, {}, 0, writing.finish()};
+    };
     auto flush = [&]() -> std::optional<ConversionFailure> {
-        if (writer.bytes().empty()) return std::nullopt;
-        if (std::error_code ec = output(writer.bytes())) {
-            return ConversionFailure{Kind::WriteFailed, lineNumber, {}, 0, ec};
-        }
-        writer.bytes().clear();
+        if (!writing.send(writer.bytes())) return writeFailure();
         return std::nullopt;
     };
     auto convert = [&](std::u16string_view source,
@@ -148,7 +194,11 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     const auto stop = [&](std::optional<ConversionFailure> failure) {
         full.close();
         reading.join();
-        if (failure && failure->kind != Kind::WriteFailed) (void)flush();
+        if (!failure || failure->kind != Kind::WriteFailed) {
+            if (!writing.send(writer.bytes()) || writing.finish()) {
+                if (!failure) failure = writeFailure();
+            }
+        }
         return failure;
     };
 
@@ -185,7 +235,7 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
         spare.push(std::move(*batch));
     }
     writer.finish();
-    return stop(flush());
+    return stop(std::nullopt);
 }
 
 }  // namespace voxilo

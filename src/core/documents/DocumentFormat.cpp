@@ -30,6 +30,11 @@ bool DocumentReader::refill() {
 }
 
 bool DocumentReader::next(std::u16string& line) {
+    line.clear();
+    return appendNext(line);
+}
+
+bool DocumentReader::appendNext(std::u16string& text) {
     while (!error_) {
         const char* data = buffer_.data();
         const void* found = std::memchr(data + scan_, '\r', end_ - scan_);
@@ -49,8 +54,9 @@ bool DocumentReader::next(std::u16string& line) {
         ++fileLine_;
         if (bytes.empty() && !started_) continue;  // leading empty lines are not kept
 
-        line.clear();
-        if (cp932::decode(bytes, line)) {
+        const std::size_t before = text.size();
+        if (cp932::decode(bytes, text)) {
+            text.resize(before);
             error_ = DocumentError{DocumentError::Kind::InvalidBytes, fileLine_, 0};
             return false;
         }

@@ -40,6 +40,8 @@ public:
     // Replaces `line` with the next line of the document. Returns false at the end of the
     // document or on failure; error() tells which.
     bool next(std::u16string& line);
+    // The same, appending the line to `text`.
+    bool appendNext(std::u16string& text);
 
     const std::optional<DocumentError>& error() const noexcept { return error_; }
     // The file's line number of the line last returned, or of the failure.
