@@ -88,7 +88,7 @@ std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
     }
     if (line.size() % 2 != 0) return CipherError::OddLength;
     if (pattern_ == 0) {
-        if (appendHexDeciphered(line, values(), Arrangement::Single, out)) return std::nullopt;
+        if (decipher(line, Arrangement::Single, out)) return std::nullopt;
         return CipherError::NotHexDigit;
     }
     const std::size_t half = line.size() / 2;
@@ -98,16 +98,21 @@ std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
     // spaces, which shifts what follows; a line whose passes would, and any line that does not
     // decipher, takes the passes one by one, which settle its result or its error.
     if (!middlePassDropsSpaces(line) &&
-        appendHexDeciphered(line, values(),
-                            pattern_ == 2 ? Arrangement::Whole : Arrangement::Halves, out)) {
+        decipher(line, pattern_ == 2 ? Arrangement::Whole : Arrangement::Halves, out)) {
         return std::nullopt;
     }
     return decodeLinePassByPass(line, out);
 }
 
-const cipher_detail::DigitValues& LineConverter::values() {
+// Long lines, the bulk of a large document, read their digits from a table made once.
+bool LineConverter::decipher(std::u16string_view line, cipher_detail::Arrangement arrangement,
+                             std::u16string& out) {
+    constexpr std::size_t kTableFrom = 256;
+    if (line.size() < kTableFrom) {
+        return cipher_detail::appendHexDeciphered(line, digits_.shift, arrangement, out);
+    }
     if (!values_) values_.emplace(digits_.shift);
-    return *values_;
+    return cipher_detail::appendHexDeciphered(line, *values_, arrangement, out);
 }
 
 // A plain pass leaves a trailing space when the last unit it makes is one. Deciphering text t

@@ -46,7 +46,8 @@ private:
     void encodeLine(std::u16string_view line, Out& out);
     [[nodiscard]] std::optional<CipherError> decodeLine(std::u16string_view line,
                                                         std::u16string& out);
-    const cipher_detail::DigitValues& values();
+    [[nodiscard]] bool decipher(std::u16string_view line, cipher_detail::Arrangement arrangement,
+                                std::u16string& out);
     bool middlePassDropsSpaces(std::u16string_view line) const noexcept;
     [[nodiscard]] std::optional<CipherError> decodeLinePassByPass(std::u16string_view line,
                                                                   std::u16string& out);

@@ -200,10 +200,12 @@ DigitValues::DigitValues(std::uint16_t shift) : value(65536) {
     }
 }
 
-bool appendHexDeciphered(std::u16string_view text, const DigitValues& digits,
-                         Arrangement arrangement, std::u16string& out) {
+namespace {
+
+template <class DigitOf>
+bool hexDecipherArranged(std::u16string_view text, DigitOf digitOf, Arrangement arrangement,
+                         std::u16string& out) {
     const std::size_t len = text.size();
-    const auto digitOf = [table = digits.value.data()](char16_t c) -> int { return table[c]; };
     switch (arrangement) {
         case Arrangement::Single:
             return hexDecipherInto(text, digitOf, SingleSource{len}, out);
@@ -213,6 +215,20 @@ bool appendHexDeciphered(std::u16string_view text, const DigitValues& digits,
             return hexDecipherInto(text, digitOf, HalvesSource{len}, out);
     }
     return false;
+}
+
+}  // namespace
+
+bool appendHexDeciphered(std::u16string_view text, const DigitValues& digits,
+                         Arrangement arrangement, std::u16string& out) {
+    const auto digitOf = [table = digits.value.data()](char16_t c) -> int { return table[c]; };
+    return hexDecipherArranged(text, digitOf, arrangement, out);
+}
+
+bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift, Arrangement arrangement,
+                         std::u16string& out) {
+    const auto digitOf = [shift](char16_t c) { return hexValue(static_cast<char16_t>(c - shift)); };
+    return hexDecipherArranged(text, digitOf, arrangement, out);
 }
 
 std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,
@@ -237,10 +253,7 @@ std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t 
 
     // Hex mode: the digits are read straight from the ciphertext, so each unit is built once.
     if (len % 2 != 0) return CipherError::OddLength;
-    const auto lowered = [shift = static_cast<std::uint16_t>(key)](char16_t c) {
-        return hexValue(static_cast<char16_t>(c - shift));
-    };
-    if (!hexDecipherInto(text, lowered, SingleSource{len}, out)) {
+    if (!appendHexDeciphered(text, static_cast<std::uint16_t>(key), Arrangement::Single, out)) {
         return CipherError::NotHexDigit;
     }
     return std::nullopt;

@@ -76,6 +76,9 @@ struct DigitValues {
 // between them: callers use it where the passes in between have none.
 [[nodiscard]] bool appendHexDeciphered(std::u16string_view text, const DigitValues& digits,
                                        Arrangement arrangement, std::u16string& out);
+// The same for short texts, which do not repay making the table.
+[[nodiscard]] bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift,
+                                       Arrangement arrangement, std::u16string& out);
 
 // The appending form of decodeText, for the line conversion, which composes it without
 // building temporaries. On failure `out` is left as it was.

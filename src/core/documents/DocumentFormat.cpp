@@ -1,5 +1,6 @@
 #include "core/documents/DocumentFormat.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -95,8 +96,9 @@ void DocumentWriter::finish() {
     skipLineFeed_ = false;
 }
 
-Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source) {
-    DocumentReader reader(std::move(source));
+Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source,
+                                                     std::size_t chunkSize) {
+    DocumentReader reader(std::move(source), chunkSize);
     std::u16string text;
     std::u16string line;
     for (bool first = true; reader.next(line); first = false) {
@@ -108,12 +110,15 @@ Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source sour
 }
 
 Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view bytes) {
-    return readDocument([bytes](char* buffer, std::size_t capacity) mutable {
-        const std::size_t n = bytes.size() < capacity ? bytes.size() : capacity;
-        std::memcpy(buffer, bytes.data(), n);
-        bytes.remove_prefix(n);
-        return static_cast<std::ptrdiff_t>(n);
-    });
+    const std::size_t chunk = std::min<std::size_t>(bytes.size() + 1, 1 << 20);
+    return readDocument(
+        [bytes](char* buffer, std::size_t capacity) mutable {
+            const std::size_t n = bytes.size() < capacity ? bytes.size() : capacity;
+            std::memcpy(buffer, bytes.data(), n);
+            bytes.remove_prefix(n);
+            return static_cast<std::ptrdiff_t>(n);
+        },
+        chunk);
 }
 
 Expected<std::string, DocumentError> documentBytesFromText(std::u16string_view text) {

@@ -81,7 +81,8 @@ private:
 };
 
 // The text a pane holds after loading the document that `source` gives.
-Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source);
+Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source,
+                                                     std::size_t chunkSize = 1 << 20);
 
 // The text a pane holds after loading a file of these bytes.
 Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view bytes);
