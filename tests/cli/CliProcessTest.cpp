@@ -74,6 +74,17 @@ TEST_F(CliProcessTest, AFailedConversionLeavesTheOutputFileAlone) {
     EXPECT_NE(err().find("missing.txt"), std::string::npos);
 }
 
+TEST_F(CliProcessTest, AnOutputThatCannotBeWrittenExitsWithOne) {
+    writeFile(file("in.txt"), kJapanese);
+    EXPECT_EQ(run("encode -i " + file("in.txt").string() + " > /dev/full"), 1);
+    EXPECT_NE(err().find("標準出力 に書き込めません"), std::string::npos) << err();
+
+    const std::string missing = (dir_ / "missing" / "out.txt").string();
+    EXPECT_EQ(run("encode -i " + file("in.txt").string() + " -o " + missing), 1);
+    EXPECT_NE(err().find(missing + " に書き込めません"), std::string::npos) << err();
+    EXPECT_FALSE(fs::exists(dir_ / "missing"));
+}
+
 TEST_F(CliProcessTest, BadArgumentsGiveAUsageHint) {
     EXPECT_EQ(run("encode --key-code seven"), 2);
     EXPECT_NE(err().find("使い方: voxilo-cli encode|decode"), std::string::npos) << err();
