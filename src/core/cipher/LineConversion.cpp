@@ -60,6 +60,28 @@ std::optional<CipherError> LineConverter::addLine(std::u16string_view line, std:
     return std::nullopt;
 }
 
+std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, std::u16string& out) {
+    if (direction_ == Direction::Encode) {
+        widened(line);
+        return addLine(wide_, out);
+    }
+    const std::size_t before = out.size();
+    if (!resultEmpty_) out.append(kLineBreak);
+    const std::size_t start = out.size();
+    if (auto error = decodeLine(line, out)) {
+        out.resize(before);
+        return error;
+    }
+    if (out.size() > start) resultEmpty_ = false;
+    return std::nullopt;
+}
+
+const std::u16string& LineConverter::widened(std::string_view ascii) {
+    wide_.resize(ascii.size());
+    for (std::size_t i = 0; i < ascii.size(); ++i) wide_[i] = static_cast<unsigned char>(ascii[i]);
+    return wide_;
+}
+
 template <class Out>
 void LineConverter::encodeLine(std::u16string_view line, Out& out) {
     if (isCipherPattern(pattern_)) {
@@ -79,11 +101,12 @@ void LineConverter::encodeLine(std::u16string_view line, Out& out) {
 // is refused up front for every pattern: its halves would drop or repeat a character, and a
 // lone character would silently decode to nothing. Patterns 1 and 3 decipher each half on its
 // own, which an odd half cannot go through either.
-std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
+template <class Char>
+std::optional<CipherError> LineConverter::decodeLine(std::basic_string_view<Char> line,
                                                      std::u16string& out) {
     using namespace cipher_detail;
     if (!isCipherPattern(pattern_)) {
-        out.append(line);
+        for (Char c : line) out.push_back(static_cast<std::make_unsigned_t<Char>>(c));
         return std::nullopt;
     }
     if (line.size() % 2 != 0) return CipherError::OddLength;
@@ -101,12 +124,17 @@ std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
         decipher(line, pattern_ == 2 ? Arrangement::Whole : Arrangement::Halves, out)) {
         return std::nullopt;
     }
-    return decodeLinePassByPass(line, out);
+    if constexpr (std::is_same_v<Char, char>) {
+        return decodeLinePassByPass(widened(line), out);
+    } else {
+        return decodeLinePassByPass(line, out);
+    }
 }
 
 // Long lines, the bulk of a large document, read their digits from a table made once.
-bool LineConverter::decipher(std::u16string_view line, cipher_detail::Arrangement arrangement,
-                             std::u16string& out) {
+template <class Char>
+bool LineConverter::decipher(std::basic_string_view<Char> line,
+                             cipher_detail::Arrangement arrangement, std::u16string& out) {
     constexpr std::size_t kTableFrom = 256;
     if (line.size() < kTableFrom) {
         return cipher_detail::appendHexDeciphered(line, digits_.shift, arrangement, out);
@@ -117,9 +145,11 @@ bool LineConverter::decipher(std::u16string_view line, cipher_detail::Arrangemen
 
 // A plain pass leaves a trailing space when the last unit it makes is one. Deciphering text t
 // of even length n, that unit is t[0] lowered by the pass's key.
-bool LineConverter::middlePassDropsSpaces(std::u16string_view line) const noexcept {
-    const auto lowered = [](char16_t c, std::int16_t key) {
-        return static_cast<char16_t>(c - static_cast<std::uint16_t>(key));
+template <class Char>
+bool LineConverter::middlePassDropsSpaces(std::basic_string_view<Char> line) const noexcept {
+    const auto lowered = [](Char c, std::int16_t key) {
+        const char16_t unit = static_cast<std::make_unsigned_t<Char>>(c);
+        return static_cast<char16_t>(unit - static_cast<std::uint16_t>(key));
     };
     if (pattern_ == 2) return lowered(line[0], nextShift(shift_)) == u' ';
     const std::size_t half = line.size() / 2;

@@ -160,12 +160,16 @@ struct HalvesSource {
     }
 };
 
-template <class Source, class DigitOf>
-bool hexDecipherInto(std::u16string_view text, DigitOf digitOf, Source source,
+// Ciphertext comes as text, or as the bytes of an ASCII line read straight from a file.
+constexpr char16_t unitOf(char16_t c) noexcept { return c; }
+constexpr char16_t unitOf(char c) noexcept { return static_cast<unsigned char>(c); }
+
+template <class Char, class Source, class DigitOf>
+bool hexDecipherInto(std::basic_string_view<Char> text, DigitOf digitOf, Source source,
                      std::u16string& out) {
     const std::size_t len = text.size();
-    const char16_t* in = text.data();
-    const auto digitAt = [&](std::size_t x) -> int { return digitOf(in[source(x)]); };
+    const Char* in = text.data();
+    const auto digitAt = [&](std::size_t x) -> int { return digitOf(unitOf(in[source(x)])); };
     const std::size_t bytes = len / 2;
     const std::size_t units = (bytes + 1) / 2;
     const std::size_t base = out.size();
@@ -202,9 +206,9 @@ DigitValues::DigitValues(std::uint16_t shift) : value(65536) {
 
 namespace {
 
-template <class DigitOf>
-bool hexDecipherArranged(std::u16string_view text, DigitOf digitOf, Arrangement arrangement,
-                         std::u16string& out) {
+template <class Char, class DigitOf>
+bool hexDecipherArranged(std::basic_string_view<Char> text, DigitOf digitOf,
+                         Arrangement arrangement, std::u16string& out) {
     const std::size_t len = text.size();
     switch (arrangement) {
         case Arrangement::Single:
@@ -219,16 +223,39 @@ bool hexDecipherArranged(std::u16string_view text, DigitOf digitOf, Arrangement 
 
 }  // namespace
 
-bool appendHexDeciphered(std::u16string_view text, const DigitValues& digits,
-                         Arrangement arrangement, std::u16string& out) {
+namespace {
+
+template <class Char>
+bool hexDecipherWithTable(std::basic_string_view<Char> text, const DigitValues& digits,
+                          Arrangement arrangement, std::u16string& out) {
     const auto digitOf = [table = digits.value.data()](char16_t c) -> int { return table[c]; };
     return hexDecipherArranged(text, digitOf, arrangement, out);
 }
 
-bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift, Arrangement arrangement,
-                         std::u16string& out) {
+template <class Char>
+bool hexDecipherWithShift(std::basic_string_view<Char> text, std::uint16_t shift,
+                          Arrangement arrangement, std::u16string& out) {
     const auto digitOf = [shift](char16_t c) { return hexValue(static_cast<char16_t>(c - shift)); };
     return hexDecipherArranged(text, digitOf, arrangement, out);
+}
+
+}  // namespace
+
+bool appendHexDeciphered(std::u16string_view text, const DigitValues& digits,
+                         Arrangement arrangement, std::u16string& out) {
+    return hexDecipherWithTable(text, digits, arrangement, out);
+}
+bool appendHexDeciphered(std::string_view asciiText, const DigitValues& digits,
+                         Arrangement arrangement, std::u16string& out) {
+    return hexDecipherWithTable(asciiText, digits, arrangement, out);
+}
+bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift, Arrangement arrangement,
+                         std::u16string& out) {
+    return hexDecipherWithShift(text, shift, arrangement, out);
+}
+bool appendHexDeciphered(std::string_view asciiText, std::uint16_t shift, Arrangement arrangement,
+                         std::u16string& out) {
+    return hexDecipherWithShift(asciiText, shift, arrangement, out);
 }
 
 std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,

@@ -79,6 +79,11 @@ struct DigitValues {
 // The same for short texts, which do not repay making the table.
 [[nodiscard]] bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift,
                                        Arrangement arrangement, std::u16string& out);
+// Both for ciphertext given as the bytes of ASCII text.
+[[nodiscard]] bool appendHexDeciphered(std::string_view asciiText, const DigitValues& digits,
+                                       Arrangement arrangement, std::u16string& out);
+[[nodiscard]] bool appendHexDeciphered(std::string_view asciiText, std::uint16_t shift,
+                                       Arrangement arrangement, std::u16string& out);
 
 // The appending form of decodeText, for the line conversion, which composes it without
 // building temporaries. On failure `out` is left as it was.

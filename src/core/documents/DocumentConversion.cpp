@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -13,19 +14,24 @@ namespace voxilo {
 namespace {
 
 constexpr std::size_t kFlushSize = 1 << 20;
-constexpr std::size_t kBatchUnits = 1 << 19;  // about 1 MB of text a batch
+constexpr std::size_t kBatchBytes = 1 << 20;  // about 1 MB of lines a batch
 constexpr std::size_t kBatchesInFlight = 3;
 
 // Lines read and decoded from the input, handed from the reading thread to the converting one.
+// Decoding, a line of ASCII, as ciphertext is, stays in its bytes, which are its text too.
 struct LineBatch {
-    std::u16string text;  // the lines one after another
+    std::u16string text;  // the lines held as text, one after another
+    std::string ascii;    // the lines held as ASCII bytes, one after another
     struct Line {
-        std::size_t end;         // where the line ends in `text`
+        std::size_t end;         // where the line ends in `text` or `ascii`
         std::size_t fileNumber;  // its number in the input file
+        bool ascii;              // held in `ascii`
     };
     std::vector<Line> lines;
     std::optional<DocumentError> error;  // the reading stopped here
     bool last = false;
+
+    std::size_t bytes() const noexcept { return 2 * text.size() + ascii.size(); }
 };
 
 // A queue between two threads; either side can close it, after which pushes are refused and
@@ -77,18 +83,22 @@ private:
 
 // Reads the whole input into batches. Used batches come back through `spare`, so the same few
 // buffers serve the whole file.
-void readBatches(DocumentReader::Source input, Channel<LineBatch>& full,
+void readBatches(DocumentReader::Source input, bool keepAscii, Channel<LineBatch>& full,
                  Channel<LineBatch>& spare) {
     DocumentReader reader(std::move(input));
     for (;;) {
         LineBatch batch = spare.tryPop().value_or(LineBatch{});
         batch.text.clear();
+        batch.ascii.clear();
         batch.lines.clear();
-        while (batch.text.size() < kBatchUnits && reader.appendNext(batch.text)) {
-            batch.lines.push_back({batch.text.size(), reader.fileLine()});
+        while (batch.bytes() < kBatchBytes &&
+               reader.appendNext(batch.text, keepAscii ? &batch.ascii : nullptr)) {
+            const bool ascii = reader.lastWasAscii();
+            batch.lines.push_back(
+                {ascii ? batch.ascii.size() : batch.text.size(), reader.fileLine(), ascii});
         }
         batch.error = reader.error();
-        batch.last = batch.text.size() < kBatchUnits;
+        batch.last = batch.bytes() < kBatchBytes;
         const bool last = batch.last;
         if (!full.push(std::move(batch)) || last) return;
     }
@@ -161,17 +171,27 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
         if (!writing.send(writer.bytes())) return writeFailure();
         return std::nullopt;
     };
-    auto convert = [&](std::u16string_view source,
-                       std::size_t number) -> std::optional<ConversionFailure> {
+    // A line comes as text, or as ASCII bytes.
+    auto convert = [&](auto source, std::size_t number) -> std::optional<ConversionFailure> {
         lineNumber = number;
+        constexpr bool ascii = std::is_same_v<decltype(source), std::string_view>;
         if (converter.writesAscii()) {
             // ASCII without lone CRs is its own CP932 file form: no need to go through text.
-            converter.addLine(source, writer.bytes());
+            if constexpr (ascii) {
+                converted.assign(source.begin(), source.end());
+                converter.addLine(converted, writer.bytes());
+            } else {
+                converter.addLine(source, writer.bytes());
+            }
         } else {
             converted.clear();
-            if (auto reason = converter.addLine(source, converted)) {
-                return ConversionFailure{Kind::Undecodable, number, *reason, 0, {}};
+            std::optional<CipherError> reason;
+            if constexpr (ascii) {
+                reason = converter.addAsciiLine(source, converted);
+            } else {
+                reason = converter.addLine(source, converted);
             }
+            if (reason) return ConversionFailure{Kind::Undecodable, number, *reason, 0, {}};
             const std::size_t before = writer.bytes().size();
             if (auto bad = writer.write(converted)) {
                 writer.bytes().resize(before);  // no part of the line that cannot be written
@@ -189,7 +209,8 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     // Unbounded, so giving a batch back never waits: the reader only makes a new batch when
     // there is none to reuse, so at most kBatchesInFlight + 2 ever exist.
     Channel<LineBatch> spare(SIZE_MAX);
-    std::thread reading(readBatches, std::move(input), std::ref(full), std::ref(spare));
+    std::thread reading(readBatches, std::move(input), direction == Direction::Decode,
+                        std::ref(full), std::ref(spare));
     // On failure, what was converted before the failing line still goes out.
     const auto stop = [&](std::optional<ConversionFailure> failure) {
         full.close();
@@ -208,23 +229,33 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     std::size_t heldNumber = 0;
     bool first = true;
     while (std::optional<LineBatch> batch = full.pop()) {
-        const std::u16string_view text = batch->text;
-        std::size_t begin = 0;
+        std::size_t textBegin = 0, asciiBegin = 0;
         for (const LineBatch::Line& entry : batch->lines) {
-            const std::u16string_view line = text.substr(begin, entry.end - begin);
+            std::size_t& begin = entry.ascii ? asciiBegin : textBegin;
+            const std::u16string_view text =
+                entry.ascii ? std::u16string_view{}
+                            : std::u16string_view(batch->text).substr(begin, entry.end - begin);
+            const std::string_view ascii =
+                entry.ascii ? std::string_view(batch->ascii).substr(begin, entry.end - begin)
+                            : std::string_view{};
             begin = entry.end;
             if (first) {
                 first = false;
-                if (direction == Direction::Decode && isBlankForDecoding(line)) {
-                    heldLine = line;
+                const bool blank = entry.ascii ? ascii.find_first_not_of(' ') == ascii.npos
+                                               : isBlankForDecoding(text);
+                if (direction == Direction::Decode && blank) {
+                    heldLine.assign(ascii.size() + text.size(), u' ');
                     heldNumber = entry.fileNumber;
                     continue;
                 }
             } else if (heldNumber != 0) {
-                if (auto failure = convert(heldLine, heldNumber)) return stop(failure);
+                if (auto failure = convert(std::u16string_view(heldLine), heldNumber))
+                    return stop(failure);
                 heldNumber = 0;
             }
-            if (auto failure = convert(line, entry.fileNumber)) return stop(failure);
+            auto failure =
+                entry.ascii ? convert(ascii, entry.fileNumber) : convert(text, entry.fileNumber);
+            if (failure) return stop(failure);
         }
         if (const auto& error = batch->error) {
             const Kind kind = error->kind == DocumentError::Kind::InvalidBytes ? Kind::InvalidBytes

@@ -35,7 +35,7 @@ bool DocumentReader::next(std::u16string& line) {
     return appendNext(line);
 }
 
-bool DocumentReader::appendNext(std::u16string& text) {
+bool DocumentReader::appendNext(std::u16string& text, std::string* ascii) {
     while (!error_) {
         const char* data = buffer_.data();
         const void* found = std::memchr(data + scan_, '\r', end_ - scan_);
@@ -55,6 +55,12 @@ bool DocumentReader::appendNext(std::u16string& text) {
         ++fileLine_;
         if (bytes.empty() && !started_) continue;  // leading empty lines are not kept
 
+        lastWasAscii_ = ascii != nullptr && cp932::isAscii(bytes) && cp932::asciiIsIdentity();
+        if (lastWasAscii_) {
+            ascii->append(bytes);
+            started_ = true;
+            return true;
+        }
         const std::size_t before = text.size();
         if (cp932::decode(bytes, text)) {
             text.resize(before);

@@ -40,8 +40,11 @@ public:
     // Replaces `line` with the next line of the document. Returns false at the end of the
     // document or on failure; error() tells which.
     bool next(std::u16string& line);
-    // The same, appending the line to `text`.
-    bool appendNext(std::u16string& text);
+    // The same, appending the line to `text`; or, when `ascii` is given and the line's bytes
+    // are ASCII (which are then its text too), appending them to `*ascii` instead, which
+    // lastWasAscii() then tells.
+    bool appendNext(std::u16string& text, std::string* ascii = nullptr);
+    bool lastWasAscii() const noexcept { return lastWasAscii_; }
 
     const std::optional<DocumentError>& error() const noexcept { return error_; }
     // The file's line number of the line last returned, or of the failure.
@@ -57,6 +60,7 @@ private:
     std::size_t scan_ = 0;  // where the search for the next CR goes on
     bool atEnd_ = false;
     bool started_ = false;  // a non-empty line has been returned
+    bool lastWasAscii_ = false;
     std::size_t fileLine_ = 0;
     std::optional<DocumentError> error_;
 };

@@ -170,6 +170,22 @@ const EncodeTable& encodeTable() {
 
 }  // namespace
 
+bool asciiIsIdentity() { return decodeTable().asciiIsIdentity; }
+
+bool isAscii(std::string_view bytes) noexcept {
+    const char* p = bytes.data();
+    std::size_t n = bytes.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull) return false;
+    }
+    for (; n > 0; ++p, --n) {
+        if (static_cast<unsigned char>(*p) >= 0x80) return false;
+    }
+    return true;
+}
+
 std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
     const DecodeTable& table = decodeTable();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());

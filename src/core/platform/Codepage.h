@@ -16,6 +16,13 @@ namespace voxilo::cp932 {
 // holds the text before it.
 std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out);
 
+// True when every byte below 0x80 reads as the character of that code, as it does in CP932:
+// ASCII bytes are then their own text.
+bool asciiIsIdentity();
+
+// True when all of `bytes` are below 0x80.
+bool isAscii(std::string_view bytes) noexcept;
+
 // Appends the CP932 bytes of `text` to `out`. Returns the index of the first code unit that
 // CP932 cannot hold; `out` then holds the bytes of the text before it. A character counts as
 // held only when its bytes read back as the same character: the converter's best-fit
