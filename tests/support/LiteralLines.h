@@ -99,4 +99,26 @@ inline DecodedText decodeLinesLiterally(std::u16string_view source, std::int16_t
         source, [&](std::u16string_view line) { return decodeLineLiterally(line, k, pattern); });
 }
 
+// Decoding as files are decoded: each line of ASCII goes to the converter as bytes.
+inline DecodedText decodeLinesAsBytes(std::u16string_view source, std::int16_t keyCode,
+                                      std::int16_t pattern) {
+    LineConverter converter(Direction::Decode, keyCode, pattern);
+    DecodedText decoded;
+    TextLines lines(source);
+    std::u16string_view line;
+    std::string bytes;
+    for (std::size_t number = 1; lines.next(line); ++number) {
+        bool ascii = true;
+        for (char16_t c : line) ascii = ascii && c < 0x80;
+        bytes.assign(line.begin(), line.end());
+        auto reason = ascii ? converter.addAsciiLine(bytes, decoded.text)
+                            : converter.addLine(line, decoded.text);
+        if (reason) {
+            decoded.error = LineError{number, *reason};
+            break;
+        }
+    }
+    return decoded;
+}
+
 }  // namespace voxilo::testing_support

@@ -131,16 +131,21 @@ std::optional<CipherError> LineConverter::decodeLine(std::basic_string_view<Char
     }
 }
 
-// Long lines, the bulk of a large document, read their digits from a table made once.
+// Long lines of text read their digits from a table made once; ASCII lines go sixteen bytes
+// at a time.
 template <class Char>
 bool LineConverter::decipher(std::basic_string_view<Char> line,
                              cipher_detail::Arrangement arrangement, std::u16string& out) {
     constexpr std::size_t kTableFrom = 256;
-    if (line.size() < kTableFrom) {
+    if constexpr (std::is_same_v<Char, char>) {
         return cipher_detail::appendHexDeciphered(line, digits_.shift, arrangement, out);
+    } else {
+        if (line.size() < kTableFrom) {
+            return cipher_detail::appendHexDeciphered(line, digits_.shift, arrangement, out);
+        }
+        if (!values_) values_.emplace(digits_.shift);
+        return cipher_detail::appendHexDeciphered(line, *values_, arrangement, out);
     }
-    if (!values_) values_.emplace(digits_.shift);
-    return cipher_detail::appendHexDeciphered(line, *values_, arrangement, out);
 }
 
 // A plain pass leaves a trailing space when the last unit it makes is one. Deciphering text t

@@ -98,6 +98,9 @@ TEST(LineConversion, DecodingAgreesWithThePassesOneByOne) {
         const DecodedText literal = decodeLinesLiterally(source, keyCode, pattern);
         ASSERT_EQ(fast.error, literal.error) << "key code " << keyCode << ", pattern " << pattern;
         ASSERT_EQ(fast.text, literal.text) << "key code " << keyCode << ", pattern " << pattern;
+        const DecodedText bytes = testing_support::decodeLinesAsBytes(source, keyCode, pattern);
+        ASSERT_EQ(bytes.error, literal.error) << "as bytes: key code " << keyCode;
+        ASSERT_EQ(bytes.text, literal.text) << "as bytes: key code " << keyCode;
     }
 }
 
