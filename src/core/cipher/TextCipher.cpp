@@ -270,7 +270,8 @@ struct DigitRun {
 
 // Sixteen ciphertext bytes of a run, in the run's order: positions base + dir * 2 (j0 + k).
 // False when the 32 bytes around them are not all inside the text.
-bool loadRun(const char* in, std::ptrdiff_t len, DigitRun run, std::ptrdiff_t j0, __m128i& out) {
+[[gnu::always_inline]] inline bool loadRun(const char* in, std::ptrdiff_t len, DigitRun run,
+                                           std::ptrdiff_t j0, __m128i& out) {
     const std::ptrdiff_t lo = run.dir > 0 ? run.base + 2 * j0 : run.base - 2 * j0 - 30;
     std::ptrdiff_t from = lo;  // the wanted bytes at even offsets from `from`
     bool odd = false;
@@ -296,7 +297,7 @@ bool loadRun(const char* in, std::ptrdiff_t len, DigitRun run, std::ptrdiff_t j0
 }
 
 // The values of sixteen hex digits lowered by `shift`; `bad` gains 0xFF where one is none.
-__m128i nibbles(__m128i raw, __m128i shift, __m128i& bad) {
+[[gnu::always_inline]] inline __m128i nibbles(__m128i raw, __m128i shift, __m128i& bad) {
     const __m128i v = _mm_sub_epi8(raw, shift);
     const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
     const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/platform/Codepage.h"
 
 namespace voxilo {
@@ -73,6 +77,22 @@ bool DocumentReader::appendNext(std::u16string& text, std::string* ascii) {
     return false;
 }
 
+namespace {
+
+// Where the next CR is at or after `pos`, or npos; eight units at a time where it can.
+std::size_t findCr(std::u16string_view text, std::size_t pos) {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi16(0x0D);
+    for (; pos + 8 <= text.size(); pos += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(units, cr)) != 0) break;
+    }
+#endif
+    return text.find(u'\r', pos);
+}
+
+}  // namespace
+
 std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
     std::size_t pos = 0;
     if (skipLineFeed_ && !text.empty()) {
@@ -80,7 +100,7 @@ std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
         if (text[0] == u'\n') pos = 1;
     }
     while (pos < text.size()) {
-        const std::size_t cr = text.find(u'\r', pos);
+        const std::size_t cr = findCr(text, pos);
         const std::size_t stop = cr == std::u16string_view::npos ? text.size() : cr;
         if (auto bad = cp932::encode(text.substr(pos, stop - pos), bytes_)) return pos + *bad;
         if (cr == std::u16string_view::npos) break;
