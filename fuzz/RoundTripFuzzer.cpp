@@ -36,6 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string cipher = encodeLines(source, setting.keyCode, setting.pattern);
     if (cipher != testing_support::encodeLinesLiterally(source, setting.keyCode, setting.pattern))
         fuzzing::fail("the ciphertext differs from the passes'");
+    // Files are encoded straight into bytes.
+    LineConverter converter(Direction::Encode, setting.keyCode, setting.pattern);
+    if (converter.writesAscii()) {
+        std::string bytes;
+        TextLines lines(source);
+        std::u16string_view line;
+        while (lines.next(line)) converter.addLine(line, bytes);
+        if (std::u16string(bytes.begin(), bytes.end()) != cipher)
+            fuzzing::fail("the ciphertext as bytes differs");
+    }
     if (ciphered) {
         for (char16_t c : cipher) {
             if (c != u'\r' && c != u'\n' && (c <= u' ' || c >= 0x7F))

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <tuple>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -75,6 +76,83 @@ ShiftedDigits::ShiftedDigits(std::uint16_t by) noexcept : shift(by) {
 
 namespace {
 
+#if defined(__SSE2__)
+
+// Sixteen bytes of `in`, reversed.
+[[gnu::always_inline]] inline __m128i reversed(__m128i v) {
+    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+    v = _mm_shufflelo_epi16(v, 0x1B);
+    v = _mm_shufflehi_epi16(v, 0x1B);
+    return _mm_shuffle_epi32(v, 0x4E);
+}
+
+// The hex digit of each nibble (values 0 to 15), raised by the shift.
+[[gnu::always_inline]] inline __m128i digitsOf(__m128i nibbles, __m128i shifted0) {
+    const __m128i letters =
+        _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)), _mm_set1_epi8('A' - '0' - 10));
+    return _mm_add_epi8(_mm_add_epi8(nibbles, shifted0), letters);
+}
+
+#endif
+
+// The ASCII form of the pairs worked out below, sixteen pairs at a time while whole blocks of
+// sixteen remain. Returns how many pairs it wrote (for Halves, pairs of each half); the rest
+// goes the plain way.
+inline std::size_t hexEncipherAsciiBlocks(std::u16string_view text, const ShiftedDigits& digits,
+                                          Arrangement arrangement, char* o) {
+#if defined(__SSE2__)
+    if constexpr (std::endian::native == std::endian::little) {
+        // Every shifted digit must stay ASCII, as those of every key code and pattern do.
+        const auto shift = static_cast<std::int16_t>(digits.shift);
+        if (shift < -'0' || shift > 0x7F - 'F') return 0;
+        const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+        const std::size_t n = text.size();
+        const std::size_t bytes = 2 * n;
+        const std::size_t pairs = arrangement == Arrangement::Halves ? n : bytes;
+        const __m128i shifted0 = _mm_set1_epi8(static_cast<char>('0' + shift));
+        const __m128i nibble = _mm_set1_epi8(0x0F);
+        // B[last - m] for sixteen m from m0 on.
+        const auto backwards = [&](std::size_t last, std::size_t m0) {
+            return reversed(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + last - m0 - 15)));
+        };
+        const auto highOf = [&](__m128i v) {
+            return digitsOf(_mm_and_si128(_mm_srli_epi16(v, 4), nibble), shifted0);
+        };
+        const auto lowOf = [&](__m128i v) { return digitsOf(_mm_and_si128(v, nibble), shifted0); };
+        const auto store = [](char* at, __m128i first, __m128i second) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_unpacklo_epi8(first, second));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16), _mm_unpackhi_epi8(first, second));
+        };
+        std::size_t m = 0;
+        for (; m + 16 <= pairs; m += 16) {
+            switch (arrangement) {
+                case Arrangement::Single: {
+                    const __m128i back = backwards(bytes - 1, m);
+                    const __m128i ahead = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + m));
+                    store(o + 2 * m, lowOf(back), highOf(ahead));
+                    break;
+                }
+                case Arrangement::Whole: {
+                    const __m128i back = backwards(bytes - 1, m);
+                    store(o + 2 * m, highOf(back), lowOf(back));
+                    break;
+                }
+                case Arrangement::Halves: {
+                    const __m128i x = backwards(n - 1, m);
+                    const __m128i y = backwards(bytes - 1, m);
+                    store(o + 2 * m, highOf(x), lowOf(y));
+                    store(o + bytes + 2 * m, highOf(y), lowOf(x));
+                    break;
+                }
+            }
+        }
+        return m;
+    }
+#endif
+    (void)text, (void)digits, (void)arrangement, (void)o;
+    return 0;
+}
+
 // The hex stage s of a text holds two digits, high nibble first, for each byte B[0..2n) of its
 // UTF-16LE form. Putting s through the rule above, and for Whole and Halves through it once
 // more, output pair m (counting pairs from 0) is:
@@ -101,22 +179,25 @@ void hexEncipherInto(std::u16string_view text, const ShiftedDigits& digits, Arra
     const std::size_t base = out.size();
     out.resize(base + 2 * bytes);
     Unit* o = out.data() + base;
+    std::size_t m = 0;  // the pairs before it are written
+    if constexpr (std::is_same_v<Unit, char>)
+        m = hexEncipherAsciiBlocks(text, digits, arrangement, o);
     switch (arrangement) {
         case Arrangement::Single:
-            for (std::size_t m = 0; m < bytes; ++m) {
+            for (; m < bytes; ++m) {
                 o[2 * m] = static_cast<Unit>(low[byteAt(bytes - 1 - m)]);
                 o[2 * m + 1] = static_cast<Unit>(high[byteAt(m)]);
             }
             break;
         case Arrangement::Whole:
-            for (std::size_t m = 0; m < bytes; ++m) {
+            for (; m < bytes; ++m) {
                 const unsigned b = byteAt(bytes - 1 - m);
                 o[2 * m] = static_cast<Unit>(high[b]);
                 o[2 * m + 1] = static_cast<Unit>(low[b]);
             }
             break;
         case Arrangement::Halves:
-            for (std::size_t m = 0; m < n; ++m) {
+            for (; m < n; ++m) {
                 const unsigned x = byteAt(n - 1 - m);
                 const unsigned y = byteAt(bytes - 1 - m);
                 o[2 * m] = static_cast<Unit>(high[x]);

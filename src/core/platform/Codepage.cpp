@@ -266,14 +266,19 @@ std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
             if (i >= size) break;
         }
         if (etable == nullptr) etable = &encodeTable();
-        const std::uint32_t e = etable->entry[in[i]];
-        if (e == 0) {
-            failure = i;
-            break;
-        }
-        if ((e >> 16) == 2) *o++ = static_cast<char>((e >> 8) & 0xFF);
-        *o++ = static_cast<char>(e & 0xFF);
-        ++i;
+        // A run of other characters, each looked up in the table, up to the next ASCII.
+        const std::uint32_t* entries = etable->entry.data();
+        do {
+            const std::uint32_t e = entries[in[i]];
+            if (e == 0) {
+                failure = i;
+                break;
+            }
+            if ((e >> 16) == 2) *o++ = static_cast<char>((e >> 8) & 0xFF);
+            *o++ = static_cast<char>(e & 0xFF);
+            ++i;
+        } while (i < size && (in[i] >= 0x80 || !dtable.asciiIsIdentity));
+        if (failure) break;
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
     return failure;
