@@ -200,9 +200,12 @@ std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
     char16_t* o = out.data() + base;
     std::size_t i = 0;
     std::optional<std::size_t> failure;
+    const bool asciiIsIdentity = table.asciiIsIdentity;
+    const std::uint32_t* single = table.single.data();
+    const char16_t* pair = table.pair.data();
     while (i < size) {
         const unsigned b = in[i];
-        if (b < 0x80 && table.asciiIsIdentity) {
+        if (b < 0x80 && asciiIsIdentity) {
             // Runs of ASCII, the whole of ciphertext, go eight bytes at a time.
             while (i + 8 <= size) {
                 std::uint64_t word;
@@ -215,19 +218,20 @@ std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
             while (i < size && in[i] < 0x80) *o++ = in[i++];
             continue;
         }
-        const std::uint32_t c = table.single[b];
-        if (c < 0x10000) {
-            *o++ = static_cast<char16_t>(c);
-            ++i;
-            continue;
-        }
-        if (c == kLeadByte && i + 1 < size) {
-            const char16_t d = table.pair[(b << 8) | in[i + 1]];
+        // Two-byte characters first: the pair table holds characters only after lead bytes.
+        if (i + 1 < size) {
+            const char16_t d = pair[(b << 8) | in[i + 1]];
             if (d != kNoPair) {
                 *o++ = d;
                 i += 2;
                 continue;
             }
+        }
+        const std::uint32_t c = single[b];
+        if (c < 0x10000) {
+            *o++ = static_cast<char16_t>(c);
+            ++i;
+            continue;
         }
         failure = i;
         break;
