@@ -104,51 +104,106 @@ void readBatches(DocumentReader::Source input, bool keepAscii, Channel<LineBatch
     }
 }
 
-// Hands the output to `output` on a thread of its own, so that writing overlaps converting.
-// Buffers go round between the two threads; the first failure of the output ends the writing,
-// and later buffers are dropped.
+// Converted lines on their way to the output: bytes ready to go (ciphertext is written as
+// bytes straight away), or text with the input file's number of each line, which the output
+// thread turns into CP932.
+struct OutputBatch {
+    std::string bytes;
+    std::u16string text;
+    struct Line {
+        std::size_t end;         // where the line ends in `text`
+        std::size_t fileNumber;  // its number in the input file
+    };
+    std::vector<Line> lines;
+
+    bool empty() const noexcept { return bytes.empty() && text.empty(); }
+    void clear() {
+        bytes.clear();
+        text.clear();
+        lines.clear();
+    }
+};
+
+// Turns converted text into bytes and hands them to `output`, on a thread of its own, so that
+// writing overlaps converting. Batches go round between the two threads. The first failure (a
+// character CP932 cannot hold, or the output's error) ends the writing: the lines before the
+// failing one still go out, later batches are dropped.
 class OutputThread {
 public:
     explicit OutputThread(ByteSink& output) : output_(output), thread_([this] { run(); }) {}
-    ~OutputThread() { finish(); }
+    ~OutputThread() { finish(false); }
     OutputThread(const OutputThread&) = delete;
     OutputThread& operator=(const OutputThread&) = delete;
 
-    // Sends the bytes in `buffer` and gives it back empty, to fill again. False once the output
-    // has failed.
-    bool send(std::string& buffer) {
-        if (buffer.empty()) return true;
-        if (!full_.push(std::move(buffer))) return false;
-        buffer = spare_.tryPop().value_or(std::string{});
-        buffer.clear();
+    // Sends `batch` and gives it back empty, to fill again. False once the writing has failed.
+    bool send(OutputBatch& batch) {
+        if (batch.empty()) return true;
+        if (!full_.push(std::move(batch))) return false;
+        batch = spare_.tryPop().value_or(OutputBatch{});
+        batch.clear();
         return true;
     }
-    // Waits until everything sent has been written; the output's failure, if any.
-    std::error_code finish() {
+    // Waits until everything sent has been written, ending the file with its last line break
+    // when the conversion is `complete`. The writing's failure, if any.
+    std::optional<ConversionFailure> finish(bool complete) {
         if (thread_.joinable()) {
+            complete_ = complete;
             full_.close();
             thread_.join();
         }
-        return error_;
+        return failure_;
     }
 
 private:
+    using Kind = ConversionFailure::Kind;
+
     void run() {
-        while (std::optional<std::string> bytes = full_.pop()) {
-            if (std::error_code ec = output_(*bytes)) {
-                error_ = ec;
+        while (std::optional<OutputBatch> batch = full_.pop()) {
+            if (!take(*batch)) {
                 full_.close();
                 return;
             }
-            spare_.push(std::move(*bytes));
+            spare_.push(std::move(*batch));
         }
+        if (complete_) writer_.finish();
+        (void)flush(0);
+    }
+    bool take(const OutputBatch& batch) {
+        writer_.bytes().append(batch.bytes);
+        std::size_t begin = 0;
+        for (const OutputBatch::Line& line : batch.lines) {
+            const std::u16string_view text =
+                std::u16string_view(batch.text).substr(begin, line.end - begin);
+            begin = line.end;
+            const std::size_t before = writer_.bytes().size();
+            if (auto bad = writer_.write(text)) {
+                writer_.bytes().resize(before);  // no part of the line that cannot be written
+                failure_ = ConversionFailure{
+                    Kind::UnwritableCharacter, line.fileNumber, {}, text[*bad], {}};
+                (void)flush(line.fileNumber);
+                return false;
+            }
+            if (writer_.bytes().size() >= kFlushSize && !flush(line.fileNumber)) return false;
+        }
+        return writer_.bytes().size() < kFlushSize || flush(0);
+    }
+    bool flush(std::size_t lineNumber) {
+        if (writer_.bytes().empty()) return true;
+        if (std::error_code ec = output_(writer_.bytes())) {
+            if (!failure_) failure_ = ConversionFailure{Kind::WriteFailed, lineNumber, {}, 0, ec};
+            return false;
+        }
+        writer_.bytes().clear();
+        return true;
     }
 
     ByteSink& output_;
-    Channel<std::string> full_{kBatchesInFlight};
-    // Unbounded, so giving a buffer back never waits; at most kBatchesInFlight + 2 exist.
-    Channel<std::string> spare_{SIZE_MAX};
-    std::error_code error_;  // written by the thread, read after it ended
+    DocumentWriter writer_;
+    Channel<OutputBatch> full_{kBatchesInFlight};
+    // Unbounded, so giving a batch back never waits; at most kBatchesInFlight + 2 exist.
+    Channel<OutputBatch> spare_{SIZE_MAX};
+    bool complete_ = false;                     // set before the thread is told to end
+    std::optional<ConversionFailure> failure_;  // written by the thread, read after it ended
     std::thread thread_;
 };
 
@@ -159,47 +214,36 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
                                                  ByteSink output) {
     using Kind = ConversionFailure::Kind;
     LineConverter converter(direction, keyCode, pattern);
-    DocumentWriter writer;
-    std::u16string converted;
-    std::size_t lineNumber = 0;
-
+    OutputBatch pending;
     OutputThread writing(output);
-    const auto writeFailure = [&] {
-        return ConversionFailure{Kind::WriteFailed, lineNumber, {}, 0, writing.finish()};
-    };
-    auto flush = [&]() -> std::optional<ConversionFailure> {
-        if (!writing.send(writer.bytes())) return writeFailure();
-        return std::nullopt;
-    };
+    bool writingFailed = false;
+
     // A line comes as text, or as ASCII bytes.
     auto convert = [&](auto source, std::size_t number) -> std::optional<ConversionFailure> {
-        lineNumber = number;
         constexpr bool ascii = std::is_same_v<decltype(source), std::string_view>;
         if (converter.writesAscii()) {
             // ASCII without lone CRs is its own CP932 file form: no need to go through text.
             if constexpr (ascii) {
-                converted.assign(source.begin(), source.end());
-                converter.addLine(converted, writer.bytes());
+                const std::u16string text(source.begin(), source.end());
+                converter.addLine(text, pending.bytes);
             } else {
-                converter.addLine(source, writer.bytes());
+                converter.addLine(source, pending.bytes);
             }
         } else {
-            converted.clear();
             std::optional<CipherError> reason;
             if constexpr (ascii) {
-                reason = converter.addAsciiLine(source, converted);
+                reason = converter.addAsciiLine(source, pending.text);
             } else {
-                reason = converter.addLine(source, converted);
+                reason = converter.addLine(source, pending.text);
             }
             if (reason) return ConversionFailure{Kind::Undecodable, number, *reason, 0, {}};
-            const std::size_t before = writer.bytes().size();
-            if (auto bad = writer.write(converted)) {
-                writer.bytes().resize(before);  // no part of the line that cannot be written
-                return ConversionFailure{
-                    Kind::UnwritableCharacter, number, {}, converted[*bad], {}};
-            }
+            pending.lines.push_back({pending.text.size(), number});
         }
-        if (writer.bytes().size() >= kFlushSize) return flush();
+        if (pending.bytes.size() + 2 * pending.text.size() >= kFlushSize &&
+            !writing.send(pending)) {
+            writingFailed = true;
+            return ConversionFailure{};  // the writing's own failure is reported
+        }
         return std::nullopt;
     };
 
@@ -211,16 +255,14 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     Channel<LineBatch> spare(SIZE_MAX);
     std::thread reading(readBatches, std::move(input), direction == Direction::Decode,
                         std::ref(full), std::ref(spare));
-    // On failure, what was converted before the failing line still goes out.
+    // On failure, what was converted before the failing line still goes out. A failure of
+    // the writing comes first: it is at an earlier line than any the conversion reached.
     const auto stop = [&](std::optional<ConversionFailure> failure) {
         full.close();
         reading.join();
-        if (!failure || failure->kind != Kind::WriteFailed) {
-            if (!writing.send(writer.bytes()) || writing.finish()) {
-                if (!failure) failure = writeFailure();
-            }
-        }
-        return failure;
+        if (!writingFailed) writingFailed = !writing.send(pending);
+        auto written = writing.finish(!failure && !writingFailed);
+        return written ? written : failure;
     };
 
     // Decoding a document that is nothing but spaces does nothing. A document of several lines
@@ -265,7 +307,6 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
         if (batch->last) break;
         spare.push(std::move(*batch));
     }
-    writer.finish();
     return stop(std::nullopt);
 }
 
