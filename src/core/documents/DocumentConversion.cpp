@@ -169,6 +169,14 @@ private:
         (void)flush(0);
     }
     bool take(const OutputBatch& batch) {
+        // Bytes made earlier go out as they are, without a copy when nothing waits before them.
+        if (writer_.bytes().empty() && batch.text.empty()) {
+            if (std::error_code ec = output_(batch.bytes)) {
+                failure_ = ConversionFailure{Kind::WriteFailed, 0, {}, 0, ec};
+                return false;
+            }
+            return true;
+        }
         writer_.bytes().append(batch.bytes);
         std::size_t begin = 0;
         for (const OutputBatch::Line& line : batch.lines) {

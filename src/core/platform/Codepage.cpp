@@ -136,32 +136,35 @@ const DecodeTable& decodeTable() {
     return table;
 }
 
-// Each entry: 0 for a character CP932 cannot hold, else (byte count << 16) | bytes.
+// Each entry: the byte of a one-byte character (below 0x100), the two bytes of a two-byte one
+// (lead byte high, at least 0x8100), or kUnheld for a character CP932 cannot hold (0xFF is no
+// lead byte). Two bytes an entry keep the table small enough for the cache.
+constexpr std::uint16_t kUnheld = 0xFFFF;
 struct EncodeTable {
-    std::vector<std::uint32_t> entry = std::vector<std::uint32_t>(65536, 0);
+    std::vector<std::uint16_t> entry = std::vector<std::uint16_t>(65536, kUnheld);
 
     explicit EncodeTable(const DecodeTable& d) {
         // The inverse of the decode table; where several byte sequences read as the same
         // character (the NEC and IBM duplicates), the platform converter chooses.
         std::vector<std::uint8_t> seen(65536, 0);
-        auto offer = [&](std::uint32_t c, std::uint32_t code) {
-            if (seen[c]++ == 0) entry[c] = code;
+        auto offer = [&](std::uint32_t c, unsigned code) {
+            if (seen[c]++ == 0) entry[c] = static_cast<std::uint16_t>(code);
         };
         for (unsigned b = 0; b < 256; ++b) {
-            if (d.single[b] < 0x10000) offer(d.single[b], (1u << 16) | b);
+            if (d.single[b] < 0x10000) offer(d.single[b], b);
         }
         for (unsigned seq = 0; seq < 65536; ++seq) {
-            if (d.pair[seq] != kNoPair) offer(d.pair[seq], (2u << 16) | seq);
+            if (d.pair[seq] != kNoPair) offer(d.pair[seq], seq);
         }
         for (unsigned c = 0; c < 65536; ++c) {
             if (seen[c] < 2) continue;
             const std::string bytes = platformEncode(static_cast<char16_t>(c));
             if (bytes.size() == 1) {
-                entry[c] = (1u << 16) | static_cast<unsigned char>(bytes[0]);
+                entry[c] = static_cast<unsigned char>(bytes[0]);
             } else if (bytes.size() == 2) {
                 const unsigned seq = (static_cast<unsigned char>(bytes[0]) << 8) |
                                      static_cast<unsigned char>(bytes[1]);
-                if (d.pair[seq] == c) entry[c] = (2u << 16) | seq;
+                if (d.pair[seq] == c) entry[c] = static_cast<std::uint16_t>(seq);
             }
         }
     }
@@ -179,6 +182,12 @@ bool asciiIsIdentity() { return decodeTable().asciiIsIdentity; }
 bool isAscii(std::string_view bytes) noexcept {
     const char* p = bytes.data();
     std::size_t n = bytes.size();
+#if defined(__SSE2__)
+    for (; n >= 16; p += 16, n -= 16) {
+        if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) != 0)
+            return false;
+    }
+#endif
     for (; n >= 8; p += 8, n -= 8) {
         std::uint64_t word;
         std::memcpy(&word, p, 8);
@@ -271,14 +280,14 @@ std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
         }
         if (etable == nullptr) etable = &encodeTable();
         // A run of other characters, each looked up in the table, up to the next ASCII.
-        const std::uint32_t* entries = etable->entry.data();
+        const std::uint16_t* entries = etable->entry.data();
         do {
-            const std::uint32_t e = entries[in[i]];
-            if (e == 0) {
+            const unsigned e = entries[in[i]];
+            if (e == kUnheld) {
                 failure = i;
                 break;
             }
-            if ((e >> 16) == 2) *o++ = static_cast<char>((e >> 8) & 0xFF);
+            if (e >= 0x100) *o++ = static_cast<char>(e >> 8);
             *o++ = static_cast<char>(e & 0xFF);
             ++i;
         } while (i < size && (in[i] >= 0x80 || !dtable.asciiIsIdentity));
