@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "core/store/ValueStore.h"
 
@@ -18,11 +17,11 @@ class MemoryValueStore final : public ValueStore {
 public:
     // Stores `bytes` as they are, without a terminating NUL of its own.
     void putRaw(std::u16string_view path, std::u16string_view name, std::string bytes) {
-        values_[{folded(path), folded(name)}] = std::move(bytes);
+        values_[folded(path)][folded(name)] = std::move(bytes);
     }
 
     std::optional<Key> openKey(std::u16string_view path) override {
-        keys_[++lastKey_] = folded(path);
+        keys_[++lastKey_] = &values_[folded(path)];
         return lastKey_;
     }
     void closeKey(Key key) override { keys_.erase(key); }
@@ -50,21 +49,14 @@ public:
         return put(key, name, std::move(data));
     }
     bool deleteValue(Key key, std::u16string_view name) override {
-        const auto path = keys_.find(key);
-        return path != keys_.end() && values_.erase({path->second, folded(name)}) > 0;
+        const auto open = keys_.find(key);
+        return open != keys_.end() && open->second->erase(folded(name)) > 0;
     }
     bool deleteKey(std::u16string_view path) override {
-        const std::u16string key = folded(path);
-        bool any = false;
-        for (auto it = values_.begin(); it != values_.end();) {
-            if (it->first.first == key) {
-                it = values_.erase(it);
-                any = true;
-            } else {
-                ++it;
-            }
-        }
-        return any;
+        const auto values = values_.find(folded(path));
+        if (values == values_.end()) return false;
+        values->second.clear();  // open keys may still point at it
+        return true;
     }
 
 private:
@@ -75,21 +67,23 @@ private:
         }
         return lower;
     }
+    using Values = std::map<std::u16string, std::string>;  // by folded value name
+
     const std::string* find(Key key, std::u16string_view name) const {
-        const auto path = keys_.find(key);
-        if (path == keys_.end()) return nullptr;
-        const auto value = values_.find({path->second, folded(name)});
-        return value == values_.end() ? nullptr : &value->second;
+        const auto open = keys_.find(key);
+        if (open == keys_.end()) return nullptr;
+        const auto value = open->second->find(folded(name));
+        return value == open->second->end() ? nullptr : &value->second;
     }
     bool put(Key key, std::u16string_view name, std::string data) {
-        const auto path = keys_.find(key);
-        if (path == keys_.end()) return false;
-        values_[{path->second, folded(name)}] = std::move(data);
+        const auto open = keys_.find(key);
+        if (open == keys_.end()) return false;
+        (*open->second)[folded(name)] = std::move(data);
         return true;
     }
 
-    std::map<std::pair<std::u16string, std::u16string>, std::string> values_;
-    std::map<Key, std::u16string> keys_;
+    std::map<std::u16string, Values> values_;  // by folded key path; nodes never move
+    std::map<Key, Values*> keys_;
     Key lastKey_ = 0;
 };
 
