@@ -171,6 +171,7 @@ private:
     bool take(const OutputBatch& batch) {
         // Bytes made earlier go out as they are, without a copy when nothing waits before them.
         if (writer_.bytes().empty() && batch.text.empty()) {
+            if (batch.bytes.empty()) return true;
             if (std::error_code ec = output_(batch.bytes)) {
                 failure_ = ConversionFailure{Kind::WriteFailed, 0, {}, 0, ec};
                 return false;
