@@ -112,6 +112,15 @@ TEST(DocumentConversion, FailuresNameTheFileLine) {
     EXPECT_EQ(unwritable.failure->kind, Kind::UnwritableCharacter);
     EXPECT_EQ(unwritable.failure->line, 2u);
     EXPECT_EQ(unwritable.failure->character, u'\u301c');
+    EXPECT_EQ(unwritable.bytes, "ok");
+    // Writing runs behind the conversion: a line that cannot be written still counts before a
+    // later line that cannot be decoded.
+    const Outcome both =
+        convert(Direction::Decode, 4, 2, *documentBytesFromText(cipher + u"\r\nxyz!"));
+    ASSERT_TRUE(both.failure);
+    EXPECT_EQ(both.failure->kind, Kind::UnwritableCharacter);
+    EXPECT_EQ(both.failure->line, 2u);
+    EXPECT_EQ(both.bytes, "ok");
 }
 
 TEST(DocumentConversion, LargeDocumentsStreamAndStopAtTheFailingLine) {
