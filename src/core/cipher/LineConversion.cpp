@@ -5,6 +5,10 @@
 
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace voxilo {
 namespace {
 
@@ -76,6 +80,20 @@ std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, st
     return std::nullopt;
 }
 
+void LineConverter::narrowed(std::u16string_view text) {
+    narrow_.resize(text.size());
+    char* o = narrow_.data();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Saturating: units from 0x100 to 0x7FFF become 0xFF, those from 0x8000 on become 0x00.
+    for (; i + 8 <= text.size(); i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o + i), _mm_packus_epi16(units, units));
+    }
+#endif
+    for (; i < text.size(); ++i) o[i] = static_cast<char>(text[i] < 0xFF ? text[i] : 0xFF);
+}
+
 const std::u16string& LineConverter::widened(std::string_view ascii) {
     wide_.resize(ascii.size());
     for (std::size_t i = 0; i < ascii.size(); ++i) wide_[i] = static_cast<unsigned char>(ascii[i]);
@@ -131,17 +149,25 @@ std::optional<CipherError> LineConverter::decodeLine(std::basic_string_view<Char
     }
 }
 
-// Long lines of text read their digits from a table made once; ASCII lines go sixteen bytes
-// at a time.
+// ASCII lines go sixteen bytes at a time. So do long lines of text, made bytes first: a unit
+// beyond 0xFF becomes 0xFF or 0x00, neither of which is a hex digit lowered by a small shift,
+// just as the unit itself is none. With a shift outside that range (no key code gives one), long
+// lines read their digits from a table made once.
 template <class Char>
 bool LineConverter::decipher(std::basic_string_view<Char> line,
                              cipher_detail::Arrangement arrangement, std::u16string& out) {
-    constexpr std::size_t kTableFrom = 256;
+    constexpr std::size_t kLongLine = 64;
+    const auto shift = static_cast<std::int16_t>(digits_.shift);
     if constexpr (std::is_same_v<Char, char>) {
         return cipher_detail::appendHexDeciphered(line, digits_.shift, arrangement, out);
     } else {
-        if (line.size() < kTableFrom) {
+        if (line.size() < kLongLine) {
             return cipher_detail::appendHexDeciphered(line, digits_.shift, arrangement, out);
+        }
+        if (shift >= -32 && shift <= 64) {
+            narrowed(line);
+            return cipher_detail::appendHexDeciphered(std::string_view(narrow_), digits_.shift,
+                                                      arrangement, out);
         }
         if (!values_) values_.emplace(digits_.shift);
         return cipher_detail::appendHexDeciphered(line, *values_, arrangement, out);

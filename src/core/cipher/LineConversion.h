@@ -58,6 +58,7 @@ private:
     template <class Char>
     bool middlePassDropsSpaces(std::basic_string_view<Char> line) const noexcept;
     const std::u16string& widened(std::string_view ascii);
+    void narrowed(std::u16string_view text);
     [[nodiscard]] std::optional<CipherError> decodeLinePassByPass(std::u16string_view line,
                                                                   std::u16string& out);
 
@@ -68,6 +69,7 @@ private:
     cipher_detail::ShiftedDigits digits_;  // raised by what the pattern's passes add up to
     std::u16string stage_;                 // a line between the decoding passes
     std::u16string wide_;                  // an ASCII line as text, for the rare long way
+    std::string narrow_;                   // a line of text as bytes, to decipher
     std::optional<cipher_detail::DigitValues> values_;  // made by the first line to decode
 };
 
