@@ -95,11 +95,12 @@ namespace {
 
 #endif
 
-// The ASCII form of the pairs worked out below, sixteen pairs at a time while whole blocks of
-// sixteen remain. Returns how many pairs it wrote (for Halves, pairs of each half); the rest
-// goes the plain way.
-inline std::size_t hexEncipherAsciiBlocks(std::u16string_view text, const ShiftedDigits& digits,
-                                          Arrangement arrangement, char* o) {
+// The pairs worked out below, sixteen at a time while whole blocks of sixteen remain, when
+// every shifted digit is ASCII. Returns how many pairs it wrote (for Halves, pairs of each half);
+// the rest goes the plain way.
+template <class Unit>
+std::size_t hexEncipherAsciiBlocks(std::u16string_view text, const ShiftedDigits& digits,
+                                   Arrangement arrangement, Unit* o) {
 #if defined(__SSE2__)
     if constexpr (std::endian::native == std::endian::little) {
         // Every shifted digit must stay ASCII, as those of every key code and pattern do.
@@ -119,9 +120,22 @@ inline std::size_t hexEncipherAsciiBlocks(std::u16string_view text, const Shifte
             return digitsOf(_mm_and_si128(_mm_srli_epi16(v, 4), nibble), shifted0);
         };
         const auto lowOf = [&](__m128i v) { return digitsOf(_mm_and_si128(v, nibble), shifted0); };
-        const auto store = [](char* at, __m128i first, __m128i second) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_unpacklo_epi8(first, second));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16), _mm_unpackhi_epi8(first, second));
+        // Sixteen pairs of digits, as bytes or as UTF-16 units.
+        const auto store = [](Unit* at, __m128i first, __m128i second) {
+            const __m128i low = _mm_unpacklo_epi8(first, second);
+            const __m128i high = _mm_unpackhi_epi8(first, second);
+            if constexpr (sizeof(Unit) == 1) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at), low);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16), high);
+            } else {
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_unpacklo_epi8(low, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 8), _mm_unpackhi_epi8(low, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16),
+                                 _mm_unpacklo_epi8(high, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 24),
+                                 _mm_unpackhi_epi8(high, zero));
+            }
         };
         std::size_t m = 0;
         for (; m + 16 <= pairs; m += 16) {
@@ -179,9 +193,8 @@ void hexEncipherInto(std::u16string_view text, const ShiftedDigits& digits, Arra
     const std::size_t base = out.size();
     out.resize(base + 2 * bytes);
     Unit* o = out.data() + base;
-    std::size_t m = 0;  // the pairs before it are written
-    if constexpr (std::is_same_v<Unit, char>)
-        m = hexEncipherAsciiBlocks(text, digits, arrangement, o);
+    // The pairs before m are written.
+    std::size_t m = hexEncipherAsciiBlocks(text, digits, arrangement, o);
     switch (arrangement) {
         case Arrangement::Single:
             for (; m < bytes; ++m) {
