@@ -1,7 +1,8 @@
 # The two commands a newcomer needs:
 #   make run    builds Voxilo and starts it
 #   make test   builds everything and runs the whole test suite: the release build, the
-#               sanitizer build, and the Windows build under Wine
+#               sanitizer build, the Windows build under Wine, and each fuzz target
+#               for a minute
 # And for handing Voxilo on:
 #   make package  the Debian package, build/voxilo_<version>_<arch>.deb
 # Both install what they need first (Debian 12; root or sudo).
@@ -9,13 +10,16 @@
 BUILD_DIR ?= build
 SANITIZE_BUILD_DIR ?= build-sanitize
 WINDOWS_BUILD_DIR ?= build-windows
+FUZZ_BUILD_DIR ?= build-fuzz
+# How long `make fuzz` runs each fuzz target; the test run gives each 60 seconds.
+FUZZ_SECONDS ?= 300
 BUILD_TYPE ?= Release
 CMAKE ?= cmake
 CTEST ?= ctest
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build build-sanitize build-windows run test test-release test-sanitize \
-        test-windows bench format package clean
+.PHONY: all deps build build-sanitize build-windows build-fuzz run test test-release \
+        test-sanitize test-windows test-fuzz fuzz bench format package clean
 
 all: build
 
@@ -33,6 +37,11 @@ $(WINDOWS_BUILD_DIR)/build.ninja: | deps
 	$(CMAKE) -S . -B $(WINDOWS_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVOXILO_BUILD_BENCH=OFF
 
+# The core and the libFuzzer targets, built with clang and ASan + UBSan.
+$(FUZZ_BUILD_DIR)/build.ninja: | deps
+	$(CMAKE) -S . -B $(FUZZ_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_CXX_COMPILER=clang++ -DVOXILO_FUZZ=ON
+
 build: deps $(BUILD_DIR)/build.ninja
 	$(CMAKE) --build $(BUILD_DIR) -j $(JOBS)
 
@@ -42,10 +51,13 @@ build-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
 build-windows: deps $(WINDOWS_BUILD_DIR)/build.ninja
 	$(CMAKE) --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
 
+build-fuzz: deps $(FUZZ_BUILD_DIR)/build.ninja
+	$(CMAKE) --build $(FUZZ_BUILD_DIR) -j $(JOBS)
+
 run: build
 	./$(BUILD_DIR)/bin/voxilo
 
-test: test-release test-sanitize test-windows
+test: test-release test-sanitize test-windows test-fuzz
 
 test-release: build
 	$(CTEST) --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
@@ -61,6 +73,13 @@ test-windows: build-windows
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
 
+# Each fuzz target for a minute; any finding fails the run.
+test-fuzz: build-fuzz
+	./fuzz/run-fuzzers.sh $(FUZZ_BUILD_DIR) 60
+
+fuzz: build-fuzz
+	./fuzz/run-fuzzers.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+
 bench: build
 	@./scripts/install-deps.sh bench
 	./$(BUILD_DIR)/bin/voxilo_bench
@@ -71,4 +90,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR) $(WINDOWS_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_BUILD_DIR) $(WINDOWS_BUILD_DIR) $(FUZZ_BUILD_DIR)

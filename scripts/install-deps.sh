@@ -21,9 +21,11 @@ packages=(
     xvfb xauth openbox xdotool imagemagick
     # The Windows build of the core, and Wine to run its tests in a Japanese locale.
     g++-mingw-w64-x86-64-posix wine wine64 locales
+    # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
+    clang libclang-rt-14-dev
 )
 if [ "${1:-}" = bench ]; then
-    packages+=(xxd openssl bc)
+    packages+=(xxd openssl bc time)
 fi
 if [ "${1:-}" = screenshot ]; then
     packages+=(xvfb xauth)

@@ -60,7 +60,7 @@ void report(const std::string& message) {
 std::string describe(const ConversionFailure& failure, const std::string& inputName,
                      const std::string& outputName, int readErrno) {
     using Kind = ConversionFailure::Kind;
-    const std::string where = inputName + ": " + std::to_string(failure.line) + " 行目: ";
+    const std::string where = inputName + ": " + std::to_string(failure.line) + "行目: ";
     switch (failure.kind) {
         case Kind::ReadFailed:
             return inputName + " を読めません: " + std::strerror(readErrno);

@@ -66,12 +66,23 @@ TEST_F(CliProcessTest, AFailedConversionLeavesTheOutputFileAlone) {
     writeFile(file("out.txt"), "precious");
     EXPECT_EQ(run("decode -i " + file("cipher.txt").string() + " -o " + file("out.txt").string()),
               1);
-    EXPECT_NE(err().find("3 行目を解読できません"), std::string::npos) << err();
+    EXPECT_NE(err().find("3行目を解読できません"), std::string::npos) << err();
     EXPECT_EQ(readFile(file("out.txt")), "precious");
     EXPECT_EQ(dir_.entries(), 3u);  // no temporary file left
 
     EXPECT_EQ(run("encode -i " + file("missing.txt").string()), 1);
     EXPECT_NE(err().find("missing.txt"), std::string::npos);
+}
+
+TEST_F(CliProcessTest, AnOutputThatCannotBeWrittenExitsWithOne) {
+    writeFile(file("in.txt"), kJapanese);
+    EXPECT_EQ(run("encode -i " + file("in.txt").string() + " > /dev/full"), 1);
+    EXPECT_NE(err().find("標準出力 に書き込めません"), std::string::npos) << err();
+
+    const std::string missing = (dir_ / "missing" / "out.txt").string();
+    EXPECT_EQ(run("encode -i " + file("in.txt").string() + " -o " + missing), 1);
+    EXPECT_NE(err().find(missing + " に書き込めません"), std::string::npos) << err();
+    EXPECT_FALSE(fs::exists(dir_ / "missing"));
 }
 
 TEST_F(CliProcessTest, BadArgumentsGiveAUsageHint) {

@@ -15,9 +15,14 @@ namespace voxilo::testing_support {
 class TempDir {
 public:
     TempDir() {
+        // Parameterised tests have names like "Backends/Store.Reads/0": one folder, not three.
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(test->test_suite_name()) + "." + test->name();
+        for (char& c : name) {
+            if (c == '/' || c == '\\') c = '_';
+        }
         path_ = std::filesystem::temp_directory_path() /
-                ("voxilo-test-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                ("voxilo-test-" + std::to_string(::getpid()) + "-" + name);
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }

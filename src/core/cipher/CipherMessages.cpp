@@ -10,6 +10,8 @@ std::u16string_view cipherErrorText(CipherError error) noexcept {
             return u"文字数が奇数のため、暗号文として読めません。";
         case CipherError::NotHexDigit:
             return u"暗号文にない文字が含まれています。鍵コードかパターンが違うか、暗号文ではありません。";
+        case CipherError::OddHalves:
+            return u"前半と後半の文字数がそれぞれ奇数のため、暗号文として読めません。";
     }
     return u"";
 }
@@ -17,7 +19,7 @@ std::u16string_view cipherErrorText(CipherError error) noexcept {
 std::u16string undecodableLineText(std::size_t line) {
     std::u16string text;
     for (char c : std::to_string(line)) text.push_back(static_cast<char16_t>(c));
-    text.append(u" 行目を解読できません。");
+    text.append(u"行目を解読できません。");
     return text;
 }
 

@@ -11,7 +11,7 @@ namespace voxilo {
 // What is wrong with a text that cannot be deciphered, as the user reads it.
 std::u16string_view cipherErrorText(CipherError error) noexcept;
 
-// The headline naming the line that could not be deciphered, e.g. "3 行目を解読できません。".
+// The headline naming the line that could not be deciphered, e.g. "3行目を解読できません。".
 std::u16string undecodableLineText(std::size_t line);
 
 }  // namespace voxilo

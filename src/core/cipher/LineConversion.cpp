@@ -5,6 +5,10 @@
 
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace voxilo {
 namespace {
 
@@ -60,6 +64,42 @@ std::optional<CipherError> LineConverter::addLine(std::u16string_view line, std:
     return std::nullopt;
 }
 
+std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, std::u16string& out) {
+    if (direction_ == Direction::Encode) {
+        widened(line);
+        return addLine(wide_, out);
+    }
+    const std::size_t before = out.size();
+    if (!resultEmpty_) out.append(kLineBreak);
+    const std::size_t start = out.size();
+    if (auto error = decodeLine(line, out)) {
+        out.resize(before);
+        return error;
+    }
+    if (out.size() > start) resultEmpty_ = false;
+    return std::nullopt;
+}
+
+void LineConverter::narrowed(std::u16string_view text) {
+    narrow_.resize(text.size());
+    char* o = narrow_.data();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Saturating: units from 0x100 to 0x7FFF become 0xFF, those from 0x8000 on become 0x00.
+    for (; i + 8 <= text.size(); i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o + i), _mm_packus_epi16(units, units));
+    }
+#endif
+    for (; i < text.size(); ++i) o[i] = static_cast<char>(text[i] < 0xFF ? text[i] : 0xFF);
+}
+
+const std::u16string& LineConverter::widened(std::string_view ascii) {
+    wide_.resize(ascii.size());
+    for (std::size_t i = 0; i < ascii.size(); ++i) wide_[i] = static_cast<unsigned char>(ascii[i]);
+    return wide_;
+}
+
 template <class Out>
 void LineConverter::encodeLine(std::u16string_view line, Out& out) {
     if (isCipherPattern(pattern_)) {
@@ -77,17 +117,82 @@ void LineConverter::encodeLine(std::u16string_view line, Out& out) {
 
 // Every line this program enciphers has an even length (a multiple of four). An odd-length line
 // is refused up front for every pattern: its halves would drop or repeat a character, and a
-// lone character would silently decode to nothing.
-std::optional<CipherError> LineConverter::decodeLine(std::u16string_view line,
+// lone character would silently decode to nothing. Patterns 1 and 3 decipher each half on its
+// own, which an odd half cannot go through either.
+template <class Char>
+std::optional<CipherError> LineConverter::decodeLine(std::basic_string_view<Char> line,
                                                      std::u16string& out) {
     using namespace cipher_detail;
     if (!isCipherPattern(pattern_)) {
-        out.append(line);
+        for (Char c : line) out.push_back(static_cast<std::make_unsigned_t<Char>>(c));
         return std::nullopt;
     }
     if (line.size() % 2 != 0) return CipherError::OddLength;
-    if (pattern_ == 0) return appendDecoded(line, shift_, CipherMode::Hex, out);
+    if (pattern_ == 0) {
+        if (decipher(line, Arrangement::Single, out)) return std::nullopt;
+        return CipherError::NotHexDigit;
+    }
+    const std::size_t half = line.size() / 2;
+    if (pattern_ != 2 && half % 2 != 0 && half >= 3) return CipherError::OddHalves;
 
+    // Well-formed ciphertext goes through in one pass. The passes in between drop trailing
+    // spaces, which shifts what follows; a line whose passes would, and any line that does not
+    // decipher, takes the passes one by one, which settle its result or its error.
+    if (!middlePassDropsSpaces(line) &&
+        decipher(line, pattern_ == 2 ? Arrangement::Whole : Arrangement::Halves, out)) {
+        return std::nullopt;
+    }
+    if constexpr (std::is_same_v<Char, char>) {
+        return decodeLinePassByPass(widened(line), out);
+    } else {
+        return decodeLinePassByPass(line, out);
+    }
+}
+
+// ASCII lines go sixteen bytes at a time. So do long lines of text, made bytes first: a unit
+// beyond 0xFF becomes 0xFF or 0x00, neither of which is a hex digit lowered by a small shift,
+// just as the unit itself is none. With a shift outside that range (no key code gives one), long
+// lines read their digits from a table made once.
+template <class Char>
+bool LineConverter::decipher(std::basic_string_view<Char> line,
+                             cipher_detail::Arrangement arrangement, std::u16string& out) {
+    constexpr std::size_t kLongLine = 64;
+    const auto shift = static_cast<std::int16_t>(digits_.shift);
+    if constexpr (std::is_same_v<Char, char>) {
+        return cipher_detail::appendHexDeciphered(line, digits_.shift, arrangement, out);
+    } else {
+        if (line.size() < kLongLine) {
+            return cipher_detail::appendHexDeciphered(line, digits_.shift, arrangement, out);
+        }
+        if (shift >= -32 && shift <= 64) {
+            narrowed(line);
+            return cipher_detail::appendHexDeciphered(std::string_view(narrow_), digits_.shift,
+                                                      arrangement, out);
+        }
+        if (!values_) values_.emplace(digits_.shift);
+        return cipher_detail::appendHexDeciphered(line, *values_, arrangement, out);
+    }
+}
+
+// A plain pass leaves a trailing space when the last unit it makes is one. Deciphering text t
+// of even length n, that unit is t[0] lowered by the pass's key.
+template <class Char>
+bool LineConverter::middlePassDropsSpaces(std::basic_string_view<Char> line) const noexcept {
+    const auto lowered = [](Char c, std::int16_t key) {
+        const char16_t unit = static_cast<std::make_unsigned_t<Char>>(c);
+        return static_cast<char16_t>(unit - static_cast<std::uint16_t>(key));
+    };
+    if (pattern_ == 2) return lowered(line[0], nextShift(shift_)) == u' ';
+    const std::size_t half = line.size() / 2;
+    if (half % 2 != 0) return true;  // a line of two units: rare enough to take the long way
+    const std::int16_t halfKey = pattern_ == 1 ? 0 : shift_;
+    return lowered(line[0], halfKey) == u' ' || lowered(line[half], halfKey) == u' ';
+}
+
+// The patterns' decoding exactly as composed from decodeText's passes.
+std::optional<CipherError> LineConverter::decodeLinePassByPass(std::u16string_view line,
+                                                               std::u16string& out) {
+    using namespace cipher_detail;
     stage_.clear();
     if (pattern_ == 2) {
         if (auto e = appendDecoded(line, nextShift(shift_), CipherMode::Plain, stage_)) {

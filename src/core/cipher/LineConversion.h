@@ -32,6 +32,11 @@ public:
     // On failure `out` is left as it was.
     [[nodiscard]] std::optional<CipherError> addLine(std::u16string_view line, std::u16string& out);
 
+    // The same for a line whose bytes are ASCII, which are then its CP932 bytes as well:
+    // ciphertext read from a file is decoded without first becoming text.
+    [[nodiscard]] std::optional<CipherError> addAsciiLine(std::string_view line,
+                                                          std::u16string& out);
+
     // Encoding with patterns 0 to 3 gives ASCII without CR. Such a converter may write its
     // result as bytes, which then are the CP932 bytes of the text as well.
     bool writesAscii() const noexcept;
@@ -44,8 +49,18 @@ public:
 private:
     template <class Out>
     void encodeLine(std::u16string_view line, Out& out);
-    [[nodiscard]] std::optional<CipherError> decodeLine(std::u16string_view line,
+    template <class Char>
+    [[nodiscard]] std::optional<CipherError> decodeLine(std::basic_string_view<Char> line,
                                                         std::u16string& out);
+    template <class Char>
+    [[nodiscard]] bool decipher(std::basic_string_view<Char> line,
+                                cipher_detail::Arrangement arrangement, std::u16string& out);
+    template <class Char>
+    bool middlePassDropsSpaces(std::basic_string_view<Char> line) const noexcept;
+    const std::u16string& widened(std::string_view ascii);
+    void narrowed(std::u16string_view text);
+    [[nodiscard]] std::optional<CipherError> decodeLinePassByPass(std::u16string_view line,
+                                                                  std::u16string& out);
 
     Direction direction_;
     std::int16_t shift_;
@@ -53,6 +68,9 @@ private:
     bool resultEmpty_ = true;
     cipher_detail::ShiftedDigits digits_;  // raised by what the pattern's passes add up to
     std::u16string stage_;                 // a line between the decoding passes
+    std::u16string wide_;                  // an ASCII line as text, for the rare long way
+    std::string narrow_;                   // a line of text as bytes, to decipher
+    std::optional<cipher_detail::DigitValues> values_;  // made by the first line to decode
 };
 
 // The whole source text enciphered line by line with the shift of `keyCode`. Cannot fail:

@@ -2,6 +2,13 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
+#include <tuple>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace voxilo {
 namespace {
@@ -60,14 +67,105 @@ void appendPlainEncoded(std::u16string_view text, std::int16_t key, std::u16stri
 
 namespace cipher_detail {
 
-ShiftedDigits::ShiftedDigits(std::uint16_t shift) noexcept {
+ShiftedDigits::ShiftedDigits(std::uint16_t by) noexcept : shift(by) {
     for (unsigned b = 0; b < 256; ++b) {
-        high[b] = static_cast<char16_t>(kHexDigits[b >> 4] + shift);
-        low[b] = static_cast<char16_t>(kHexDigits[b & 0xF] + shift);
+        high[b] = static_cast<char16_t>(kHexDigits[b >> 4] + by);
+        low[b] = static_cast<char16_t>(kHexDigits[b & 0xF] + by);
     }
 }
 
 namespace {
+
+#if defined(__SSE2__)
+
+// Sixteen bytes of `in`, reversed.
+[[gnu::always_inline]] inline __m128i reversed(__m128i v) {
+    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+    v = _mm_shufflelo_epi16(v, 0x1B);
+    v = _mm_shufflehi_epi16(v, 0x1B);
+    return _mm_shuffle_epi32(v, 0x4E);
+}
+
+// The hex digit of each nibble (values 0 to 15), raised by the shift.
+[[gnu::always_inline]] inline __m128i digitsOf(__m128i nibbles, __m128i shifted0) {
+    const __m128i letters =
+        _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)), _mm_set1_epi8('A' - '0' - 10));
+    return _mm_add_epi8(_mm_add_epi8(nibbles, shifted0), letters);
+}
+
+#endif
+
+// The pairs worked out below, sixteen at a time while whole blocks of sixteen remain, when
+// every shifted digit is ASCII. Returns how many pairs it wrote (for Halves, pairs of each half);
+// the rest goes the plain way.
+template <class Unit>
+std::size_t hexEncipherAsciiBlocks(std::u16string_view text, const ShiftedDigits& digits,
+                                   Arrangement arrangement, Unit* o) {
+#if defined(__SSE2__)
+    if constexpr (std::endian::native == std::endian::little) {
+        // Every shifted digit must stay ASCII, as those of every key code and pattern do.
+        const auto shift = static_cast<std::int16_t>(digits.shift);
+        if (shift < -'0' || shift > 0x7F - 'F') return 0;
+        const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+        const std::size_t n = text.size();
+        const std::size_t bytes = 2 * n;
+        const std::size_t pairs = arrangement == Arrangement::Halves ? n : bytes;
+        const __m128i shifted0 = _mm_set1_epi8(static_cast<char>('0' + shift));
+        const __m128i nibble = _mm_set1_epi8(0x0F);
+        // B[last - m] for sixteen m from m0 on.
+        const auto backwards = [&](std::size_t last, std::size_t m0) {
+            return reversed(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + last - m0 - 15)));
+        };
+        const auto highOf = [&](__m128i v) {
+            return digitsOf(_mm_and_si128(_mm_srli_epi16(v, 4), nibble), shifted0);
+        };
+        const auto lowOf = [&](__m128i v) { return digitsOf(_mm_and_si128(v, nibble), shifted0); };
+        // Sixteen pairs of digits, as bytes or as UTF-16 units.
+        const auto store = [](Unit* at, __m128i first, __m128i second) {
+            const __m128i low = _mm_unpacklo_epi8(first, second);
+            const __m128i high = _mm_unpackhi_epi8(first, second);
+            if constexpr (sizeof(Unit) == 1) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at), low);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16), high);
+            } else {
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_unpacklo_epi8(low, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 8), _mm_unpackhi_epi8(low, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16),
+                                 _mm_unpacklo_epi8(high, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 24),
+                                 _mm_unpackhi_epi8(high, zero));
+            }
+        };
+        std::size_t m = 0;
+        for (; m + 16 <= pairs; m += 16) {
+            switch (arrangement) {
+                case Arrangement::Single: {
+                    const __m128i back = backwards(bytes - 1, m);
+                    const __m128i ahead = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + m));
+                    store(o + 2 * m, lowOf(back), highOf(ahead));
+                    break;
+                }
+                case Arrangement::Whole: {
+                    const __m128i back = backwards(bytes - 1, m);
+                    store(o + 2 * m, highOf(back), lowOf(back));
+                    break;
+                }
+                case Arrangement::Halves: {
+                    const __m128i x = backwards(n - 1, m);
+                    const __m128i y = backwards(bytes - 1, m);
+                    store(o + 2 * m, highOf(x), lowOf(y));
+                    store(o + bytes + 2 * m, highOf(y), lowOf(x));
+                    break;
+                }
+            }
+        }
+        return m;
+    }
+#endif
+    (void)text, (void)digits, (void)arrangement, (void)o;
+    return 0;
+}
 
 // The hex stage s of a text holds two digits, high nibble first, for each byte B[0..2n) of its
 // UTF-16LE form. Putting s through the rule above, and for Whole and Halves through it once
@@ -95,22 +193,24 @@ void hexEncipherInto(std::u16string_view text, const ShiftedDigits& digits, Arra
     const std::size_t base = out.size();
     out.resize(base + 2 * bytes);
     Unit* o = out.data() + base;
+    // The pairs before m are written.
+    std::size_t m = hexEncipherAsciiBlocks(text, digits, arrangement, o);
     switch (arrangement) {
         case Arrangement::Single:
-            for (std::size_t m = 0; m < bytes; ++m) {
+            for (; m < bytes; ++m) {
                 o[2 * m] = static_cast<Unit>(low[byteAt(bytes - 1 - m)]);
                 o[2 * m + 1] = static_cast<Unit>(high[byteAt(m)]);
             }
             break;
         case Arrangement::Whole:
-            for (std::size_t m = 0; m < bytes; ++m) {
+            for (; m < bytes; ++m) {
                 const unsigned b = byteAt(bytes - 1 - m);
                 o[2 * m] = static_cast<Unit>(high[b]);
                 o[2 * m + 1] = static_cast<Unit>(low[b]);
             }
             break;
         case Arrangement::Halves:
-            for (std::size_t m = 0; m < n; ++m) {
+            for (; m < n; ++m) {
                 const unsigned x = byteAt(n - 1 - m);
                 const unsigned y = byteAt(bytes - 1 - m);
                 o[2 * m] = static_cast<Unit>(high[x]);
@@ -133,6 +233,285 @@ void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
     hexEncipherInto(text, digits, arrangement, out);
 }
 
+namespace {
+
+// Where hex-stage digit x (0-based) of a text of even length `len` sits in the ciphertext,
+// for each arrangement. Single undoes the interleave and the reversal: x + 1 for even x and
+// len - 1 - x for odd x. Whole undoes them twice more over the whole text; Halves undoes them
+// once more over each half of length h = len / 2, which is even.
+struct SingleSource {
+    std::size_t len;
+    std::size_t operator()(std::size_t x) const noexcept {
+        return x % 2 == 0 ? x + 1 : len - 1 - x;
+    }
+};
+struct WholeSource {
+    std::size_t len;
+    std::size_t operator()(std::size_t x) const noexcept {
+        return x % 2 == 0 ? len - 2 - x : len - x;
+    }
+};
+struct HalvesSource {
+    std::size_t len;
+    std::size_t operator()(std::size_t x) const noexcept {
+        const std::size_t h = len / 2;
+        if (x % 2 != 0) return len - x;
+        return x + 1 < h ? h - 2 - x : 3 * h - 2 - x;
+    }
+};
+
+// A unit of ciphertext given as text.
+constexpr char16_t unitOf(char16_t c) noexcept { return c; }
+
+template <class Char, class Source, class DigitOf>
+bool hexDecipherInto(std::basic_string_view<Char> text, DigitOf digitOf, Source source,
+                     std::u16string& out) {
+    const std::size_t len = text.size();
+    const Char* in = text.data();
+    const auto digitAt = [&](std::size_t x) -> int { return digitOf(unitOf(in[source(x)])); };
+    const std::size_t bytes = len / 2;
+    const std::size_t units = (bytes + 1) / 2;
+    const std::size_t base = out.size();
+    out.resize(base + units);
+    char16_t* o = out.data() + base;
+    int invalid = 0;  // any digit's value is negative: checked once at the end
+    for (std::size_t t = 0; t < bytes / 2; ++t) {
+        const int a = digitAt(4 * t), b = digitAt(4 * t + 1);
+        const int c = digitAt(4 * t + 2), d = digitAt(4 * t + 3);
+        invalid |= a | b | c | d;
+        o[t] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b) | (unsigned(c) << 12) |
+                                     (unsigned(d) << 8));
+    }
+    if (bytes % 2 != 0) {
+        const int a = digitAt(len - 2), b = digitAt(len - 1);
+        invalid |= a | b;
+        o[units - 1] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b));
+    }
+    if (invalid < 0) {
+        out.resize(base);
+        return false;
+    }
+    trimTrailingSpaces(out, base);
+    return true;
+}
+
+}  // namespace
+
+DigitValues::DigitValues(std::uint16_t shift) : value(65536) {
+    for (unsigned c = 0; c < 65536; ++c) {
+        value[c] = static_cast<std::int8_t>(hexValue(static_cast<char16_t>(c - shift)));
+    }
+}
+
+namespace {
+
+template <class Char, class DigitOf>
+bool hexDecipherArranged(std::basic_string_view<Char> text, DigitOf digitOf,
+                         Arrangement arrangement, std::u16string& out) {
+    const std::size_t len = text.size();
+    switch (arrangement) {
+        case Arrangement::Single:
+            return hexDecipherInto(text, digitOf, SingleSource{len}, out);
+        case Arrangement::Whole:
+            return hexDecipherInto(text, digitOf, WholeSource{len}, out);
+        case Arrangement::Halves:
+            return hexDecipherInto(text, digitOf, HalvesSource{len}, out);
+    }
+    return false;
+}
+
+}  // namespace
+
+namespace {
+
+template <class Char>
+bool hexDecipherWithTable(std::basic_string_view<Char> text, const DigitValues& digits,
+                          Arrangement arrangement, std::u16string& out) {
+    const auto digitOf = [table = digits.value.data()](char16_t c) -> int { return table[c]; };
+    return hexDecipherArranged(text, digitOf, arrangement, out);
+}
+
+template <class Char>
+bool hexDecipherWithShift(std::basic_string_view<Char> text, std::uint16_t shift,
+                          Arrangement arrangement, std::u16string& out) {
+    const auto digitOf = [shift](char16_t c) { return hexValue(static_cast<char16_t>(c - shift)); };
+    return hexDecipherArranged(text, digitOf, arrangement, out);
+}
+
+}  // namespace
+
+bool appendHexDeciphered(std::u16string_view text, const DigitValues& digits,
+                         Arrangement arrangement, std::u16string& out) {
+    return hexDecipherWithTable(text, digits, arrangement, out);
+}
+bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift, Arrangement arrangement,
+                         std::u16string& out) {
+    return hexDecipherWithShift(text, shift, arrangement, out);
+}
+namespace {
+
+// ASCII ciphertext, the bulk of a large file to decode, goes sixteen bytes of the UTF-16LE
+// stream at a time. Byte j of that stream is made of hex-stage digits 2j (high nibble) and
+// 2j + 1 (low nibble), and each arrangement reads them from the ciphertext in runs of every
+// other position: digit 2j from base + dir * 2j, digit 2j + 1 likewise, where base and dir
+// follow from the arrangement's sources above (Halves switches runs halfway through).
+struct DigitRun {
+    std::ptrdiff_t base;
+    int dir;  // +1 or -1
+};
+
+#if defined(__SSE2__)
+
+// Sixteen ciphertext bytes of a run, in the run's order: positions base + dir * 2 (j0 + k).
+// False when the 32 bytes around them are not all inside the text.
+[[gnu::always_inline]] inline bool loadRun(const char* in, std::ptrdiff_t len, DigitRun run,
+                                           std::ptrdiff_t j0, __m128i& out) {
+    const std::ptrdiff_t lo = run.dir > 0 ? run.base + 2 * j0 : run.base - 2 * j0 - 30;
+    std::ptrdiff_t from = lo;  // the wanted bytes at even offsets from `from`
+    bool odd = false;
+    if (lo < 0 || lo + 30 >= len) return false;
+    if (lo + 31 >= len) {
+        if (lo < 1) return false;
+        from = lo - 1;  // at odd offsets then
+        odd = true;
+    }
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + from));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + from + 16));
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    __m128i v = odd ? _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8))
+                    : _mm_packus_epi16(_mm_and_si128(a, lowBytes), _mm_and_si128(b, lowBytes));
+    if (run.dir < 0) {  // reverse the sixteen bytes
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        v = _mm_shufflelo_epi16(v, 0x1B);
+        v = _mm_shufflehi_epi16(v, 0x1B);
+        v = _mm_shuffle_epi32(v, 0x4E);
+    }
+    out = v;
+    return true;
+}
+
+// The values of sixteen hex digits lowered by `shift`; `bad` gains 0xFF where one is none.
+[[gnu::always_inline]] inline __m128i nibbles(__m128i raw, __m128i shift, __m128i& bad) {
+    const __m128i v = _mm_sub_epi8(raw, shift);
+    const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+    const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
+    const __m128i l = _mm_sub_epi8(_mm_or_si128(v, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
+    const __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(l, _mm_set1_epi8(5)), l);
+    bad = _mm_or_si128(bad, _mm_andnot_si128(_mm_or_si128(isDigit, isLetter), _mm_set1_epi8(-1)));
+    return _mm_or_si128(_mm_and_si128(isDigit, d),
+                        _mm_and_si128(isLetter, _mm_add_epi8(l, _mm_set1_epi8(10))));
+}
+
+#endif
+
+template <class Source>
+bool hexDecipherAscii(std::string_view text, std::uint16_t shift, Arrangement arrangement,
+                      Source source, std::u16string& out) {
+    const std::size_t len = text.size();
+    const char* in = text.data();
+    const std::size_t bytes = len / 2;
+    const std::size_t units = (bytes + 1) / 2;
+    const std::size_t base = out.size();
+    out.resize(base + units);
+    // Byte by byte into the units: little-endian, as the UTF-16LE stream is.
+    auto* o = reinterpret_cast<unsigned char*>(out.data() + base);
+    const auto digitAt = [&](std::size_t x) {
+        return hexValue(static_cast<char16_t>(static_cast<unsigned char>(in[source(x)]) - shift));
+    };
+    int invalid = 0;
+    bool done[2] = {false, false};  // the stretches before and after the middle byte
+#if defined(__SSE2__)
+    // Byte-wise arithmetic gives the 16-bit one for ASCII as long as the shift is small, as
+    // the shifts of every key code and pattern are.
+    const auto signedShift = static_cast<std::int16_t>(shift);
+    if constexpr (std::endian::native == std::endian::little) {
+        if (signedShift >= -32 && signedShift <= 64) {
+            const auto n = static_cast<std::ptrdiff_t>(len);
+            const auto h = static_cast<std::ptrdiff_t>(bytes);  // Halves switches at j = h / 2
+            DigitRun high{}, low{}, highLater{};
+            switch (arrangement) {
+                case Arrangement::Single:
+                    high = highLater = {1, +1};
+                    low = {n - 2, -1};
+                    break;
+                case Arrangement::Whole:
+                    high = highLater = {n - 2, -1};
+                    low = {n - 1, -1};
+                    break;
+                case Arrangement::Halves:
+                    high = {h - 2, -1};
+                    highLater = {3 * h - 2, -1};
+                    low = {n - 1, -1};
+                    break;
+            }
+            const __m128i shiftBytes = _mm_set1_epi8(static_cast<char>(shift & 0xFF));
+            __m128i bad = _mm_setzero_si128();
+            // Sixteen bytes of the result from the two runs; false when a run's bytes lie
+            // partly outside the text (near its ends), which then go the long way.
+            const auto block = [&](std::size_t at, const DigitRun& highRun) {
+                __m128i hi, lo;
+                const auto a = static_cast<std::ptrdiff_t>(at);
+                if (!loadRun(in, n, highRun, a, hi) || !loadRun(in, n, low, a, lo)) return false;
+                const __m128i hiValues = nibbles(hi, shiftBytes, bad);
+                const __m128i loValues = nibbles(lo, shiftBytes, bad);
+                const __m128i joined =
+                    _mm_or_si128(_mm_and_si128(_mm_slli_epi16(hiValues, 4),
+                                               _mm_set1_epi8(static_cast<char>(0xF0))),
+                                 loValues);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o + at), joined);
+                return true;
+            };
+            // Halves reads its high digits from one run up to the middle byte and from another
+            // after it; each stretch ends with a block that may overlap the one before.
+            const std::size_t middle = arrangement == Arrangement::Halves ? bytes / 2 : bytes;
+            for (const auto& [from, to, run] :
+                 {std::tuple{std::size_t{0}, middle, high}, std::tuple{middle, bytes, highLater}}) {
+                if (to - from < 16) continue;
+                std::size_t at = from;
+                for (;; at += 16) {
+                    if (at + 16 > to) at = to - 16;
+                    if (!block(at, run)) break;
+                    if (at + 16 == to) break;
+                }
+                if (at + 16 != to) continue;  // the long way below, for this whole stretch
+                done[from == 0 ? 0 : 1] = true;
+            }
+            if (_mm_movemask_epi8(bad) != 0) invalid = -1;
+        }
+    }
+#endif
+    const std::size_t middle = arrangement == Arrangement::Halves ? bytes / 2 : bytes;
+    for (std::size_t j = done[0] ? middle : 0; j < bytes; ++j) {
+        if (j == middle && done[1]) break;
+        const int a = digitAt(2 * j), b = digitAt(2 * j + 1);
+        invalid |= a | b;
+        o[j] = static_cast<unsigned char>((a << 4) | b);
+    }
+    if (bytes % 2 != 0) o[bytes] = 0;  // a last unit of one byte
+    if (invalid < 0) {
+        out.resize(base);
+        return false;
+    }
+    trimTrailingSpaces(out, base);
+    return true;
+}
+
+}  // namespace
+
+bool appendHexDeciphered(std::string_view asciiText, std::uint16_t shift, Arrangement arrangement,
+                         std::u16string& out) {
+    const std::size_t len = asciiText.size();
+    switch (arrangement) {
+        case Arrangement::Single:
+            return hexDecipherAscii(asciiText, shift, arrangement, SingleSource{len}, out);
+        case Arrangement::Whole:
+            return hexDecipherAscii(asciiText, shift, arrangement, WholeSource{len}, out);
+        case Arrangement::Halves:
+            return hexDecipherAscii(asciiText, shift, arrangement, HalvesSource{len}, out);
+    }
+    return false;
+}
+
 std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,
                                          CipherMode mode, std::u16string& out) {
     const std::size_t len = text.size();
@@ -153,36 +532,11 @@ std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t 
         return std::nullopt;
     }
 
-    // Hex mode. Undoing the rearrangement, the hex stage is s[x] = text[x+1] - key for even x
-    // and text[len-1-x] - key for odd x; code unit t is made of the digits s[4t..4t+3] (low
-    // byte first), so each unit is read straight from the ciphertext. An odd number of bytes
-    // leaves a last unit whose high byte is zero.
+    // Hex mode: the digits are read straight from the ciphertext, so each unit is built once.
     if (len % 2 != 0) return CipherError::OddLength;
-    const auto digitAt = [&](std::size_t x) {
-        return hexValue(unshifted(x % 2 == 0 ? text[x + 1] : text[len - 1 - x], key));
-    };
-    const std::size_t bytes = len / 2;
-    const std::size_t units = (bytes + 1) / 2;
-    out.resize(base + units);
-    char16_t* o = out.data() + base;
-    int invalid = 0;  // any digit's value is negative: checked once at the end
-    for (std::size_t t = 0; t < bytes / 2; ++t) {
-        const int a = digitAt(4 * t), b = digitAt(4 * t + 1);
-        const int c = digitAt(4 * t + 2), d = digitAt(4 * t + 3);
-        invalid |= a | b | c | d;
-        o[t] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b) | (unsigned(c) << 12) |
-                                     (unsigned(d) << 8));
-    }
-    if (bytes % 2 != 0) {
-        const int a = digitAt(len - 2), b = digitAt(len - 1);
-        invalid |= a | b;
-        o[units - 1] = static_cast<char16_t>((unsigned(a) << 4) | unsigned(b));
-    }
-    if (invalid < 0) {
-        out.resize(base);
+    if (!appendHexDeciphered(text, static_cast<std::uint16_t>(key), Arrangement::Single, out)) {
         return CipherError::NotHexDigit;
     }
-    trimTrailingSpaces(out, base);
     return std::nullopt;
 }
 

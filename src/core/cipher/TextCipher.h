@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/platform/Expected.h"
 
@@ -27,6 +28,7 @@ constexpr CipherMode cipherModeFromFlag(std::int16_t flag) noexcept {
 enum class CipherError : std::uint8_t {
     OddLength,    // an odd number of characters (3 or more; in hex mode, any odd number)
     NotHexDigit,  // hex-mode ciphertext that does not unshift to hexadecimal digits
+    OddHalves,    // a line of even length whose halves, deciphered each on its own, are odd
 };
 
 // Enciphers `text`: optional hex stage, then reversal with every code raised by `key`
@@ -42,7 +44,8 @@ namespace cipher_detail {
 
 // The two hex digits of each byte value, raised by a shift.
 struct ShiftedDigits {
-    explicit ShiftedDigits(std::uint16_t shift) noexcept;
+    explicit ShiftedDigits(std::uint16_t by) noexcept;
+    std::uint16_t shift;
     std::array<char16_t, 256> high{};
     std::array<char16_t, 256> low{};
 };
@@ -58,6 +61,28 @@ void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
                          Arrangement arrangement, std::u16string& out);
 void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
                          Arrangement arrangement, std::string& out);
+
+// The value of each ciphertext unit as a hex digit lowered by a shift, -1 where it is none:
+// one look-up a digit when deciphering long texts.
+struct DigitValues {
+    explicit DigitValues(std::uint16_t shift);
+    std::vector<std::int8_t> value;
+};
+
+// The inverse of appendHexEnciphered with the arrangement's passes composed, in one pass: the
+// hex digits are read straight from the ciphertext, lowered by the sum of the passes' keys. The
+// text's length must be even, and for Halves a multiple of four. Returns false, leaving `out` as it
+// was, when a digit is not hexadecimal. Unlike the composed passes it does not drop trailing spaces
+// between them: callers use it where the passes in between have none.
+[[nodiscard]] bool appendHexDeciphered(std::u16string_view text, const DigitValues& digits,
+                                       Arrangement arrangement, std::u16string& out);
+// The same for short texts, which do not repay making the table.
+[[nodiscard]] bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift,
+                                       Arrangement arrangement, std::u16string& out);
+// The same for ciphertext given as the bytes of ASCII text, sixteen bytes of the result at a
+// time where the processor allows.
+[[nodiscard]] bool appendHexDeciphered(std::string_view asciiText, std::uint16_t shift,
+                                       Arrangement arrangement, std::u16string& out);
 
 // The appending form of decodeText, for the line conversion, which composes it without
 // building temporaries. On failure `out` is left as it was.

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -13,19 +14,24 @@ namespace voxilo {
 namespace {
 
 constexpr std::size_t kFlushSize = 1 << 20;
-constexpr std::size_t kBatchUnits = 1 << 19;  // about 1 MB of text a batch
+constexpr std::size_t kBatchBytes = 1 << 20;  // about 1 MB of lines a batch
 constexpr std::size_t kBatchesInFlight = 3;
 
 // Lines read and decoded from the input, handed from the reading thread to the converting one.
+// Decoding, a line of ASCII, as ciphertext is, stays in its bytes, which are its text too.
 struct LineBatch {
-    std::u16string text;  // the lines one after another
+    std::u16string text;  // the lines held as text, one after another
+    std::string ascii;    // the lines held as ASCII bytes, one after another
     struct Line {
-        std::size_t end;         // where the line ends in `text`
+        std::size_t end;         // where the line ends in `text` or `ascii`
         std::size_t fileNumber;  // its number in the input file
+        bool ascii;              // held in `ascii`
     };
     std::vector<Line> lines;
     std::optional<DocumentError> error;  // the reading stopped here
     bool last = false;
+
+    std::size_t bytes() const noexcept { return 2 * text.size() + ascii.size(); }
 };
 
 // A queue between two threads; either side can close it, after which pushes are refused and
@@ -77,24 +83,138 @@ private:
 
 // Reads the whole input into batches. Used batches come back through `spare`, so the same few
 // buffers serve the whole file.
-void readBatches(DocumentReader::Source input, Channel<LineBatch>& full,
+void readBatches(DocumentReader::Source input, bool keepAscii, Channel<LineBatch>& full,
                  Channel<LineBatch>& spare) {
     DocumentReader reader(std::move(input));
-    std::u16string line;
     for (;;) {
         LineBatch batch = spare.tryPop().value_or(LineBatch{});
         batch.text.clear();
+        batch.ascii.clear();
         batch.lines.clear();
-        while (batch.text.size() < kBatchUnits && reader.next(line)) {
-            batch.text += line;
-            batch.lines.push_back({batch.text.size(), reader.fileLine()});
+        while (batch.bytes() < kBatchBytes &&
+               reader.appendNext(batch.text, keepAscii ? &batch.ascii : nullptr)) {
+            const bool ascii = reader.lastWasAscii();
+            batch.lines.push_back(
+                {ascii ? batch.ascii.size() : batch.text.size(), reader.fileLine(), ascii});
         }
         batch.error = reader.error();
-        batch.last = batch.text.size() < kBatchUnits;
+        batch.last = batch.bytes() < kBatchBytes;
         const bool last = batch.last;
         if (!full.push(std::move(batch)) || last) return;
     }
 }
+
+// Converted lines on their way to the output: bytes ready to go (ciphertext is written as
+// bytes straight away), or text with the input file's number of each line, which the output
+// thread turns into CP932.
+struct OutputBatch {
+    std::string bytes;
+    std::u16string text;
+    struct Line {
+        std::size_t end;         // where the line ends in `text`
+        std::size_t fileNumber;  // its number in the input file
+    };
+    std::vector<Line> lines;
+
+    bool empty() const noexcept { return bytes.empty() && text.empty(); }
+    void clear() {
+        bytes.clear();
+        text.clear();
+        lines.clear();
+    }
+};
+
+// Turns converted text into bytes and hands them to `output`, on a thread of its own, so that
+// writing overlaps converting. Batches go round between the two threads. The first failure (a
+// character CP932 cannot hold, or the output's error) ends the writing: the lines before the
+// failing one still go out, later batches are dropped.
+class OutputThread {
+public:
+    explicit OutputThread(ByteSink& output) : output_(output), thread_([this] { run(); }) {}
+    ~OutputThread() { finish(false); }
+    OutputThread(const OutputThread&) = delete;
+    OutputThread& operator=(const OutputThread&) = delete;
+
+    // Sends `batch` and gives it back empty, to fill again. False once the writing has failed.
+    bool send(OutputBatch& batch) {
+        if (batch.empty()) return true;
+        if (!full_.push(std::move(batch))) return false;
+        batch = spare_.tryPop().value_or(OutputBatch{});
+        batch.clear();
+        return true;
+    }
+    // Waits until everything sent has been written, ending the file with its last line break
+    // when the conversion is `complete`. The writing's failure, if any.
+    std::optional<ConversionFailure> finish(bool complete) {
+        if (thread_.joinable()) {
+            complete_ = complete;
+            full_.close();
+            thread_.join();
+        }
+        return failure_;
+    }
+
+private:
+    using Kind = ConversionFailure::Kind;
+
+    void run() {
+        while (std::optional<OutputBatch> batch = full_.pop()) {
+            if (!take(*batch)) {
+                full_.close();
+                return;
+            }
+            spare_.push(std::move(*batch));
+        }
+        if (complete_) writer_.finish();
+        (void)flush(0);
+    }
+    bool take(const OutputBatch& batch) {
+        // Bytes made earlier go out as they are, without a copy when nothing waits before them.
+        if (writer_.bytes().empty() && batch.text.empty()) {
+            if (batch.bytes.empty()) return true;
+            if (std::error_code ec = output_(batch.bytes)) {
+                failure_ = ConversionFailure{Kind::WriteFailed, 0, {}, 0, ec};
+                return false;
+            }
+            return true;
+        }
+        writer_.bytes().append(batch.bytes);
+        std::size_t begin = 0;
+        for (const OutputBatch::Line& line : batch.lines) {
+            const std::u16string_view text =
+                std::u16string_view(batch.text).substr(begin, line.end - begin);
+            begin = line.end;
+            const std::size_t before = writer_.bytes().size();
+            if (auto bad = writer_.write(text)) {
+                writer_.bytes().resize(before);  // no part of the line that cannot be written
+                failure_ = ConversionFailure{
+                    Kind::UnwritableCharacter, line.fileNumber, {}, text[*bad], {}};
+                (void)flush(line.fileNumber);
+                return false;
+            }
+            if (writer_.bytes().size() >= kFlushSize && !flush(line.fileNumber)) return false;
+        }
+        return writer_.bytes().size() < kFlushSize || flush(0);
+    }
+    bool flush(std::size_t lineNumber) {
+        if (writer_.bytes().empty()) return true;
+        if (std::error_code ec = output_(writer_.bytes())) {
+            if (!failure_) failure_ = ConversionFailure{Kind::WriteFailed, lineNumber, {}, 0, ec};
+            return false;
+        }
+        writer_.bytes().clear();
+        return true;
+    }
+
+    ByteSink& output_;
+    DocumentWriter writer_;
+    Channel<OutputBatch> full_{kBatchesInFlight};
+    // Unbounded, so giving a batch back never waits; at most kBatchesInFlight + 2 exist.
+    Channel<OutputBatch> spare_{SIZE_MAX};
+    bool complete_ = false;                     // set before the thread is told to end
+    std::optional<ConversionFailure> failure_;  // written by the thread, read after it ended
+    std::thread thread_;
+};
 
 }  // namespace
 
@@ -103,37 +223,36 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
                                                  ByteSink output) {
     using Kind = ConversionFailure::Kind;
     LineConverter converter(direction, keyCode, pattern);
-    DocumentWriter writer;
-    std::u16string converted;
-    std::size_t lineNumber = 0;
+    OutputBatch pending;
+    OutputThread writing(output);
+    bool writingFailed = false;
 
-    auto flush = [&]() -> std::optional<ConversionFailure> {
-        if (writer.bytes().empty()) return std::nullopt;
-        if (std::error_code ec = output(writer.bytes())) {
-            return ConversionFailure{Kind::WriteFailed, lineNumber, {}, 0, ec};
-        }
-        writer.bytes().clear();
-        return std::nullopt;
-    };
-    auto convert = [&](std::u16string_view source,
-                       std::size_t number) -> std::optional<ConversionFailure> {
-        lineNumber = number;
+    // A line comes as text, or as ASCII bytes.
+    auto convert = [&](auto source, std::size_t number) -> std::optional<ConversionFailure> {
+        constexpr bool ascii = std::is_same_v<decltype(source), std::string_view>;
         if (converter.writesAscii()) {
             // ASCII without lone CRs is its own CP932 file form: no need to go through text.
-            converter.addLine(source, writer.bytes());
+            if constexpr (ascii) {
+                const std::u16string text(source.begin(), source.end());
+                converter.addLine(text, pending.bytes);
+            } else {
+                converter.addLine(source, pending.bytes);
+            }
         } else {
-            converted.clear();
-            if (auto reason = converter.addLine(source, converted)) {
-                return ConversionFailure{Kind::Undecodable, number, *reason, 0, {}};
+            std::optional<CipherError> reason;
+            if constexpr (ascii) {
+                reason = converter.addAsciiLine(source, pending.text);
+            } else {
+                reason = converter.addLine(source, pending.text);
             }
-            const std::size_t before = writer.bytes().size();
-            if (auto bad = writer.write(converted)) {
-                writer.bytes().resize(before);  // no part of the line that cannot be written
-                return ConversionFailure{
-                    Kind::UnwritableCharacter, number, {}, converted[*bad], {}};
-            }
+            if (reason) return ConversionFailure{Kind::Undecodable, number, *reason, 0, {}};
+            pending.lines.push_back({pending.text.size(), number});
         }
-        if (writer.bytes().size() >= kFlushSize) return flush();
+        if (pending.bytes.size() + 2 * pending.text.size() >= kFlushSize &&
+            !writing.send(pending)) {
+            writingFailed = true;
+            return ConversionFailure{};  // the writing's own failure is reported
+        }
         return std::nullopt;
     };
 
@@ -143,13 +262,16 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     // Unbounded, so giving a batch back never waits: the reader only makes a new batch when
     // there is none to reuse, so at most kBatchesInFlight + 2 ever exist.
     Channel<LineBatch> spare(SIZE_MAX);
-    std::thread reading(readBatches, std::move(input), std::ref(full), std::ref(spare));
-    // On failure, what was converted before the failing line still goes out.
+    std::thread reading(readBatches, std::move(input), direction == Direction::Decode,
+                        std::ref(full), std::ref(spare));
+    // On failure, what was converted before the failing line still goes out. A failure of
+    // the writing comes first: it is at an earlier line than any the conversion reached.
     const auto stop = [&](std::optional<ConversionFailure> failure) {
         full.close();
         reading.join();
-        if (failure && failure->kind != Kind::WriteFailed) (void)flush();
-        return failure;
+        if (!writingFailed) writingFailed = !writing.send(pending);
+        auto written = writing.finish(!failure && !writingFailed);
+        return written ? written : failure;
     };
 
     // Decoding a document that is nothing but spaces does nothing. A document of several lines
@@ -158,23 +280,33 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     std::size_t heldNumber = 0;
     bool first = true;
     while (std::optional<LineBatch> batch = full.pop()) {
-        const std::u16string_view text = batch->text;
-        std::size_t begin = 0;
+        std::size_t textBegin = 0, asciiBegin = 0;
         for (const LineBatch::Line& entry : batch->lines) {
-            const std::u16string_view line = text.substr(begin, entry.end - begin);
+            std::size_t& begin = entry.ascii ? asciiBegin : textBegin;
+            const std::u16string_view text =
+                entry.ascii ? std::u16string_view{}
+                            : std::u16string_view(batch->text).substr(begin, entry.end - begin);
+            const std::string_view ascii =
+                entry.ascii ? std::string_view(batch->ascii).substr(begin, entry.end - begin)
+                            : std::string_view{};
             begin = entry.end;
             if (first) {
                 first = false;
-                if (direction == Direction::Decode && isBlankForDecoding(line)) {
-                    heldLine = line;
+                const bool blank = entry.ascii ? ascii.find_first_not_of(' ') == ascii.npos
+                                               : isBlankForDecoding(text);
+                if (direction == Direction::Decode && blank) {
+                    heldLine.assign(ascii.size() + text.size(), u' ');
                     heldNumber = entry.fileNumber;
                     continue;
                 }
             } else if (heldNumber != 0) {
-                if (auto failure = convert(heldLine, heldNumber)) return stop(failure);
+                if (auto failure = convert(std::u16string_view(heldLine), heldNumber))
+                    return stop(failure);
                 heldNumber = 0;
             }
-            if (auto failure = convert(line, entry.fileNumber)) return stop(failure);
+            auto failure =
+                entry.ascii ? convert(ascii, entry.fileNumber) : convert(text, entry.fileNumber);
+            if (failure) return stop(failure);
         }
         if (const auto& error = batch->error) {
             const Kind kind = error->kind == DocumentError::Kind::InvalidBytes ? Kind::InvalidBytes
@@ -184,8 +316,7 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
         if (batch->last) break;
         spare.push(std::move(*batch));
     }
-    writer.finish();
-    return stop(flush());
+    return stop(std::nullopt);
 }
 
 }  // namespace voxilo

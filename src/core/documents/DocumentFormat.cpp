@@ -1,7 +1,12 @@
 #include "core/documents/DocumentFormat.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/platform/Codepage.h"
 
@@ -32,6 +37,11 @@ bool DocumentReader::refill() {
 }
 
 bool DocumentReader::next(std::u16string& line) {
+    line.clear();
+    return appendNext(line);
+}
+
+bool DocumentReader::appendNext(std::u16string& text, std::string* ascii) {
     while (!error_) {
         const char* data = buffer_.data();
         const void* found = std::memchr(data + scan_, '\r', end_ - scan_);
@@ -51,13 +61,20 @@ bool DocumentReader::next(std::u16string& line) {
         ++fileLine_;
         if (bytes.empty() && !started_) continue;  // leading empty lines are not kept
 
-        line.clear();
         ++linesReturned_;
+        lastWasAscii_ = ascii != nullptr && cp932::isAscii(bytes) && cp932::asciiIsIdentity();
+        if (lastWasAscii_) {
+            ascii->append(bytes);
+            started_ = true;
+            return true;
+        }
+        const std::size_t before = text.size();
         if (badBytes_ == BadBytes::Replace) {
-            const std::size_t replaced = cp932::decodeReplacing(bytes, line);
+            const std::size_t replaced = cp932::decodeReplacing(bytes, text);
             if (replaced > 0 && replaced_ == 0) firstReplacedLine_ = linesReturned_;
             replaced_ += replaced;
-        } else if (cp932::decode(bytes, line)) {
+        } else if (cp932::decode(bytes, text)) {
+            text.resize(before);
             error_ = DocumentError{DocumentError::Kind::InvalidBytes, fileLine_, 0};
             return false;
         }
@@ -67,6 +84,22 @@ bool DocumentReader::next(std::u16string& line) {
     return false;
 }
 
+namespace {
+
+// Where the next CR is at or after `pos`, or npos; eight units at a time where it can.
+std::size_t findCr(std::u16string_view text, std::size_t pos) {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi16(0x0D);
+    for (; pos + 8 <= text.size(); pos += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(units, cr)) != 0) break;
+    }
+#endif
+    return text.find(u'\r', pos);
+}
+
+}  // namespace
+
 std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
     std::size_t pos = 0;
     if (skipLineFeed_ && !text.empty()) {
@@ -74,7 +107,7 @@ std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
         if (text[0] == u'\n') pos = 1;
     }
     while (pos < text.size()) {
-        const std::size_t cr = text.find(u'\r', pos);
+        const std::size_t cr = findCr(text, pos);
         const std::size_t stop = cr == std::u16string_view::npos ? text.size() : cr;
         if (auto bad = cp932::encode(text.substr(pos, stop - pos), bytes_)) return pos + *bad;
         if (cr == std::u16string_view::npos) break;
@@ -96,8 +129,9 @@ void DocumentWriter::finish() {
     skipLineFeed_ = false;
 }
 
-Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source) {
-    DocumentReader reader(std::move(source));
+Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source,
+                                                     std::size_t chunkSize) {
+    DocumentReader reader(std::move(source), chunkSize);
     std::u16string text;
     std::u16string line;
     for (bool first = true; reader.next(line); first = false) {
@@ -154,12 +188,15 @@ EncodedDocument encodeDocument(std::u16string_view text) {
 }
 
 Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view bytes) {
-    return readDocument([bytes](char* buffer, std::size_t capacity) mutable {
-        const std::size_t n = bytes.size() < capacity ? bytes.size() : capacity;
-        std::memcpy(buffer, bytes.data(), n);
-        bytes.remove_prefix(n);
-        return static_cast<std::ptrdiff_t>(n);
-    });
+    const std::size_t chunk = std::min<std::size_t>(bytes.size() + 1, 1 << 20);
+    return readDocument(
+        [bytes](char* buffer, std::size_t capacity) mutable {
+            const std::size_t n = bytes.size() < capacity ? bytes.size() : capacity;
+            std::memcpy(buffer, bytes.data(), n);
+            bytes.remove_prefix(n);
+            return static_cast<std::ptrdiff_t>(n);
+        },
+        chunk);
 }
 
 Expected<std::string, DocumentError> documentBytesFromText(std::u16string_view text) {

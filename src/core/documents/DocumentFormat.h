@@ -44,6 +44,11 @@ public:
     // Replaces `line` with the next line of the document. Returns false at the end of the
     // document or on failure; error() tells which.
     bool next(std::u16string& line);
+    // The same, appending the line to `text`; or, when `ascii` is given and the line's bytes
+    // are ASCII (which are then its text too), appending them to `*ascii` instead, which
+    // lastWasAscii() then tells.
+    bool appendNext(std::u16string& text, std::string* ascii = nullptr);
+    bool lastWasAscii() const noexcept { return lastWasAscii_; }
 
     const std::optional<DocumentError>& error() const noexcept { return error_; }
     // The file's line number of the line last returned, or of the failure.
@@ -64,6 +69,7 @@ private:
     bool atEnd_ = false;
     bool started_ = false;  // a non-empty line has been returned
     BadBytes badBytes_;
+    bool lastWasAscii_ = false;
     std::size_t fileLine_ = 0;
     std::size_t linesReturned_ = 0;
     std::size_t replaced_ = 0;
@@ -91,7 +97,8 @@ private:
 };
 
 // The text a pane holds after loading the document that `source` gives.
-Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source);
+Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source,
+                                                     std::size_t chunkSize = 1 << 20);
 
 // A document as the window loads it: bytes that are not CP932 text read as U+FFFD.
 struct LoadedDocument {

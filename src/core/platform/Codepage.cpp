@@ -5,6 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -132,32 +136,35 @@ const DecodeTable& decodeTable() {
     return table;
 }
 
-// Each entry: 0 for a character CP932 cannot hold, else (byte count << 16) | bytes.
+// Each entry: the byte of a one-byte character (below 0x100), the two bytes of a two-byte one
+// (lead byte high, at least 0x8100), or kUnheld for a character CP932 cannot hold (0xFF is no
+// lead byte). Two bytes an entry keep the table small enough for the cache.
+constexpr std::uint16_t kUnheld = 0xFFFF;
 struct EncodeTable {
-    std::vector<std::uint32_t> entry = std::vector<std::uint32_t>(65536, 0);
+    std::vector<std::uint16_t> entry = std::vector<std::uint16_t>(65536, kUnheld);
 
     explicit EncodeTable(const DecodeTable& d) {
         // The inverse of the decode table; where several byte sequences read as the same
         // character (the NEC and IBM duplicates), the platform converter chooses.
         std::vector<std::uint8_t> seen(65536, 0);
-        auto offer = [&](std::uint32_t c, std::uint32_t code) {
-            if (seen[c]++ == 0) entry[c] = code;
+        auto offer = [&](std::uint32_t c, unsigned code) {
+            if (seen[c]++ == 0) entry[c] = static_cast<std::uint16_t>(code);
         };
         for (unsigned b = 0; b < 256; ++b) {
-            if (d.single[b] < 0x10000) offer(d.single[b], (1u << 16) | b);
+            if (d.single[b] < 0x10000) offer(d.single[b], b);
         }
         for (unsigned seq = 0; seq < 65536; ++seq) {
-            if (d.pair[seq] != kNoPair) offer(d.pair[seq], (2u << 16) | seq);
+            if (d.pair[seq] != kNoPair) offer(d.pair[seq], seq);
         }
         for (unsigned c = 0; c < 65536; ++c) {
             if (seen[c] < 2) continue;
             const std::string bytes = platformEncode(static_cast<char16_t>(c));
             if (bytes.size() == 1) {
-                entry[c] = (1u << 16) | static_cast<unsigned char>(bytes[0]);
+                entry[c] = static_cast<unsigned char>(bytes[0]);
             } else if (bytes.size() == 2) {
                 const unsigned seq = (static_cast<unsigned char>(bytes[0]) << 8) |
                                      static_cast<unsigned char>(bytes[1]);
-                if (d.pair[seq] == c) entry[c] = (2u << 16) | seq;
+                if (d.pair[seq] == c) entry[c] = static_cast<std::uint16_t>(seq);
             }
         }
     }
@@ -170,13 +177,29 @@ const EncodeTable& encodeTable() {
 
 }  // namespace
 
-namespace {
+bool asciiIsIdentity() { return decodeTable().asciiIsIdentity; }
 
-// Decodes `bytes` onto `out`. A byte that does not start a valid character either stops the
-// work (returned as its offset) or, with `replaced` given, becomes one `replacement`, together
-// with the byte after it when that cannot start a character on its own.
-std::optional<std::size_t> decodeInto(std::string_view bytes, std::u16string& out,
-                                      std::size_t* replaced, char16_t replacement) {
+bool isAscii(std::string_view bytes) noexcept {
+    const char* p = bytes.data();
+    std::size_t n = bytes.size();
+#if defined(__SSE2__)
+    for (; n >= 16; p += 16, n -= 16) {
+        if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) != 0)
+            return false;
+    }
+#endif
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull) return false;
+    }
+    for (; n > 0; ++p, --n) {
+        if (static_cast<unsigned char>(*p) >= 0x80) return false;
+    }
+    return true;
+}
+
+std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
     const DecodeTable& table = decodeTable();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
@@ -186,9 +209,12 @@ std::optional<std::size_t> decodeInto(std::string_view bytes, std::u16string& ou
     char16_t* o = out.data() + base;
     std::size_t i = 0;
     std::optional<std::size_t> failure;
+    const bool asciiIsIdentity = table.asciiIsIdentity;
+    const std::uint32_t* single = table.single.data();
+    const char16_t* pair = table.pair.data();
     while (i < size) {
         const unsigned b = in[i];
-        if (b < 0x80 && table.asciiIsIdentity) {
+        if (b < 0x80 && asciiIsIdentity) {
             // Runs of ASCII, the whole of ciphertext, go eight bytes at a time.
             while (i + 8 <= size) {
                 std::uint64_t word;
@@ -201,53 +227,29 @@ std::optional<std::size_t> decodeInto(std::string_view bytes, std::u16string& ou
             while (i < size && in[i] < 0x80) *o++ = in[i++];
             continue;
         }
-        const std::uint32_t c = table.single[b];
-        if (c < 0x10000) {
-            *o++ = static_cast<char16_t>(c);
-            ++i;
-            continue;
-        }
-        if (c == kLeadByte && i + 1 < size) {
-            const char16_t d = table.pair[(b << 8) | in[i + 1]];
+        // Two-byte characters first: the pair table holds characters only after lead bytes.
+        if (i + 1 < size) {
+            const char16_t d = pair[(b << 8) | in[i + 1]];
             if (d != kNoPair) {
                 *o++ = d;
                 i += 2;
                 continue;
             }
         }
-        if (replaced == nullptr) {
-            failure = i;
-            break;
+        const std::uint32_t c = single[b];
+        if (c < 0x10000) {
+            *o++ = static_cast<char16_t>(c);
+            ++i;
+            continue;
         }
-        // A lead byte takes a following non-ASCII byte with it, as other readers of Shift-JIS
-        // do; an ASCII byte after it stays a character of its own.
-        i += (c == kLeadByte && i + 1 < size && in[i + 1] >= 0x80) ? 2 : 1;
-        *o++ = replacement;
-        ++*replaced;
+        failure = i;
+        break;
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
     return failure;
 }
 
-}  // namespace
-
-std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
-    return decodeInto(bytes, out, nullptr, 0);
-}
-
-std::size_t decodeReplacing(std::string_view bytes, std::u16string& out, char16_t replacement) {
-    std::size_t replaced = 0;
-    (void)decodeInto(bytes, out, &replaced, replacement);
-    return replaced;
-}
-
-namespace {
-
-// Encodes `text` onto `out`. A character CP932 cannot hold either stops the work (returned as
-// its index) or, with `replaced` given, becomes one `replacement` byte: a surrogate pair counts
-// as one character. `first` then gets the index of the first one replaced.
-std::optional<std::size_t> encodeInto(std::u16string_view text, std::string& out,
-                                      std::size_t* replaced, char replacement, std::size_t* first) {
+std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
     const DecodeTable& dtable = decodeTable();
     const std::size_t size = text.size();
     const std::size_t base = out.size();
@@ -259,42 +261,76 @@ std::optional<std::size_t> encodeInto(std::u16string_view text, std::string& out
     const EncodeTable* etable = nullptr;  // built only once text goes beyond ASCII
     while (i < size) {
         if (dtable.asciiIsIdentity) {
+#if defined(__SSE2__)
+            // Runs of ASCII, the whole of deciphered English, go eight units at a time.
+            const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+            while (i + 8 <= size) {
+                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, high),
+                                                      _mm_setzero_si128())) != 0xFFFF) {
+                    break;
+                }
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(units, units));
+                o += 8;
+                i += 8;
+            }
+#endif
             while (i < size && in[i] < 0x80) *o++ = static_cast<char>(in[i++]);
             if (i >= size) break;
         }
         if (etable == nullptr) etable = &encodeTable();
-        const std::uint32_t e = etable->entry[in[i]];
-        if (e == 0) {
-            if (replaced == nullptr) {
+        // A run of other characters, each looked up in the table, up to the next ASCII.
+        const std::uint16_t* entries = etable->entry.data();
+        do {
+            const unsigned e = entries[in[i]];
+            if (e == kUnheld) {
                 failure = i;
                 break;
             }
-            if (*replaced == 0 && first != nullptr) *first = i;
-            ++*replaced;
-            *o++ = replacement;
-            const bool pair = in[i] >= 0xD800 && in[i] < 0xDC00 && i + 1 < size &&
-                              in[i + 1] >= 0xDC00 && in[i + 1] < 0xE000;
-            i += pair ? 2 : 1;
-            continue;
-        }
-        if ((e >> 16) == 2) *o++ = static_cast<char>((e >> 8) & 0xFF);
-        *o++ = static_cast<char>(e & 0xFF);
-        ++i;
+            if (e >= 0x100) *o++ = static_cast<char>(e >> 8);
+            *o++ = static_cast<char>(e & 0xFF);
+            ++i;
+        } while (i < size && (in[i] >= 0x80 || !dtable.asciiIsIdentity));
+        if (failure) break;
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
     return failure;
 }
 
-}  // namespace
-
-std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
-    return encodeInto(text, out, nullptr, 0, nullptr);
+// The strict converters do the work; each stop is one replacement, and the work goes on after
+// it, so damaged text costs no more than its damage.
+std::size_t decodeReplacing(std::string_view bytes, std::u16string& out, char16_t replacement) {
+    const std::uint32_t* single = decodeTable().single.data();
+    std::size_t replaced = 0;
+    while (const auto failure = decode(bytes, out)) {
+        const std::size_t at = *failure;
+        // A lead byte takes a following non-ASCII byte with it, as other readers of Shift-JIS
+        // do; an ASCII byte after it stays a character of its own.
+        const bool lead = single[static_cast<unsigned char>(bytes[at])] == kLeadByte;
+        const bool pair = lead && at + 1 < bytes.size() &&
+                          static_cast<unsigned char>(bytes[at + 1]) >= 0x80;
+        out.push_back(replacement);
+        ++replaced;
+        bytes.remove_prefix(at + (pair ? 2 : 1));
+    }
+    return replaced;
 }
 
 std::size_t encodeReplacing(std::u16string_view text, std::string& out, char replacement,
                             std::size_t* first) {
     std::size_t replaced = 0;
-    (void)encodeInto(text, out, &replaced, replacement, first);
+    std::size_t offset = 0;  // of `text` in the whole
+    while (const auto failure = encode(text, out)) {
+        const std::size_t at = *failure;
+        if (replaced == 0 && first != nullptr) *first = offset + at;
+        ++replaced;
+        out.push_back(replacement);
+        const bool pair = text[at] >= 0xD800 && text[at] < 0xDC00 && at + 1 < text.size() &&
+                          text[at + 1] >= 0xDC00 && text[at + 1] < 0xE000;
+        const std::size_t skip = at + (pair ? 2 : 1);
+        text.remove_prefix(skip);
+        offset += skip;
+    }
     return replaced;
 }
 

@@ -16,6 +16,13 @@ namespace voxilo::cp932 {
 // holds the text before it.
 std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out);
 
+// True when every byte below 0x80 reads as the character of that code, as it does in CP932:
+// ASCII bytes are then their own text.
+bool asciiIsIdentity();
+
+// True when all of `bytes` are below 0x80.
+bool isAscii(std::string_view bytes) noexcept;
+
 // As decode, but every byte that does not start a valid character (with the byte after it
 // when that cannot start one either) becomes `replacement`. Returns how many were replaced.
 std::size_t decodeReplacing(std::string_view bytes, std::u16string& out,

@@ -9,6 +9,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -16,10 +17,23 @@
 namespace voxilo {
 namespace {
 
+// Temporary files are named ".NAME.vxtmp" and digits, beside the target NAME.
+std::string temporaryPrefixFor(const std::filesystem::path& target) {
+    std::string prefix(1, '.');
+    prefix.append(target.filename().string()).append(".vxtmp");
+    return prefix;
+}
+
+#ifndef _WIN32
+bool isTemporaryOf(const std::string& name, const std::string& prefix) {
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return false;
+    return name.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
+}
+#endif
+
 std::string temporaryNameFor(const std::filesystem::path& target) {
     static std::mt19937_64 random{std::random_device{}()};
-    std::string hidden(1, '.');
-    hidden.append(target.filename().string()).append(".vxtmp");
+    std::string hidden = temporaryPrefixFor(target);
     hidden.append(std::to_string(random() % 1000000000ull));
     std::filesystem::path name = target;
     name.replace_filename(hidden);
@@ -99,9 +113,34 @@ std::error_code SafeFileWriter::commit() {
             error = lastError();
         }
     }
-    if (!error) temporary_.clear();
+    if (!error) {
+        temporary_.clear();
+        removeAbandonedTemporaries();
+    }
     discard();
     return error;
+}
+
+// A save that was cut short (the program killed, the power gone) leaves its temporary file
+// behind. One still being written is open without sharing, so it cannot be deleted.
+void SafeFileWriter::removeAbandonedTemporaries() noexcept {
+    const std::filesystem::path target(wide(target_));
+    const std::wstring prefix = wide(temporaryPrefixFor(target));
+    const std::filesystem::path pattern = target.parent_path() / (prefix + L"*");
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name.size() > prefix.size() &&
+            name.find_first_not_of(L"0123456789", prefix.size()) == std::wstring::npos) {
+            const std::wstring path = (target.parent_path() / name).wstring();
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (!DeleteFileW(path.c_str()))
+                SetFileAttributesW(path.c_str(), found.dwFileAttributes);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 #else
@@ -151,6 +190,8 @@ std::error_code SafeFileWriter::open(const std::string& path) {
         if (errno != EEXIST) return lastError();
     }
     if (fd_ < 0) return std::make_error_code(std::errc::file_exists);
+    // Held while the file is ours, so that another save can tell it from one abandoned.
+    (void)::flock(fd_, LOCK_EX | LOCK_NB);
     if (exists && ::fchmod(fd_, mode) != 0) {
         const std::error_code error = lastError();
         discard();
@@ -179,9 +220,31 @@ std::error_code SafeFileWriter::commit() {
     if (!error && !temporary_.empty() && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
         error = lastError();
     }
-    if (!error) temporary_.clear();
+    if (!error && !temporary_.empty()) {
+        temporary_.clear();
+        removeAbandonedTemporaries();
+    }
     discard();
     return error;
+}
+
+// A save that was cut short (the program killed, the power gone) leaves its temporary file
+// behind. One whose lock nobody holds any more is abandoned; one still being written is not.
+void SafeFileWriter::removeAbandonedTemporaries() noexcept {
+    const std::filesystem::path target(target_);
+    const std::string prefix = temporaryPrefixFor(target);
+    std::error_code ec;
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string path = it->path().string();
+        if (!isTemporaryOf(it->path().filename().string(), prefix)) continue;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+        ::close(fd);
+    }
 }
 
 #endif

@@ -9,7 +9,9 @@ namespace voxilo {
 // Writes a file so that it is either replaced whole or not touched at all: the bytes go to a
 // new file beside the target, which is flushed to disk and then renamed over the target. An
 // existing file keeps its permissions; a link is followed to the file it names. A target that
-// is not a regular file (a device such as /dev/null, a pipe) is written to directly.
+// is not a regular file (a device such as /dev/null, a pipe) is written to directly. A
+// successful commit also removes the temporary files that saves of the same target cut short
+// by a crash left behind.
 class SafeFileWriter {
 public:
     SafeFileWriter() = default;
@@ -24,6 +26,7 @@ public:
 
 private:
     void discard() noexcept;
+    void removeAbandonedTemporaries() noexcept;
 
 #ifdef _WIN32
     void* handle_ = nullptr;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/LiteralLines.h"
+
 #include <random>
 #include <string>
 #include <vector>
@@ -12,6 +14,9 @@ namespace voxilo {
 namespace {
 
 constexpr std::int16_t kNoShift = 0;  // a key code outside the table
+
+using testing_support::decodeLinesLiterally;
+using testing_support::encodeLineLiterally;
 
 TEST(LineConversion, WorkedExamplesForEachPattern) {
     const std::vector<std::u16string> expected = {
@@ -29,42 +34,75 @@ TEST(LineConversion, WorkedExamplesForEachPattern) {
     }
 }
 
-// Each pattern composed literally from the cipher's two operations, as a check on the one-pass
-// encoder of the line conversion.
-std::u16string composed(std::u16string_view line, std::int16_t k, std::int16_t pattern) {
-    const std::u16string c = *encodeText(line, k, CipherMode::Hex);
-    const std::u16string_view whole = c;
-    const std::u16string_view a = whole.substr(0, whole.size() / 2);
-    const std::u16string_view b = whole.substr(whole.size() / 2);
-    switch (pattern) {
-        case 0:
-            return c;
-        case 1:
-            return *encodeText(a, 0, CipherMode::Plain) + *encodeText(b, 0, CipherMode::Plain);
-        case 2:
-            return *encodeText(c, static_cast<std::int16_t>(k + 1), CipherMode::Plain);
-        default:
-            return *encodeText(a, k, CipherMode::Plain) + *encodeText(b, k, CipherMode::Plain);
-    }
-}
-
 TEST(LineConversion, EachPatternComposesTheCipher) {
     std::mt19937 rng(3);
     for (int round = 0; round < 300; ++round) {
         std::u16string line;
-        for (std::size_t i = rng() % 12; i > 0; --i) line.push_back(static_cast<char16_t>(rng()));
+        // Short lines, and some long enough for the encoder to go sixteen bytes at a time.
+        for (std::size_t i = rng() % 4 == 0 ? 16 + rng() % 60 : rng() % 12; i > 0; --i)
+            line.push_back(static_cast<char16_t>(rng()));
         line.push_back(u'x');
         const auto keyCode = static_cast<std::int16_t>(rng() % 27);
         const std::int16_t k = keyShift(keyCode);
         for (std::int16_t pattern = 0; pattern < 4; ++pattern) {
-            ASSERT_EQ(encodeLines(line, keyCode, pattern), composed(line, k, pattern))
+            ASSERT_EQ(encodeLines(line, keyCode, pattern), encodeLineLiterally(line, k, pattern))
                 << "pattern " << pattern << ", length " << line.size();
             // The byte form writes the same ciphertext.
             LineConverter converter(Direction::Encode, keyCode, pattern);
             std::string bytes;
             converter.addLine(line, bytes);
-            EXPECT_EQ(std::u16string(bytes.begin(), bytes.end()), composed(line, k, pattern));
+            EXPECT_EQ(std::u16string(bytes.begin(), bytes.end()),
+                      encodeLineLiterally(line, k, pattern));
         }
+    }
+}
+
+// Decoding reads each line in one pass; every line, ciphertext or not, must come out as the
+// passes one after another give it, with the same error where they fail. Lines are made near
+// ciphertext, so that most pass the first checks and fail late or not at all.
+TEST(LineConversion, DecodingAgreesWithThePassesOneByOne) {
+    std::mt19937 rng(5);
+    const std::u16string alphabet = u"0123456789ABCDEFabcdef !GHIJKLMNOPQRSTUVWXYZ[\\]^_`~";
+    for (int round = 0; round < 3000; ++round) {
+        const auto keyCode = static_cast<std::int16_t>(rng() % 27);
+        const auto pattern = static_cast<std::int16_t>(rng() % 5);
+        std::u16string source;
+        for (int line = static_cast<int>(rng() % 3); line >= 0; --line) {
+            std::u16string plain;
+            // Mostly short lines; some long enough for the decoder's table of digits.
+            for (std::size_t i = rng() % 8 == 0 ? 64 + rng() % 16 : rng() % 6; i > 0; --i)
+                plain.push_back(rng() % 4 == 0 ? u' ' : static_cast<char16_t>(rng()));
+            std::u16string cipher = encodeLineLiterally(plain, keyShift(keyCode), pattern);
+            // Damage some lines: change, add or drop a unit, or write random text.
+            switch (rng() % 6) {
+                case 0:
+                    if (!cipher.empty())
+                        cipher[rng() % cipher.size()] = alphabet[rng() % alphabet.size()];
+                    break;
+                case 1:
+                    cipher.insert(rng() % (cipher.size() + 1), 1,
+                                  alphabet[rng() % alphabet.size()]);
+                    break;
+                case 2:
+                    cipher.resize(rng() % (cipher.size() + 1));
+                    break;
+                case 3:
+                    cipher.clear();
+                    for (std::size_t i = 2 * (rng() % 9); i > 0; --i)
+                        cipher.push_back(alphabet[rng() % alphabet.size()]);
+                    break;
+                default:
+                    break;
+            }
+            source += cipher + (line > 0 ? u"\r\n" : u"");
+        }
+        const DecodedText fast = decodeLines(source, keyCode, pattern);
+        const DecodedText literal = decodeLinesLiterally(source, keyCode, pattern);
+        ASSERT_EQ(fast.error, literal.error) << "key code " << keyCode << ", pattern " << pattern;
+        ASSERT_EQ(fast.text, literal.text) << "key code " << keyCode << ", pattern " << pattern;
+        const DecodedText bytes = testing_support::decodeLinesAsBytes(source, keyCode, pattern);
+        ASSERT_EQ(bytes.error, literal.error) << "as bytes: key code " << keyCode;
+        ASSERT_EQ(bytes.text, literal.text) << "as bytes: key code " << keyCode;
     }
 }
 
@@ -137,6 +175,11 @@ TEST(LineConversion, NamesTheLineThatCannotBeDecoded) {
             EXPECT_EQ(decoded.error, (LineError{2, CipherError::OddLength}));
             EXPECT_EQ(decoded.text, u"abc");
         }
+        // An even line whose halves are odd: patterns 1 and 3 decipher each half on its own.
+        const DecodedText halves = decodeLines(good + u"\r\n063006", 11, pattern);
+        const bool byHalves = pattern == 1 || pattern == 3;
+        EXPECT_EQ(halves.error,
+                  (LineError{2, byHalves ? CipherError::OddHalves : CipherError::NotHexDigit}));
     }
 }
 

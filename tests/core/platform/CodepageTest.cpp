@@ -39,6 +39,24 @@ TEST(Codepage, EveryCharacterReadReadsBackAfterWriting) {
     EXPECT_GT(characters, 7000u);  // CP932 has about 7,900 characters
 }
 
+// Several characters have two or three codes (NEC's and IBM's extensions). Files written on
+// Windows use the codes its converter chooses; ours must be the same bytes.
+TEST(Codepage, WritesTheNecAndIbmDuplicatesAsWindowsDoes) {
+    const std::u16string text = u"纊∵￢ⅰⅠ≒";
+    const std::string bytes = "\xfa\x5c\x81\xe6\x81\xca\xfa\x40\x87\x54\x81\xe0";
+    std::string encoded;
+    EXPECT_FALSE(cp932::encode(text, encoded));
+    EXPECT_EQ(encoded, bytes);
+    std::u16string decoded;
+    EXPECT_FALSE(cp932::decode(bytes, decoded));
+    EXPECT_EQ(decoded, text);
+    // Their other codes read as the same characters.
+    decoded.clear();
+    EXPECT_FALSE(
+        cp932::decode("\xed\x40\x87\x9a\xfa\x5b\xee\xf9\xfa\x54\xee\xef\xfa\x4a\x87\x90", decoded));
+    EXPECT_EQ(decoded, u"纊∵∵￢￢ⅰⅠ≒");
+}
+
 TEST(Codepage, RefusesInsteadOfReplacing) {
     for (std::u16string text : {u"ab\u301c", u"ab\u00a5", u"ab\U0001F600", u"ab\xd800"}) {
         std::string out;

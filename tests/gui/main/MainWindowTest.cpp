@@ -329,7 +329,7 @@ private slots:
         focus(window_->topPane());
         dialogs_.expectMessage(
             QStringLiteral(
-                "3 行目を解読できません。\r\n文字数が奇数のため、暗号文として読めません。"),
+                "3行目を解読できません。\r\n文字数が奇数のため、暗号文として読めません。"),
             kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
         item("mnuEditDecoding")->trigger();
         QCOMPARE(paneText(*window_->bottomPane()), std::u16string(u"first\r\nfirst"));
