@@ -70,6 +70,8 @@ std::optional<StoreFailure> saveAllSettings(ValueStore& store, std::u16string_vi
                                             const std::vector<EditedUser>& users,
                                             const OptionsValues& options,
                                             std::u16string_view currentUser) {
+    // One batch: a crash in the middle leaves the store as it was before the save.
+    const StoreBatch batch(store);
     {
         OpenKey key(store, keyPath);
         if (!key || !key.writeInteger(u"Startup", options.startup)) return StoreFailure::SaveFailed;

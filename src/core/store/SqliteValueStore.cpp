@@ -138,7 +138,7 @@ bool SqliteValueStore::connect() {
 std::optional<ValueStore::Key> SqliteValueStore::openKey(std::u16string_view path) {
     if (!connect()) return std::nullopt;
     const std::string full = toUtf8(path);
-    if (!execute(db_, "BEGIN IMMEDIATE")) return std::nullopt;
+    if (!beginStep()) return std::nullopt;
     // The key and each missing parent, as the registry makes them.
     bool ok = true;
     for (std::size_t cut = full.find('\\'); ok; cut = full.find('\\', cut + 1)) {
@@ -151,8 +151,8 @@ std::optional<ValueStore::Key> SqliteValueStore::openKey(std::u16string_view pat
         Statement select(db_, "SELECT id FROM keys WHERE path = ?1");
         if (select.bind(1, full).step() == SQLITE_ROW) key = static_cast<Key>(select.integer(0));
     }
-    if (key && execute(db_, "COMMIT")) return key;
-    execute(db_, "ROLLBACK");
+    if (key && endStep()) return key;
+    undoStep();
     return std::nullopt;
 }
 
@@ -222,16 +222,43 @@ bool SqliteValueStore::deleteKey(std::u16string_view path) {
     Statement children(db_,
                        "SELECT count(*) FROM keys WHERE path > ?1 || '\\' AND path < ?1 || ']'");
     if (children.bind(1, full).step() != SQLITE_ROW || children.integer(0) != 0) return false;
-    if (!execute(db_, "BEGIN IMMEDIATE")) return false;
+    if (!beginStep()) return false;
     const bool ok =
         Statement(db_, "DELETE FROM vals WHERE key IN (SELECT id FROM keys WHERE path = ?1)")
             .bind(1, full)
             .run() &&
         Statement(db_, "DELETE FROM keys WHERE path = ?1").bind(1, full).run() &&
         sqlite3_changes(db_) > 0;
-    if (ok && execute(db_, "COMMIT")) return true;
-    execute(db_, "ROLLBACK");
+    if (ok && endStep()) return true;
+    undoStep();
     return false;
+}
+
+// A step of several statements is a transaction of its own, or, inside a batch, a savepoint
+// of the batch's transaction.
+bool SqliteValueStore::beginStep() {
+    return execute(db_, inBatch_ ? "SAVEPOINT step" : "BEGIN IMMEDIATE");
+}
+
+bool SqliteValueStore::endStep() { return execute(db_, inBatch_ ? "RELEASE step" : "COMMIT"); }
+
+void SqliteValueStore::undoStep() {
+    if (inBatch_) {
+        execute(db_, "ROLLBACK TO step");
+        execute(db_, "RELEASE step");
+    } else {
+        execute(db_, "ROLLBACK");
+    }
+}
+
+void SqliteValueStore::beginBatch() {
+    if (!inBatch_ && connect() && execute(db_, "BEGIN IMMEDIATE")) inBatch_ = true;
+}
+
+void SqliteValueStore::endBatch() {
+    if (!inBatch_) return;
+    inBatch_ = false;
+    if (!execute(db_, "COMMIT")) execute(db_, "ROLLBACK");
 }
 
 }  // namespace voxilo

@@ -31,14 +31,20 @@ public:
     bool writeText(Key key, std::u16string_view name, std::string_view bytes) override;
     bool deleteValue(Key key, std::u16string_view name) override;
     bool deleteKey(std::u16string_view path) override;
+    void beginBatch() override;
+    void endBatch() override;
 
 private:
+    bool beginStep();
+    bool endStep();
+    void undoStep();
     bool connect();
     std::optional<std::string> readData(Key key, std::u16string_view name);
     bool writeData(Key key, std::u16string_view name, int type, std::string_view data);
 
     std::filesystem::path file_;
     sqlite3* db_ = nullptr;
+    bool inBatch_ = false;  // a transaction holds the batch; the steps inside it nest
 };
 
 }  // namespace voxilo

@@ -41,6 +41,24 @@ public:
     virtual bool deleteValue(Key key, std::u16string_view name) = 0;
     // Deletes a key that has no subkeys, with its values.
     virtual bool deleteKey(std::u16string_view path) = 0;
+
+    // The changes between these two reach the store together, where the store can: a crash in
+    // between leaves none of them. endBatch() keeps every change made, also when a later one
+    // failed. The registry cannot group its writes; there they stand one by one.
+    virtual void beginBatch() {}
+    virtual void endBatch() {}
+};
+
+// A batch for the lifetime of a scope.
+class StoreBatch {
+public:
+    explicit StoreBatch(ValueStore& store) : store_(store) { store_.beginBatch(); }
+    ~StoreBatch() { store_.endBatch(); }
+    StoreBatch(const StoreBatch&) = delete;
+    StoreBatch& operator=(const StoreBatch&) = delete;
+
+private:
+    ValueStore& store_;
 };
 
 }  // namespace voxilo
