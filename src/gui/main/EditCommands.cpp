@@ -40,7 +40,8 @@ EditCommands::EditCommands(MainWindow& window, Dialogs& dialogs, const Actions& 
     connect(actions.selectAll, &QAction::triggered, this, &EditCommands::selectAll);
     // The middle button pastes X11's selection: the converted document refuses that as it
     // refuses Paste.
-    window.bottomPane()->viewport()->installEventFilter(this);
+    bottomViewport_ = window.bottomPane()->viewport();
+    bottomViewport_->installEventFilter(this);
     for (QPlainTextEdit* pane : {window.topPane(), window.bottomPane()}) {
         pane->installEventFilter(this);
         pane->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -151,7 +152,7 @@ QAction* EditCommands::commandOfKey(const QEvent& event) const {
 // A text box takes its clipboard keys for itself, before the menu's shortcuts see them; here
 // they run the Edit commands instead, which only act while enabled.
 bool EditCommands::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_.bottomPane()->viewport() &&
+    if (watched == bottomViewport_ &&
         (event->type() == QEvent::MouseButtonPress ||
          event->type() == QEvent::MouseButtonRelease) &&
         static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {

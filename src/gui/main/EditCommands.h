@@ -53,6 +53,9 @@ private:
     Dialogs& dialogs_;
     Actions actions_;
     std::function<QWidget*()> activeControl_;
+    // The lower pane's viewport, known here so that events arriving while the window is torn
+    // down need nothing of it.
+    QObject* bottomViewport_ = nullptr;
 };
 
 }  // namespace voxilo
