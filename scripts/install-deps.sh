@@ -18,7 +18,7 @@ packages=(
     desktop-file-utils appstream dpkg-dev
     # The real program driven as a person would: a display, a window manager, keystrokes and
     # screenshots.
-    xvfb xauth openbox xdotool imagemagick
+    xvfb xauth openbox xdotool imagemagick procps
     # The Windows build of the core, and Wine to run its tests in a Japanese locale.
     g++-mingw-w64-x86-64-posix wine wine64 locales
     # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
