@@ -5,7 +5,20 @@
 
 namespace voxilo {
 
-// Names and passwords are half-width letters and digits: the keys their boxes take.
+// The key rules of the boxes that take only some characters: names and passwords (half-width
+// letters and digits) and the retry count (digits).
+
+// A modifier pressed alone is not yet a key for the box: the key pressed with it is.
+inline bool isModifierAlone(int key) {
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+           key == Qt::Key_AltGr || key == Qt::Key_Meta;
+}
+
+// The keys that move the caret along the line or delete.
+inline bool isCaretOrDeleteKey(int key) {
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home ||
+           key == Qt::Key_End || key == Qt::Key_Delete || key == Qt::Key_Backspace;
+}
 
 inline bool isAsciiLetterOrDigit(QChar c) {
     const char16_t u = c.unicode();
@@ -18,25 +31,10 @@ inline bool isAsciiLetterOrDigit(QChar c) {
 inline bool isAccountKeyPress(const QKeyEvent& key, bool arrowsUpDown) {
     if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
     const int code = key.key();
-    bool allowed =
-        (code >= Qt::Key_A && code <= Qt::Key_Z) || (code >= Qt::Key_0 && code <= Qt::Key_9);
-    switch (code) {
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-            allowed = arrowsUpDown;
-            break;
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_Delete:
-        case Qt::Key_Backspace:
-        case Qt::Key_Shift:
-            allowed = true;
-            break;
-        default:
-            break;
-    }
+    const bool allowed = (code >= Qt::Key_A && code <= Qt::Key_Z) ||
+                         (code >= Qt::Key_0 && code <= Qt::Key_9) || isCaretOrDeleteKey(code) ||
+                         code == Qt::Key_Shift ||
+                         (arrowsUpDown && (code == Qt::Key_Up || code == Qt::Key_Down));
     const QString typed = key.text();
     const bool allowedText =
         typed.isEmpty() ||

@@ -246,13 +246,8 @@ void AccountSettings::warn(const QString& text) {
 
 bool AccountSettings::filterKey(QObject* watched, QEvent* event) {
     const auto* key = static_cast<QKeyEvent*>(event);
+    if (isModifierAlone(key->key())) return false;
     switch (key->key()) {
-        case Qt::Key_Control:
-        case Qt::Key_Alt:
-        case Qt::Key_AltGr:
-        case Qt::Key_Meta:
-            // Holding Ctrl or Alt down is not yet a key for the box: the key pressed with it is.
-            return false;
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
         case Qt::Key_Escape:

@@ -19,6 +19,7 @@
 
 #include "gui/dialogs/AppInfo.h"
 #include "gui/dialogs/StoreAlerts.h"
+#include "gui/options/AccountKeys.h"
 #include "gui/options/AccountSettings.h"
 #include "gui/options/FontChoice.h"
 #include "gui/options/PasswordPrompt.h"
@@ -303,36 +304,20 @@ void OptionsDialog::countChanged() {
 
 bool OptionsDialog::filterCountKey(QEvent* event) {
     const auto* key = static_cast<QKeyEvent*>(event);
+    if (isModifierAlone(key->key())) return false;
     switch (key->key()) {
-        case Qt::Key_Shift:
-        case Qt::Key_Control:
-        case Qt::Key_Alt:
-        case Qt::Key_AltGr:
-        case Qt::Key_Meta:
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
         case Qt::Key_Escape:
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            return false;  // modifiers held down, and the dialog's own keys
+            return false;  // the dialog's own keys
         default:
             break;
     }
     const bool chord =
         key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    bool allowed = isDigitKey(key->key());
-    switch (key->key()) {
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_Delete:
-        case Qt::Key_Backspace:
-            allowed = true;
-            break;
-        default:
-            break;
-    }
+    const bool allowed = isDigitKey(key->key()) || isCaretOrDeleteKey(key->key());
     const QString typed = key->text();
     const bool allowedText = typed.isEmpty() || key->key() == Qt::Key_Backspace ||
                              key->key() == Qt::Key_Delete ||

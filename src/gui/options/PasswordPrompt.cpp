@@ -106,16 +106,7 @@ bool PasswordPrompt::eventFilter(QObject* watched, QEvent* event) {
         return QDialog::eventFilter(watched, event);
     }
     const auto* key = static_cast<QKeyEvent*>(event);
-    switch (key->key()) {
-        case Qt::Key_Control:
-        case Qt::Key_Alt:
-        case Qt::Key_AltGr:
-        case Qt::Key_Meta:
-            // Holding Ctrl or Alt down is not yet a key for the box: the key pressed with it is.
-            return true;
-        default:
-            break;
-    }
+    if (isModifierAlone(key->key())) return true;
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
         key->key() == Qt::Key_Escape || key->key() == Qt::Key_Tab ||
         key->key() == Qt::Key_Backtab) {
