@@ -13,6 +13,7 @@
 
 #include "core/documents/DocumentFormat.h"
 #include "core/platform/SafeFileWriter.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 namespace voxilo {
@@ -41,19 +42,7 @@ std::string documentBytes(char16_t mark) {
 
 // Starts a child that saves `bytes` over `path` and returns its id once it is about to start.
 pid_t startSaving(const std::string& path, const std::string& bytes) {
-    int ready[2];
-    if (::pipe(ready) != 0) return -1;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(ready[0]);
-        (void)!::write(ready[1], "r", 1);
-        ::_exit(save(path, bytes) ? 0 : 1);
-    }
-    ::close(ready[1]);
-    char byte;
-    (void)!::read(ready[0], &byte, 1);
-    ::close(ready[0]);
-    return child;
+    return testing_support::startChild([&] { return save(path, bytes); });
 }
 
 TEST(SaveCrash, AKilledSaveLeavesTheOldOrTheNewDocumentWhole) {

@@ -13,6 +13,7 @@
 #include "core/store/ProgramSettings.h"
 #include "core/store/SqliteValueStore.h"
 #include "core/store/UserRecords.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 namespace voxilo {
@@ -87,19 +88,7 @@ Snapshot read(const std::filesystem::path& file) {
 }
 
 pid_t startSaving(const std::filesystem::path& file, const Save& s) {
-    int ready[2];
-    if (::pipe(ready) != 0) return -1;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(ready[0]);
-        (void)!::write(ready[1], "r", 1);
-        ::_exit(write(file, s) ? 0 : 1);
-    }
-    ::close(ready[1]);
-    char byte;
-    (void)!::read(ready[0], &byte, 1);
-    ::close(ready[0]);
-    return child;
+    return testing_support::startChild([&] { return write(file, s); });
 }
 
 // Each value of `now` must be that of `before` or that of `after`.

@@ -37,6 +37,9 @@ namespace {
 
 const QString kTitle = QStringLiteral("Voxilo");
 const QString kWrong = QStringLiteral("ユーザー名またはパスワードが違います。");
+const QString kWelcome = QStringLiteral(
+    "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
+    "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。");
 
 }  // namespace
 
@@ -159,11 +162,8 @@ private slots:
     }
 
     void theFirstRunWelcomesAndEndsWithoutAUser() {
-        const QString welcome = QStringLiteral(
-            "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
-            "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。");
         optionsShown_ = 0;
-        dialogs_.expectMessage(welcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        dialogs_.expectMessage(kWelcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
         expectOptions(QString(), QString());
         QVERIFY(start());
         MainWindow* window = waitForMainWindowMade();
@@ -177,7 +177,7 @@ private slots:
         QCOMPARE(readSendToFlag(*store_, kSettingsKeyPath).value, std::int16_t{-1});
         QFile::remove(entry);
         app_.reset();
-        dialogs_.expectMessage(welcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        dialogs_.expectMessage(kWelcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
         expectOptions(QString(), QString());
         QVERIFY(start());
         window = waitForMainWindowMade();
@@ -188,11 +188,7 @@ private slots:
 
     // From the welcome to working: the user registered in the Options dialog logs in.
     void theFirstRunLogsInTheUserItRegisters() {
-        dialogs_.expectMessage(
-            QStringLiteral(
-                "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
-                "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
-            kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        dialogs_.expectMessage(kWelcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
         expectOptions(QStringLiteral("Ann"), QStringLiteral("pw1"));
         expectPrompt(QStringLiteral("pw1"));  // the first user is chosen, with their password
         QVERIFY(start());
@@ -213,11 +209,7 @@ private slots:
         const QString ask = QStringLiteral(
             "ログインせずにVoxiloを利用することはできません。\r\nログインしますか。\r\n"
             "「いいえ」をクリックするとアプリケーションを終了します。");
-        dialogs_.expectMessage(
-            QStringLiteral(
-                "Voxiloをご利用いただき誠にありがとうございます。\r\n\r\n"
-                "本ソフトを使用する際のセキュリティ確保のため、ユーザー名とパスワードをご登録ください。"),
-            kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        dialogs_.expectMessage(kWelcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
         expectOptions(QStringLiteral("Ann"), QStringLiteral("pw1"));
         expectPrompt(QString());  // the first user's password is not given
         dialogs_.expectMessage(ask, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
