@@ -238,14 +238,17 @@ void FileCommands::save() {
         if (bottomTarget.empty()) return;
     }
 
-    // A pane that could not be written, or that the user did not want written with "?" in
-    // it, stays modified: its text is still only in the window.
-    bool topKept = false;
-    bool bottomKept = false;
-    if (top == Answer::Yes) topKept = writeTextFile(topTarget, Pane::Top) != Written::Yes;
-    if (bottom == Answer::Yes) {
-        bottomKept = writeTextFile(bottomTarget, Pane::Bottom) != Written::Yes;
-    }
+    writePanes(top == Answer::Yes, topTarget, bottom == Answer::Yes, bottomTarget);
+}
+
+// Writes the panes decided on and takes their names. A pane that could not be written, or
+// that the user did not want written with "?" in it, stays modified: its text is still only
+// in the window.
+void FileCommands::writePanes(bool writeTop, const std::u16string& topTarget, bool writeBottom,
+                              const std::u16string& bottomTarget) {
+    const bool topKept = writeTop && writeTextFile(topTarget, Pane::Top) != Written::Yes;
+    const bool bottomKept =
+        writeBottom && writeTextFile(bottomTarget, Pane::Bottom) != Written::Yes;
     state_.topPath = topTarget;
     state_.bottomPath = bottomTarget;
     state_.topModified = topKept;
@@ -282,16 +285,8 @@ void FileCommands::saveAs() {
         bottomTarget = askSaveFileName(state_.bottomPath, Pane::Bottom);
         if (bottomTarget.empty()) return;
     }
-    bool topKept = false;
-    bool bottomKept = false;
-    if (topHasText) topKept = writeTextFile(topTarget, Pane::Top) != Written::Yes;
-    if (bottomHasText) bottomKept = writeTextFile(bottomTarget, Pane::Bottom) != Written::Yes;
-    state_.topPath = topTarget;
-    state_.bottomPath = bottomTarget;
     state_.topHasFile = true;
-    state_.topModified = topKept;
-    state_.bottomModified = bottomKept;
-    refresh();
+    writePanes(topHasText, topTarget, bottomHasText, bottomTarget);
 }
 
 void FileCommands::newDocument() {

@@ -58,6 +58,8 @@ private:
     bool openChosen(const std::u16string& path);
     std::u16string askSaveFileName(std::u16string& path, Pane pane);
     Written writeTextFile(const std::u16string& path, Pane pane);
+    void writePanes(bool writeTop, const std::u16string& topTarget, bool writeBottom,
+                    const std::u16string& bottomTarget);
     Dialogs::Answer askToSave(const QString& question);
     Dialogs::FileRequest fileRequest(const QString& title, const QString& fileName) const;
     void chose(const std::u16string& path);
