@@ -801,6 +801,44 @@ private slots:
         QVERIFY(state_.exitRequested);
     }
 
+    // The end the Options dialog demands, refused because the user kept a document: the window
+    // goes on with what was saved, and the next dialog starts from it.
+    void aRefusedEndKeepsTheWindowInStepWithTheStore() {
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        MainWindow window(state_, settings_, *store_, dialogs_);
+        window.saveStep = [] {};  // the save question answered, the save dialog cancelled
+        window.show();
+        window.topPane()->setPlainText(QStringLiteral("unsaved"));
+        QVERIFY(state_.topModified);
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
+            shown_ = &dialog;
+            dialog.show();
+            dialog.activateWindow();
+            [&] { QTRY_COMPARE(QApplication::activeWindow(), &dialog); }();
+            find<QCheckBox>("chkToolbar")->click();
+            tabs()->setCurrentIndex(1);
+            registerInDialog(QStringLiteral("ijkl"), QStringLiteral("pw3"));
+            dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo,
+                                   MessageIcon::Question, Dialogs::Answer::Yes);
+            expectPrompt(PasswordPrompt::kShowCipher, QStringLiteral("pw1"));
+            tabs()->setCurrentIndex(2);
+            find<QComboBox>("cboKey")->setCurrentIndex(7);
+            dialog.findChild<QRadioButton*>(QStringLiteral("optPattern3"))->click();
+            dialogs_.expectMessage(kClosing, kTitle, Dialogs::Buttons::Ok,
+                                   MessageIcon::Information);
+            okButton()->click();
+            shown_ = nullptr;
+            return dialog.result();
+        });
+        window.findChild<QAction*>(QStringLiteral("mnuViewOptions"))->trigger();
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.topPane()->toPlainText(), QStringLiteral("unsaved"));
+        QCOMPARE(state_.keyCode, std::int16_t{8});
+        QCOMPARE(state_.pattern, std::int16_t{3});
+        QVERIFY(!window.findChild<QAction*>(QStringLiteral("mnuViewToolBar"))->isChecked());
+        QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("cboUser"))->count(), 3);
+    }
+
     // A key code or pattern only a damaged store can hold shows no choice, and OK keeps it.
     void aKeyCodeOutOfRangeIsKept() {
         registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
