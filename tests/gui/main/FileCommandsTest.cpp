@@ -454,6 +454,13 @@ private slots:
                                  Qt::NoModifier);
         QApplication::sendEvent(window_->topPane()->viewport(), &enterTop);
         QVERIFY(enterTop.isAccepted());
+        // Another program's line breaks, Unicode's separators among them, break lines.
+        window_->topPane()->clear();
+        text.setText(QStringLiteral("a") + QChar::LineSeparator + u'b' + QChar::ParagraphSeparator +
+                     QStringLiteral("c\r\nd"));
+        QDropEvent dropTop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_->topPane()->viewport(), &dropTop);
+        QCOMPARE(paneText(*window_->topPane()), std::u16string(u"a\r\nb\r\nc\r\nd"));
     }
 };
 
