@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -745,6 +746,24 @@ private slots:
         QCOMPARE(stored().fontSize, std::int16_t(points));
         QCOMPARE(stored().fontBold, bold);  // stored as -1
         QCOMPARE(stored().fontName, std::u16string(u"IPAGothic"));
+    }
+
+    // The dialog opens on the face the panes really show, and taking it unchanged keeps the
+    // stored name, which stands for that face here.
+    void theFontDialogOpensOnTheFaceShown() {
+        open();
+        QLabel* preview = find<QLabel>("lblFont");
+        const QString msGothic = QStringLiteral("ＭＳ ゴシック");
+        preview->setFont(QFont(msGothic, 11));
+        const QString shown = QFontInfo(preview->font()).family();
+        QVERIFY(shown != msGothic);  // no such face here: another stands in
+        dialogs_.expectFont(QFont(shown, 12));
+        find<QPushButton>("cmdFont")->click();
+        QCOMPARE(dialogs_.offeredFont().family(), shown);
+        QCOMPARE(preview->font().family(), msGothic);
+        QCOMPARE(preview->font().pointSize(), 12);
+        okButton()->click();
+        QCOMPARE(stored().fontName, msGothic.toStdU16String());
     }
 
     // View > ｵﾌﾟｼｮﾝ from the main window, which takes the confirmed settings over.
