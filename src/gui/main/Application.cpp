@@ -69,12 +69,7 @@ bool Application::start(const QStringList& arguments) {
 void Application::openMainWindow() {
     {
         BusyCursor busy;
-        const auto keyCode = readKeyCode(store_, state_.settingsKey, state_.currentUser);
-        if (keyCode.failure) showStoreFailure(dialogs_, nullptr, *keyCode.failure);
-        const auto pattern = readPattern(store_, state_.settingsKey, state_.currentUser);
-        if (pattern.failure) showStoreFailure(dialogs_, nullptr, *pattern.failure);
-        state_.keyCode = keyCode.value;
-        state_.pattern = pattern.value;
+        readUserCipher(store_, state_, dialogs_, nullptr);
         main_ = std::make_unique<MainWindow>(state_, settings_, store_, dialogs_);
         main_->help().setHelpFile(helpFile_);
         connect(main_.get(), &MainWindow::optionsRequested, this, &Application::optionsRequested);

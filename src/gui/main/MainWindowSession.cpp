@@ -87,12 +87,7 @@ void MainWindow::openOptions() {
         // key code and pattern, not from the old ones.
         if (std::find(state_.userNames.begin() + 1, state_.userNames.end(), state_.currentUser) !=
             state_.userNames.end()) {
-            const auto keyCode = readKeyCode(store_, state_.settingsKey, state_.currentUser);
-            if (keyCode.failure) showStoreFailure(dialogs_, this, *keyCode.failure);
-            const auto pattern = readPattern(store_, state_.settingsKey, state_.currentUser);
-            if (pattern.failure) showStoreFailure(dialogs_, this, *pattern.failure);
-            state_.keyCode = keyCode.value;
-            state_.pattern = pattern.value;
+            readUserCipher(store_, state_, dialogs_, this);
         }
     }
     // The users, the panes' font and the bars as they now are.
@@ -159,12 +154,7 @@ void MainWindow::userChosen() {
         if (PasswordPrompt::confirm(state_, dialogs_, this, PasswordPrompt::kLogIn, chosen,
                                     password.value)) {
             state_.currentUser = chosen;
-            const auto keyCode = readKeyCode(store_, state_.settingsKey, chosen);
-            if (keyCode.failure) showStoreFailure(dialogs_, this, *keyCode.failure);
-            const auto pattern = readPattern(store_, state_.settingsKey, chosen);
-            if (pattern.failure) showStoreFailure(dialogs_, this, *pattern.failure);
-            state_.keyCode = keyCode.value;
-            state_.pattern = pattern.value;
+            readUserCipher(store_, state_, dialogs_, this);
         } else {
             // Put the list back on the current user (no entry when nobody is logged in).
             selectUserQuietly(-1);
