@@ -244,6 +244,7 @@ private slots:
         login->passwordBox()->setText(QStringLiteral("pw1"));
         QTest::mouseClick(login->okButton(), Qt::LeftButton);
         MainWindow* window = waitForMainWindow();
+        QTRY_VERIFY(app_->state().commandLineFile.empty());
         QTRY_COMPARE(paneText(*window->topPane()), std::u16string(u"handed"));
         QCOMPARE(window->windowTitle(), QStringLiteral("Voxilo [%1] - [無題]").arg(handed));
     }
