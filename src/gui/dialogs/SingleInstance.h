@@ -8,7 +8,6 @@
 #include <memory>
 
 class QLocalServer;
-class QLocalSocket;
 
 namespace voxilo {
 
@@ -46,7 +45,6 @@ signals:
 
 private:
     void accept();
-    void read(QLocalSocket* socket);
 
     QString folder_;
     std::unique_ptr<QLockFile> lock_;
