@@ -93,8 +93,8 @@ private:
         [&] { QTRY_VERIFY(app_->mainWindow() && app_->mainWindow()->isVisible()); }();
         return app_->mainWindow();
     }
-    // The real voxilo with the test's settings and runtime folder, started in `folder`.
-    QProcess& startProgram(const QStringList& arguments, const QString& folder = {}) {
+    // The real voxilo with the test's settings and runtime folder, started in the test's folder.
+    QProcess& startProgram(const QStringList& arguments) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
@@ -103,15 +103,15 @@ private:
         programs_.push_back(std::make_unique<QProcess>());
         QProcess& program = *programs_.back();
         program.setProcessEnvironment(environment);
-        program.setWorkingDirectory(folder.isEmpty() ? folder_->path() : folder);
+        program.setWorkingDirectory(folder_->path());
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start(QStringLiteral(VOXILO_APP_PATH), arguments);
         [&] { QVERIFY(program.waitForStarted()); }();
         return program;
     }
     // A later start, run to its end while this process goes on answering; its exit status.
-    int secondStart(const QStringList& arguments, const QString& folder = {}) {
-        QProcess& second = startProgram(arguments, folder);
+    int secondStart(const QStringList& arguments) {
+        QProcess& second = startProgram(arguments);
         [&] { QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000); }();
         return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
     }
