@@ -251,8 +251,10 @@ void FileCommands::writePanes(bool writeTop, const std::u16string& topTarget, bo
     const bool topKept = writeTop && writeTextFile(topTarget, Pane::Top) != Written::Yes;
     const bool bottomKept =
         writeBottom && writeTextFile(bottomTarget, Pane::Bottom) != Written::Yes;
-    state_.topPath = topTarget;
-    state_.bottomPath = bottomTarget;
+    // A pane that was not written keeps the file it had: a failed Save As to a new place must
+    // not tie the document to a file that holds nothing of it.
+    if (!topKept) state_.topPath = topTarget;
+    if (!bottomKept) state_.bottomPath = bottomTarget;
     state_.topModified = topKept;
     state_.bottomModified = bottomKept;
     refresh();
@@ -280,11 +282,13 @@ void FileCommands::saveAs() {
     std::u16string topTarget;
     std::u16string bottomTarget;
     if (topHasText) {
-        topTarget = askSaveFileName(state_.topPath, Pane::Top);
+        std::u16string name = state_.topPath;
+        topTarget = askSaveFileName(name, Pane::Top);
         if (topTarget.empty()) return;
     }
     if (bottomHasText) {
-        bottomTarget = askSaveFileName(state_.bottomPath, Pane::Bottom);
+        std::u16string name = state_.bottomPath;
+        bottomTarget = askSaveFileName(name, Pane::Bottom);
         if (bottomTarget.empty()) return;
     }
     state_.topHasFile = true;

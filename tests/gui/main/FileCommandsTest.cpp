@@ -370,11 +370,24 @@ private slots:
         QCOMPARE(read(QStringLiteral("b.txt")), QByteArray("3f2a\r\n"));
         QVERIFY(item("mnuFileSave")->isEnabled());
 
+        // The failed name was not taken: closing asks for a name again.
+        QVERIFY(state_.topPath.empty());
         expectQuestion(kSaveSource, Answer::Yes);
+        dialogs_.expectSaveFile(chosen(nowhere));
         dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"), kTitle,
                                Buttons::Ok, MessageIcon::Exclamation);
         QVERIFY(!window_->close());  // still unsaved: the window stays
         QVERIFY(window_->isVisible());
+
+        // Save As to a place that cannot be written keeps the document's own file.
+        state_.topPath = path(QStringLiteral("memo.txt")).toStdU16String();
+        dialogs_.expectSaveFile(chosen(nowhere));
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("b.txt"))));
+        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"), kTitle,
+                               Buttons::Ok, MessageIcon::Exclamation);
+        run("mnuFileSaveAs");
+        QCOMPARE(state_.topPath, path(QStringLiteral("memo.txt")).toStdU16String());
+        QVERIFY(state_.topModified);
 
         // A file replaced whole: writing over a folder fails and leaves the folder as it was.
         QDir(folder_->path()).mkdir(QStringLiteral("dir.txt"));
