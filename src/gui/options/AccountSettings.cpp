@@ -277,7 +277,7 @@ void AccountSettings::warn(const QString& text) {
                      MessageIcon::Exclamation);
 }
 
-bool AccountSettings::filterKey(QObject* watched, QEvent* event) {
+bool AccountSettings::filterKey(QEvent* event) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (isModifierAlone(key->key())) return false;
     switch (key->key()) {
@@ -304,7 +304,7 @@ bool AccountSettings::filterKey(QObject* watched, QEvent* event) {
 bool AccountSettings::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::KeyPress:
-            return filterKey(watched, event);
+            return filterKey(event);
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:

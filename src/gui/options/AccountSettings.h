@@ -72,7 +72,7 @@ protected:
 private:
     // AccountSettingsPages.cpp: the widgets.
     QLineEdit* makePasswordBox(QWidget* parent, const char* name);
-    bool filterKey(QObject* watched, QEvent* event);
+    bool filterKey(QEvent* event);
     void userTextChanged();
     void userChosen(int index);
     void selectionChanged();
