@@ -40,10 +40,10 @@ void compose(const QString& preedit) {
     QInputMethodEvent event(preedit, {});
     QCoreApplication::sendEvent(focused(), &event);
 }
-void commit(const QString& text, QObject* target = focused()) {
+void commit(const QString& text) {
     QInputMethodEvent event;
     event.setCommitString(text);
-    QCoreApplication::sendEvent(target, &event);
+    QCoreApplication::sendEvent(focused(), &event);
 }
 // Escape in the converter: the composition goes, and nothing is committed.
 void cancel() {
@@ -223,6 +223,7 @@ private slots:
         compose(QStringLiteral("き"));
         commit(QStringLiteral("き"));
         QCOMPARE(bottom->toPlainText(), QStringLiteral("き"));
+
     }
 };
 
