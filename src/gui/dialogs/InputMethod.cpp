@@ -35,10 +35,12 @@ protected:
     }
 };
 
-// Follows the composition on show. Qt's input contexts keep a composition the user cancelled
-// and flush it into whatever has the focus when the focus moves or a menu opens, and Qt flushes
-// a composition still open when the focus moves into the widget that has the focus now. Both
-// arrive as a commit of exactly the composed text where no composition is on show.
+// Follows the last composition. Qt's input contexts hand a composition over again after it
+// is over: one the user cancelled is kept and flushed into whatever has the focus when the
+// focus moves or a menu opens, and one still open when the focus moves is committed where it
+// was composed and then once more into the widget that has the focus now. Each comes as a
+// commit of exactly the composed text with no composition shown since; only its first commit,
+// where it was composed, is the user's.
 class CompositionGuard : public QObject {
 public:
     using QObject::QObject;
@@ -50,40 +52,52 @@ protected:
         if (!input->commitString().isEmpty()) return commitArrives(watched, *input);
         if (!input->preeditString().isEmpty()) {
             composed_ = input->preeditString();
-            shownIn_ = watched;
-            cancelled_ = false;
-        } else if (!composed_.isEmpty() && !cancelled_ && watched == shownIn_ &&
+            composedIn_ = watched;
+            state_ = State::Shown;
+        } else if (state_ == State::Shown && watched == composedIn_ &&
                    input->replacementLength() == 0) {
             // The composition went away and nothing was committed: the user cancelled it. The
             // input context is told to forget it as well.
-            cancelled_ = true;
+            state_ = State::Cancelled;
             QGuiApplication::inputMethod()->reset();
         }
         return false;
     }
 
 private:
+    enum class State {
+        None,       // nothing composed, or something else committed since
+        Shown,      // on show where it is being composed
+        Cancelled,  // cancelled by the user
+        Left,       // gone from its widget, not committed there
+        Committed,  // committed where it was composed
+    };
+
     bool commitArrives(QObject* target, const QInputMethodEvent& input) {
-        const bool flushed = !composed_.isEmpty() && input.commitString() == composed_ &&
-                             input.preeditString().isEmpty() &&
-                             (cancelled_ || target != shownIn_);
-        const bool stillShown = !cancelled_;
-        const QPointer<QObject> shownIn = shownIn_;
-        composed_.clear();
-        shownIn_ = nullptr;
-        cancelled_ = false;
-        if (!flushed) return false;
-        if (stillShown && shownIn) {
-            // The widget it was composed in shows it no more.
-            QInputMethodEvent gone;
-            QCoreApplication::sendEvent(shownIn, &gone);
+        const bool again = state_ != State::None && input.commitString() == composed_ &&
+                           input.preeditString().isEmpty();
+        if (!again) {
+            state_ = State::None;
+            return false;
+        }
+        if (target == composedIn_ && (state_ == State::Shown || state_ == State::Left)) {
+            state_ = State::Committed;  // where the user composed it: theirs
+            return false;
+        }
+        if (state_ == State::Shown) {
+            // Committed elsewhere while it still shows where it was composed: it shows no more.
+            state_ = State::Left;
+            if (composedIn_) {
+                QInputMethodEvent gone;
+                QCoreApplication::sendEvent(composedIn_, &gone);
+            }
         }
         return true;  // dropped
     }
 
-    QString composed_;            // the composition on show, or the one last cancelled
-    QPointer<QObject> shownIn_;   // where it is or was shown
-    bool cancelled_ = false;
+    State state_ = State::None;
+    QString composed_;               // the last composition
+    QPointer<QObject> composedIn_;  // where it was composed
 };
 
 }  // namespace

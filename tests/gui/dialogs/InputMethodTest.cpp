@@ -211,13 +211,22 @@ private slots:
         commit(QStringLiteral("あ"));
         QCOMPARE(top->toPlainText(), QStringLiteral("日本語あ"));
 
-        // Still open when the focus moves: flushed into the lower pane, it lands nowhere, and
-        // the upper pane shows it no more.
+        // Still open when the lower pane is clicked, as ibus with mozc does it: committed where
+        // it was composed, then once more into the lower pane, where it lands not.
         compose(QStringLiteral("か"));
+        commit(QStringLiteral("か"));
         bottom->setFocus();
         commit(QStringLiteral("か"));
+        QCOMPARE(top->toPlainText(), QStringLiteral("日本語あか"));
         QCOMPARE(bottom->toPlainText(), QString());
-        QCOMPARE(top->toPlainText(), QStringLiteral("日本語あ"));
+        // Or flushed into the lower pane alone: it lands nowhere, and the upper pane shows it
+        // no more.
+        top->setFocus();
+        compose(QStringLiteral("さ"));
+        bottom->setFocus();
+        commit(QStringLiteral("さ"));
+        QCOMPARE(bottom->toPlainText(), QString());
+        QCOMPARE(top->toPlainText(), QStringLiteral("日本語あか"));
         QCOMPARE(preeditShown(top), QString());
         // Typing goes on in the lower pane as usual.
         compose(QStringLiteral("き"));
