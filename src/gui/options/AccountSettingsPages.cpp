@@ -58,6 +58,7 @@ QWidget* AccountSettings::makeUserPage() {
     user_->setEditable(true);
     user_->setInsertPolicy(QComboBox::NoInsert);
     user_->setCompleter(nullptr);  // completing is ours, and exact as to letter case
+    user_->lineEdit()->setAccessibleName(user_->accessibleName());
     keepConverterOut(*user_);
     user_->lineEdit()->setContextMenuPolicy(Qt::NoContextMenu);
     user_->lineEdit()->setAcceptDrops(false);
