@@ -10,6 +10,7 @@
 #include "cli/CliOptions.h"
 #include "cli/UserLogin.h"
 #include "core/documents/DocumentConversion.h"
+#include "core/documents/DocumentFile.h"
 #include "core/platform/SafeFileWriter.h"
 #include "core/platform/Utf8.h"
 #include "core/store/PlatformStore.h"
@@ -36,9 +37,9 @@ constexpr const char* kHelp =
     "\n"
     "  encode              入力を暗号化します\n"
     "  decode              入力を解読します\n"
-    "  --key-code N        鍵コード (1〜25。それ以外の値はずらしなし)。既定値 0\n"
+    "  --key-code N        暗号化キー (1〜25。それ以外の値はずらしなし)。既定値 0\n"
     "  --pattern P         パターン (0〜3 がパターン1〜4。それ以外は行をそのまま写す)。既定値 0\n"
-    "  --user NAME         登録ユーザーの鍵コードとパターンを使います。パスワードは端末で\n"
+    "  --user NAME         登録ユーザーの暗号化キーとパターンを使います。パスワードは端末で\n"
     "                      尋ねます (入力は表示されません)\n"
     "  --password-stdin    --user のパスワードを標準入力の 1 行目から読みます\n"
     "                      (文書は -i FILE で指定します)\n"
@@ -53,6 +54,11 @@ constexpr const char* kHelp =
     "この暗号は文章をひと目で読まれないようにするための可逆な変換であり、\n"
     "暗号学的な保護ではありません。\n";
 
+// A file error: the reason in Japanese, as the window gives it, then the system's own words.
+std::string reason(std::error_code error) {
+    return fileErrorText(error) + " (" + error.message() + ")";
+}
+
 void report(const std::string& message) {
     std::fprintf(stderr, "voxilo-cli: %s\n", message.c_str());
 }
@@ -63,7 +69,7 @@ std::string describe(const ConversionFailure& failure, const std::string& inputN
     const std::string where = inputName + ": " + std::to_string(failure.line) + "行目: ";
     switch (failure.kind) {
         case Kind::ReadFailed:
-            return inputName + " を読めません: " + std::strerror(readErrno);
+            return inputName + " を読めません: " + reason({readErrno, std::generic_category()});
         case Kind::InvalidBytes:
             return where + "CP932 のテキストとして読めないバイトがあります。";
         case Kind::Undecodable:
@@ -75,7 +81,7 @@ std::string describe(const ConversionFailure& failure, const std::string& inputN
             return where + "変換した結果に CP932 で書けない文字 " + code + " があります。";
         }
         case Kind::WriteFailed:
-            return outputName + " に書き込めません: " + failure.io.message();
+            return outputName + " に書き込めません: " + reason(failure.io);
     }
     return {};
 }
@@ -104,14 +110,14 @@ int convert(cli::ConvertRequest request) {
 
     std::FILE* in = fromStdin ? stdin : std::fopen(request.input.c_str(), "rb");
     if (in == nullptr) {
-        report(inputName + " を開けません: " + std::strerror(errno));
+        report(inputName + " を開けません: " + reason({errno, std::generic_category()}));
         return kExitFailure;
     }
     // The output file is only replaced once the whole conversion has succeeded.
     SafeFileWriter file;
     if (!toStdout) {
         if (std::error_code ec = file.open(request.output)) {
-            report(outputName + " に書き込めません: " + ec.message());
+            report(outputName + " に書き込めません: " + reason(ec));
             if (!fromStdin) std::fclose(in);
             return kExitFailure;
         }

@@ -70,8 +70,20 @@ TEST_F(CliProcessTest, AFailedConversionLeavesTheOutputFileAlone) {
     EXPECT_EQ(readFile(file("out.txt")), "precious");
     EXPECT_EQ(dir_.entries(), 3u);  // no temporary file left
 
+    // On standard output the lines before the broken one go out, each ending with CR LF as in
+    // the whole file.
+    writeFile(file("good.txt"), "063006200610\r\n063006200610\r\n");
+    ASSERT_EQ(run("decode -i " + file("good.txt").string() + " -o " + file("whole.txt").string()),
+              0);
+    EXPECT_EQ(run("decode -i " + file("cipher.txt").string() + " > " + file("part.txt").string()),
+              1);
+    EXPECT_EQ(readFile(file("part.txt")), readFile(file("whole.txt")));
+
+    // The reason in Japanese first; the system's words may follow.
     EXPECT_EQ(run("encode -i " + file("missing.txt").string()), 1);
-    EXPECT_NE(err().find("missing.txt"), std::string::npos);
+    EXPECT_NE(err().find("missing.txt を開けません: ファイルまたはフォルダーが見つかりません。"),
+              std::string::npos)
+        << err();
 }
 
 TEST_F(CliProcessTest, AnOutputThatCannotBeWrittenExitsWithOne) {

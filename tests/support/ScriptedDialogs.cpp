@@ -87,7 +87,8 @@ Dialogs::FileAnswer ScriptedDialogs::saveFile(QWidget*, const FileRequest& reque
     return step ? step->file : FileAnswer{};
 }
 
-std::optional<QFont> ScriptedDialogs::chooseFont(QWidget*, const QFont&) {
+std::optional<QFont> ScriptedDialogs::chooseFont(QWidget*, const QFont& initial) {
+    offeredFont_ = initial;
     const auto step = next(Kind::Font, {});
     return step ? step->font : std::nullopt;
 }

@@ -36,8 +36,11 @@ public:
 
     // The requests the file dialogs were shown with, latest last.
     const QList<FileRequest>& fileRequests() const { return fileRequests_; }
+    // The font the font dialog was last opened on.
+    const QFont& offeredFont() const { return offeredFont_; }
 
 private:
+    QFont offeredFont_;
     enum class Kind { Message, OpenFile, SaveFile, Font, Beep, Exec };
     struct Step {
         Kind kind;

@@ -9,7 +9,7 @@ std::u16string_view cipherErrorText(CipherError error) noexcept {
         case CipherError::OddLength:
             return u"文字数が奇数のため、暗号文として読めません。";
         case CipherError::NotHexDigit:
-            return u"暗号文にない文字が含まれています。鍵コードかパターンが違うか、暗号文ではありません。";
+            return u"暗号文にない文字が含まれています。暗号化キーかパターンが違うか、暗号文ではありません。";
         case CipherError::OddHalves:
             return u"前半と後半の文字数がそれぞれ奇数のため、暗号文として読めません。";
     }

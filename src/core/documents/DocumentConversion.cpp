@@ -165,8 +165,16 @@ private:
             }
             spare_.push(std::move(*batch));
         }
-        if (complete_) writer_.finish();
+        if (complete_) {
+            writer_.finish();
+        } else {
+            endLastLine();  // the conversion stopped at a line it could not convert
+        }
         (void)flush(0);
+    }
+    // Every line that went out ends with CR LF, also when a later one stopped the conversion.
+    void endLastLine() {
+        if (wrote_ || !writer_.bytes().empty()) writer_.bytes().append("\r\n");
     }
     bool take(const OutputBatch& batch) {
         // Bytes made earlier go out as they are, without a copy when nothing waits before them.
@@ -176,6 +184,7 @@ private:
                 failure_ = ConversionFailure{Kind::WriteFailed, 0, {}, 0, ec};
                 return false;
             }
+            wrote_ = true;
             return true;
         }
         writer_.bytes().append(batch.bytes);
@@ -189,6 +198,7 @@ private:
                 writer_.bytes().resize(before);  // no part of the line that cannot be written
                 failure_ = ConversionFailure{
                     Kind::UnwritableCharacter, line.fileNumber, {}, text[*bad], {}};
+                endLastLine();
                 (void)flush(line.fileNumber);
                 return false;
             }
@@ -202,6 +212,7 @@ private:
             if (!failure_) failure_ = ConversionFailure{Kind::WriteFailed, lineNumber, {}, 0, ec};
             return false;
         }
+        wrote_ = true;
         writer_.bytes().clear();
         return true;
     }
@@ -212,6 +223,7 @@ private:
     // Unbounded, so giving a batch back never waits; at most kBatchesInFlight + 2 exist.
     Channel<OutputBatch> spare_{SIZE_MAX};
     bool complete_ = false;                     // set before the thread is told to end
+    bool wrote_ = false;                        // some bytes have gone out
     std::optional<ConversionFailure> failure_;  // written by the thread, read after it ended
     std::thread thread_;
 };

@@ -2,23 +2,79 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "core/platform/SafeFileWriter.h"
 #include "core/platform/Utf8.h"
 
 namespace voxilo {
 
-Expected<LoadedDocument, std::error_code> loadDocumentFile(const std::filesystem::path& path) {
+namespace {
+
+class FileRefusalCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "voxilo.document"; }
+    std::string message(int) const override { return "not a regular file"; }
+};
+
+std::error_code lastError() { return {errno, std::generic_category()}; }
+
+// The file at `path`, opened for reading only when it is a regular file. A pipe is opened
+// without waiting for a writer, so that asking what it is cannot hang.
+Expected<std::FILE*, std::error_code> openRegularFile(const std::filesystem::path& path) {
+#ifdef _WIN32
     std::error_code status;
-    if (std::filesystem::is_directory(path, status)) {
+    const auto kind = std::filesystem::status(path, status).type();
+    if (kind == std::filesystem::file_type::directory) {
         return Unexpected{std::make_error_code(std::errc::is_a_directory)};
     }
-#ifdef _WIN32
+    if (!status && kind != std::filesystem::file_type::regular) {
+        return Unexpected{make_error_code(FileRefusal::NotARegularFile)};
+    }
     std::FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) return Unexpected{lastError()};
+    return file;
 #else
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Unexpected{lastError()};
+    struct stat info {};
+    std::error_code refused;
+    if (::fstat(fd, &info) != 0) {
+        refused = lastError();
+    } else if (S_ISDIR(info.st_mode)) {
+        refused = std::make_error_code(std::errc::is_a_directory);
+    } else if (!S_ISREG(info.st_mode)) {
+        refused = make_error_code(FileRefusal::NotARegularFile);
+    } else if (::fcntl(fd, F_SETFL, 0) != 0) {
+        refused = lastError();
+    }
+    std::FILE* file = refused ? nullptr : ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        if (!refused) refused = lastError();
+        ::close(fd);
+        return Unexpected{refused};
+    }
+    return file;
 #endif
-    if (file == nullptr) return Unexpected{std::error_code(errno, std::generic_category())};
+}
+
+}  // namespace
+
+std::error_code make_error_code(FileRefusal error) {
+    static const FileRefusalCategory category;
+    return {static_cast<int>(error), category};
+}
+
+Expected<LoadedDocument, std::error_code> loadDocumentFile(const std::filesystem::path& path) {
+    auto opened = openRegularFile(path);
+    if (!opened) return Unexpected{opened.error()};
+    std::FILE* file = *opened;
     int readError = 0;
     auto loaded = readDocumentReplacing([file, &readError](char* buffer, std::size_t capacity) {
         const std::size_t n = std::fread(buffer, 1, capacity, file);
@@ -42,30 +98,43 @@ std::error_code saveDocumentFile(const std::filesystem::path& path, std::string_
 }
 
 std::string fileErrorText(std::error_code error) {
-    const std::errc kinds[] = {std::errc::no_such_file_or_directory,
-                               std::errc::permission_denied,
-                               std::errc::operation_not_permitted,
-                               std::errc::read_only_file_system,
-                               std::errc::is_a_directory,
-                               std::errc::no_space_on_device,
-                               std::errc::filename_too_long,
-                               std::errc::device_or_resource_busy,
-                               std::errc::io_error};
-    const char* const texts[] = {
-        "ファイルまたはフォルダーが見つかりません。",
-        "アクセスが拒否されました。",
-        "アクセスが拒否されました。",
-        "書き込みが禁止されたドライブです。",
-        "フォルダーはファイルとして開けません。",
-        "ディスクの空き領域が足りません。",
-        "ファイル名が長すぎます。",
-        "ファイルは他のプログラムが使用中です。",
-        "デバイスの入出力エラーです。",
-    };
-    for (std::size_t i = 0; i < std::size(kinds); ++i) {
-        if (error == kinds[i]) return texts[i];
+    if (error == FileRefusal::NotARegularFile) {
+        return "通常のファイルではありません (パイプやデバイスは開けません)。";
     }
-    return error.message() + "。";
+    struct Kind {
+        std::errc condition;
+        const char* text;
+    };
+    static const Kind kinds[] = {
+        {std::errc::no_such_file_or_directory, "ファイルまたはフォルダーが見つかりません。"},
+        {std::errc::permission_denied, "アクセスが拒否されました。"},
+        {std::errc::operation_not_permitted, "アクセスが拒否されました。"},
+        {std::errc::read_only_file_system, "書き込みが禁止されたドライブです。"},
+        {std::errc::is_a_directory, "フォルダーはファイルとして開けません。"},
+        {std::errc::not_a_directory, "パスの途中にフォルダーでないものがあります。"},
+        {std::errc::no_space_on_device, "ディスクの空き領域が足りません。"},
+        {std::errc::file_too_large, "ファイルが大きすぎます。"},
+        {std::errc::filename_too_long, "ファイル名が長すぎます。"},
+        {std::errc::too_many_symbolic_link_levels, "リンクの参照が多すぎます。"},
+        {std::errc::device_or_resource_busy, "ファイルは他のプログラムが使用中です。"},
+        {std::errc::text_file_busy, "ファイルは他のプログラムが使用中です。"},
+        {std::errc::too_many_files_open, "開いているファイルが多すぎます。"},
+        {std::errc::too_many_files_open_in_system, "開いているファイルが多すぎます。"},
+        {std::errc::not_enough_memory, "メモリが足りません。"},
+        {std::errc::io_error, "デバイスの入出力エラーです。"},
+    };
+    for (const Kind& kind : kinds) {
+        if (error == kind.condition) return kind.text;
+    }
+#ifdef EDQUOT
+    if (error.category() == std::generic_category() && error.value() == EDQUOT) {
+        return "ディスクの使用量の上限を超えています。";
+    }
+#endif
+    // The window speaks Japanese throughout: an error without a text of its own is named by
+    // its number, which still tells a helper what happened.
+    return "ファイルの読み書きでエラーが発生しました (エラー番号 " + std::to_string(error.value()) +
+           ")。";
 }
 
 }  // namespace voxilo

@@ -10,9 +10,15 @@
 
 namespace voxilo {
 
+// Why a document cannot be opened when the system has no word for it.
+enum class FileRefusal {
+    NotARegularFile = 1,  // a pipe, a device, a socket: reading one could wait for ever
+};
+std::error_code make_error_code(FileRefusal error);
+
 // The text the upper pane holds after loading the document file at `path`; bytes that are not
-// CP932 text read as U+FFFD, as on the system the program comes from. Fails only when the file
-// cannot be read.
+// CP932 text read as U+FFFD, as on the system the program comes from. Fails when the file
+// cannot be read, and for anything that is not a regular file, which is refused unread.
 Expected<LoadedDocument, std::error_code> loadDocumentFile(const std::filesystem::path& path);
 
 // Puts `bytes` in place of the file at `path`, whole or not at all: a failure leaves an
@@ -23,3 +29,6 @@ std::error_code saveDocumentFile(const std::filesystem::path& path, std::string_
 std::string fileErrorText(std::error_code error);
 
 }  // namespace voxilo
+
+template <>
+struct std::is_error_code_enum<voxilo::FileRefusal> : std::true_type {};

@@ -156,6 +156,9 @@ void SafeFileWriter::discard() noexcept {
     fd_ = -1;
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
+    inPlace_ = false;
+    pending_.clear();
+    pending_.shrink_to_fit();
 }
 
 std::error_code SafeFileWriter::open(const std::string& path) {
@@ -187,6 +190,7 @@ std::error_code SafeFileWriter::open(const std::string& path) {
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd_ >= 0) break;
         temporary_.clear();
+        if (errno == EACCES && exists) return openInPlace();
         if (errno != EEXIST) return lastError();
     }
     if (fd_ < 0) return std::make_error_code(std::errc::file_exists);
@@ -200,7 +204,44 @@ std::error_code SafeFileWriter::open(const std::string& path) {
     return {};
 }
 
+// The folder will not take a temporary file, but the file may be written: it is rewritten
+// where it is, at the commit, once all its bytes are known.
+std::error_code SafeFileWriter::openInPlace() {
+    fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) return lastError();
+    inPlace_ = true;
+    return {};
+}
+
+std::error_code SafeFileWriter::commitInPlace() {
+    const auto size = static_cast<off_t>(pending_.size());
+    // Reserving the space first means that a full disk, a quota or a file size limit refuses
+    // the save while the old text is still whole.
+    if (size > 0) {
+        if (const int error = ::posix_fallocate(fd_, 0, size); error != 0) {
+            return {error, std::generic_category()};
+        }
+    }
+    std::string_view bytes = pending_;
+    off_t offset = 0;
+    while (!bytes.empty()) {
+        const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return lastError();
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+        offset += n;
+    }
+    if (::ftruncate(fd_, size) != 0 || ::fsync(fd_) != 0) return lastError();
+    return {};
+}
+
 std::error_code SafeFileWriter::write(std::string_view bytes) {
+    if (inPlace_) {
+        pending_.append(bytes);
+        return {};
+    }
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
         if (n < 0) {
@@ -214,6 +255,7 @@ std::error_code SafeFileWriter::write(std::string_view bytes) {
 
 std::error_code SafeFileWriter::commit() {
     std::error_code error;
+    if (inPlace_) error = commitInPlace();
     if (!temporary_.empty() && ::fsync(fd_) != 0) error = lastError();
     if (::close(fd_) != 0 && !error) error = lastError();
     fd_ = -1;

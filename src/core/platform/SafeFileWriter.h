@@ -12,6 +12,11 @@ namespace voxilo {
 // is not a regular file (a device such as /dev/null, a pipe) is written to directly. A
 // successful commit also removes the temporary files that saves of the same target cut short
 // by a crash left behind.
+//
+// Where the folder refuses the temporary file but the file itself may be written (a writable
+// file in a folder the user may not change), the file is rewritten in place: the bytes are
+// held until the commit, the file's new size is reserved on the disk first, and the file is
+// only overwritten and cut to its new length once that space is sure.
 class SafeFileWriter {
 public:
     SafeFileWriter() = default;
@@ -26,6 +31,10 @@ public:
 
 private:
     void discard() noexcept;
+#ifndef _WIN32
+    std::error_code openInPlace();
+    std::error_code commitInPlace();
+#endif
     void removeAbandonedTemporaries() noexcept;
 
 #ifdef _WIN32
@@ -35,6 +44,8 @@ private:
 #endif
     std::string target_;
     std::string temporary_;  // empty when writing to the target directly
+    bool inPlace_ = false;   // rewriting the target in place, from `pending_`, at the commit
+    std::string pending_;
 };
 
 }  // namespace voxilo

@@ -84,9 +84,13 @@ std::optional<StoreFailure> saveAllSettings(ValueStore& store, std::u16string_vi
         }
         // Sizes go to the nearest whole point, halves to the even one: 10.5 is stored as 10.
         const auto fontSize = static_cast<std::int16_t>(std::nearbyint(options.fontSize));
+        // A face whose name CP932 cannot hold cannot be stored: the stored one stays, as with
+        // the current folder, and the users and passwords after it are still saved.
+        std::string fontNameBytes;
+        const bool fontNameFits = !cp932::encode(options.fontName, fontNameBytes);
         const bool written = key.writeInteger(u"ShowToolbar", options.showToolbar) &&
                              key.writeInteger(u"ShowStatusbar", options.showStatusbar) &&
-                             key.writeText(u"FontName", options.fontName) &&
+                             (!fontNameFits || key.writeText(u"FontName", options.fontName)) &&
                              key.writeInteger(u"FontSize", fontSize) &&
                              key.writeInteger(u"FontBold", options.fontBold ? -1 : 0) &&
                              key.writeInteger(u"FontItalic", options.fontItalic ? -1 : 0) &&

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_set>
 
 #include "core/cipher/TextCipher.h"
 #include "core/store/StoredValues.h"
@@ -63,7 +64,19 @@ StoreRead<std::int16_t> readNumber(ValueStore& store, std::u16string_view keyPat
     return {static_cast<std::int16_t>(value), std::nullopt};
 }
 
+std::u16string caseFolded(std::u16string_view name) {
+    std::u16string folded(name);
+    for (char16_t& c : folded) {
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    return folded;
+}
+
 }  // namespace
+
+bool sameIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    return caseFolded(a) == caseFolded(b);
+}
 
 std::u16string userKeyPath(std::u16string_view keyPath, std::u16string_view user) {
     std::u16string path(keyPath);
@@ -78,9 +91,13 @@ Expected<std::vector<std::u16string>, StoreFailure> loadUserNames(ValueStore& st
     if (!key) return Unexpected{StoreFailure::UserListUnavailable};
     // A negative count, which only editing the store by hand can make, reads as missing.
     const std::int16_t count = std::max<std::int16_t>(key.integerOr(u"UserCount", 0), 0);
-    std::vector<std::u16string> names(static_cast<std::size_t>(count) + 1);
-    for (std::size_t i = 1; i < names.size(); ++i) {
-        names[i] = userValue(key, numbered(u"User", i), kNameBuffer);
+    std::vector<std::u16string> names{u""};
+    // Key names ignore letter case, so abcd and ABCD, listed by a store written elsewhere,
+    // would share one key and one password: only the first of them is a user here.
+    std::unordered_set<std::u16string> keys;
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(count); ++i) {
+        std::u16string name = userValue(key, numbered(u"User", i), kNameBuffer);
+        if (name.empty() || keys.insert(caseFolded(name)).second) names.push_back(std::move(name));
     }
     return names;
 }

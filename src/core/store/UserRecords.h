@@ -33,11 +33,16 @@ struct EditedUser {
     bool deleted = false;
 };
 
+// Whether two user names name the same key: key names compare without regard to the case of
+// ASCII letters, in the registry and in our own store alike.
+bool sameIgnoringCase(std::u16string_view a, std::u16string_view b);
+
 // The path of a user's own key.
 std::u16string userKeyPath(std::u16string_view keyPath, std::u16string_view user);
 
-// The registered names at indices 1 to N; index 0 holds "". Fails with UserListUnavailable
-// when the key cannot be opened (the program then ends).
+// The registered names at indices 1 to N; index 0 holds "". A name that differs from an earlier
+// one only in letter case is left out: it has no key of its own. Fails with
+// UserListUnavailable when the key cannot be opened (the program then ends).
 Expected<std::vector<std::u16string>, StoreFailure> loadUserNames(ValueStore& store,
                                                                   std::u16string_view keyPath);
 

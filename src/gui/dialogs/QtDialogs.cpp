@@ -8,6 +8,7 @@
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
@@ -43,13 +44,32 @@ Dialogs::FileAnswer runFileDialog(QWidget* parent, const Dialogs::FileRequest& r
     for (QString& filter : filters) filter.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
     dialog.setNameFilters(filters);
 #endif
-    dialog.setDefaultSuffix(request.defaultSuffix);
+    // Only a name to save under takes the suffix: a typed name to open is the file's own.
+    if (mode == QFileDialog::AcceptSave) dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return {Dialogs::Outcome::Chosen, QDir::toNativeSeparators(dialog.selectedFiles().first())};
 }
 
 }  // namespace
+
+bool QtDialogs::AnswerRequired::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Close:
+            event->ignore();
+            return true;
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+                event->accept();
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const QString& title,
                                    Buttons buttons, MessageIcon icon) {
@@ -66,6 +86,11 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
             break;
         case Buttons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            // A question with only Yes and No must be answered: Escape and the close box would
+            // otherwise answer No, which may throw a document away.
+            box.setWindowFlags((box.windowFlags() & ~Qt::WindowCloseButtonHint) |
+                               Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+            box.installEventFilter(&answerRequired_);
             break;
         case Buttons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);

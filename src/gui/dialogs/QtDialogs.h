@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QObject>
+
 #include "gui/dialogs/Dialogs.h"
 
 namespace voxilo {
@@ -14,6 +16,14 @@ public:
     std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
     void beep() override;
     int exec(QDialog& dialog) override;
+
+private:
+    // Keeps a Yes/No question open until it is answered: no Escape, no closing.
+    class AnswerRequired : public QObject {
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override;
+    };
+    AnswerRequired answerRequired_;
 };
 
 }  // namespace voxilo

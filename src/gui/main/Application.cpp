@@ -30,8 +30,15 @@ bool Application::start(const QStringList& arguments) {
         return false;
     }
     state_.userNames = std::move(*names);
+#ifdef Q_OS_WIN
+    const QString firstFolder = programFolder_;
+#else
+    // Installed, the program lives in /usr/bin, where nobody may save: the file dialogs first
+    // open in the user's home.
+    const QString firstFolder = QDir::homePath();
+#endif
     auto settings = loadProgramSettings(store_, state_.settingsKey,
-                                        QDir::toNativeSeparators(programFolder_).toStdU16String());
+                                        QDir::toNativeSeparators(firstFolder).toStdU16String());
     if (!settings) {
         showStoreFailure(dialogs_, nullptr, settings.error());
         return false;

@@ -10,6 +10,7 @@
 
 #include "gui/main/FileCommands.h"
 #include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
 
 namespace voxilo {
 namespace {
@@ -61,16 +62,17 @@ bool DocumentDrops::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     // Text dragged out of the lower pane is copied, never moved: it keeps its text as Cut
-    // does there.
+    // does there. Text from another program breaks its lines as pasted text does. Only text
+    // moved within the upper pane is left to the pane itself.
     QPlainTextEdit* top = window_.topPane();
     auto* source = qobject_cast<QWidget*>(drop->source());
-    const bool fromBottom = source != nullptr && (source == bottom || bottom->isAncestorOf(source));
-    if (type == QEvent::Drop && fromBottom && (watched == top || watched == top->viewport()) &&
+    const bool fromTop = source != nullptr && (source == top || top->isAncestorOf(source));
+    if (type == QEvent::Drop && !fromTop && (watched == top || watched == top->viewport()) &&
         drop->mimeData()->hasText()) {
         const QPoint at = drop->position().toPoint();
         QTextCursor cursor =
             top->cursorForPosition(watched == top ? top->viewport()->mapFrom(top, at) : at);
-        cursor.insertText(drop->mimeData()->text());
+        cursor.insertText(outsideTextForPane(drop->mimeData()->text()));
         top->setTextCursor(cursor);
         drop->setDropAction(Qt::CopyAction);
         drop->accept();

@@ -13,6 +13,7 @@
 
 #include "gui/dialogs/BusyCursor.h"
 #include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
 
 namespace voxilo {
 namespace {
@@ -92,11 +93,7 @@ void EditCommands::paste() {
         const QMimeData* data = QGuiApplication::clipboard()->mimeData();
         if (data != nullptr && data->hasText()) {
             BusyCursor busy;
-            // Text from other programs breaks its lines with CR LF, CR or LF: each is a break.
-            QString text = data->text();
-            text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-            text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-            pane->textCursor().insertText(text);
+            pane->textCursor().insertText(outsideTextForPane(data->text()));
             pane->ensureCursorVisible();
         } else {
             dialogs_.beep();
@@ -158,6 +155,16 @@ bool EditCommands::eventFilter(QObject* watched, QEvent* event) {
         static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) {
         if (event->type() == QEvent::MouseButtonRelease) dialogs_.beep();
         return true;
+    }
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::InsertLineSeparator)) {
+        // Shift+Enter would put a line separator inside the line: it shows as a new line, so
+        // it is one, as Enter makes it.
+        if (auto* pane = qobject_cast<QPlainTextEdit*>(watched); pane && !pane->isReadOnly()) {
+            pane->textCursor().insertText(QStringLiteral("\n"));
+            pane->ensureCursorVisible();
+            return true;
+        }
     }
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
         if (QAction* command = commandOfKey(*event)) {

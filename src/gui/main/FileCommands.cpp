@@ -189,8 +189,10 @@ FileCommands::Written FileCommands::writeTextFile(const std::u16string& path, Pa
         failure = saveDocumentFile(std::filesystem::path(path), encoded.bytes);
     }
     if (failure) {
+        // Why first, as when a file cannot be opened.
         dialogs_.message(&window_,
-                         (pane == Pane::Top ? kSourceFile : kConvertedFile) +
+                         QString::fromStdString(fileErrorText(failure)) + QStringLiteral("\r\n") +
+                             (pane == Pane::Top ? kSourceFile : kConvertedFile) +
                              qtext(fileNamePart(path)) + kSaveFailed,
                          AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Exclamation);
         return Written::Failed;

@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 
+#include <algorithm>
+
 #include "core/platform/SendToShortcut.h"
 #include "core/store/UserRecords.h"
 #include "gui/dialogs/AppInfo.h"
@@ -78,8 +80,20 @@ void MainWindow::firstRun() {
 void MainWindow::openOptions() {
     emit optionsRequested();
     if (OptionsDialog::open(state_, settings_, store_, dialogs_, this, top_->font())) {
-        close();  // the logged-in user's own settings changed: the program ends
-        return;
+        // The logged-in user's own settings changed: the program ends.
+        if (close()) return;
+        // The user kept a document the end would have thrown away. The window goes on with
+        // what was saved, so that Encode and the next Options dialog work from the store's
+        // key code and pattern, not from the old ones.
+        if (std::find(state_.userNames.begin() + 1, state_.userNames.end(), state_.currentUser) !=
+            state_.userNames.end()) {
+            const auto keyCode = readKeyCode(store_, state_.settingsKey, state_.currentUser);
+            if (keyCode.failure) showStoreFailure(dialogs_, this, *keyCode.failure);
+            const auto pattern = readPattern(store_, state_.settingsKey, state_.currentUser);
+            if (pattern.failure) showStoreFailure(dialogs_, this, *pattern.failure);
+            state_.keyCode = keyCode.value;
+            state_.pattern = pattern.value;
+        }
     }
     // The users, the panes' font and the bars as they now are.
     fillUsers();

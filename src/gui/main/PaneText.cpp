@@ -41,6 +41,14 @@ std::u16string fromPaneText(const QString& raw) {
     return text;
 }
 
+QString outsideTextForPane(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (QChar& c : text) {
+        if (c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) c = u'\n';
+    }
+    return text;
+}
+
 std::u16string paneText(const QPlainTextEdit& pane) {
     return fromPaneText(pane.document()->toRawText());
 }

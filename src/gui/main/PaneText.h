@@ -15,6 +15,11 @@ namespace voxilo {
 QString toPaneText(std::u16string_view text);
 std::u16string fromPaneText(const QString& raw);
 
+// Text arriving from outside (pasted, dropped) as the pane is to hold it: every line break a
+// person can make elsewhere (CR LF, CR, LF, U+2028, U+2029) is a break between lines. Only a
+// document's own lone LF stays within its line.
+QString outsideTextForPane(QString text);
+
 // The document text of a pane, and setting it in one go.
 std::u16string paneText(const QPlainTextEdit& pane);
 void setPaneText(QPlainTextEdit& pane, std::u16string_view text);

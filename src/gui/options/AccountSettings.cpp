@@ -25,6 +25,13 @@ namespace {
 
 const QString kWrongPassword = QStringLiteral("パスワードが違います。");
 const QString kBadName = QStringLiteral("ユーザー名は半角英数8文字以内を入力してください。");
+// Names are stored under keys that ignore letter case: abcd and ABCD would share one.
+QString takenNameText(const std::u16string& registered) {
+    return QStringLiteral(
+               "ユーザー名 %1 が登録されています。\r\n"
+               "大文字と小文字だけが違うユーザー名は登録できません。")
+        .arg(qtext(registered));
+}
 constexpr int kLongestName = 8;
 
 // A name is what the key filter lets through: one to eight half-width letters and digits. A
@@ -171,15 +178,38 @@ void AccountSettings::clearUserText() {
     userTextChanged();
 }
 
+// The registered user, not deleted in this dialog, whose name differs from `name` in letter
+// case only; nullptr when there is none.
+const EditedUser* AccountSettings::sameKeyAs(const QString& name) const {
+    const std::u16string typed = name.toStdU16String();
+    for (std::size_t k = 1; k < users_.size(); ++k) {
+        const EditedUser& entry = users_[k];
+        if (!entry.deleted && entry.user != typed && sameIgnoringCase(entry.user, typed)) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+// False, after telling the user why, when `name` cannot be a new user's name.
+bool AccountSettings::acceptNewName(const QString& name) {
+    if (!isValidUserName(name)) {
+        warn(kBadName);
+    } else if (const EditedUser* registered = sameKeyAs(name)) {
+        warn(takenNameText(registered->user));
+    } else {
+        return true;
+    }
+    user_->setFocus();
+    return false;
+}
+
 void AccountSettings::userBoxLeft() {
     const QString typed = user_->currentText();
     if (typed.isEmpty()) return;
     const int listed = user_->findText(typed, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (listed >= 0 && listed != listIndex_) userChosen(listed);
-    if (!isValidUserName(typed)) {
-        warn(kBadName);
-        user_->setFocus();
-    }
+    if (!userSelected()) acceptNewName(typed);
 }
 
 void AccountSettings::registerUser() {
@@ -189,12 +219,15 @@ void AccountSettings::registerUser() {
         check_->setFocus();
         return;
     }
+    // The name was checked on leaving its box; it is checked again, as whatever reached the
+    // box since then must not become a user's key.
     const QString name = user_->currentText();
-    if (userSelected() || !isValidUserName(name)) {  // the name is checked on leaving its box
+    if (userSelected()) {
         warn(kBadName);
         user_->setFocus();
         return;
     }
+    if (!acceptNewName(name)) return;
     users_.push_back({name.toStdU16String(), password_->text().toStdU16String(), false});
     {
         const QSignalBlocker quiet(user_);
@@ -254,13 +287,10 @@ bool AccountSettings::filterKey(QObject* watched, QEvent* event) {
             return false;  // the dialog's own keys: moving between controls, Cancel
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            // The list would pick an entry by its own, case-blind rule: refused like any other
-            // key the name box does not take. The password boxes ignore it.
-            if (watched == user_ || watched == user_->lineEdit()) {
-                dialogs_.beep();
-                return true;
-            }
-            return false;
+            // Refused like any other key the boxes do not take; in the name box the list would
+            // otherwise pick an entry by its own, case-blind rule.
+            dialogs_.beep();
+            return true;
         default:
             break;
     }

@@ -79,6 +79,8 @@ private:
     void setListIndex(int index);
     void clearUserText();
     void userBoxLeft();
+    const EditedUser* sameKeyAs(const QString& name) const;
+    bool acceptNewName(const QString& name);
     void registerUser();
     void changePassword();
     void deleteUser();

@@ -23,11 +23,18 @@ std::int16_t wholePoints(double points) {
 }
 
 std::optional<QFont> pickFont(Dialogs& dialogs, QWidget* parent, const QFont& current) {
-    const std::optional<QFont> chosen = dialogs.chooseFont(parent, current);
+    // The dialog lists the faces there are, so it opens on the one the panes really show: the
+    // stored name ("ＭＳ ゴシック") may stand for a face of another name here.
+    const QString shown = QFontInfo(current).family();
+    QFont offered = current;
+    offered.setFamilies({shown});
+    const std::optional<QFont> chosen = dialogs.chooseFont(parent, offered);
     if (!chosen) return std::nullopt;
     QFont font = current;
-    font.setFamilies(chosen->families().isEmpty() ? QStringList{chosen->family()}
-                                                  : chosen->families());
+    const QStringList families =
+        chosen->families().isEmpty() ? QStringList{chosen->family()} : chosen->families();
+    // The face left as it was keeps its name, and the panes keep their look.
+    if (families != QStringList{shown}) font.setFamilies(families);
     const double points =
         chosen->pointSizeF() > 0 ? chosen->pointSizeF() : QFontInfo(*chosen).pointSizeF();
     font.setPointSizeF(std::clamp(points, kSmallestFontPoints, kLargestFontPoints));

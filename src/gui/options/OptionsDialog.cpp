@@ -309,9 +309,7 @@ bool OptionsDialog::filterCountKey(QEvent* event) {
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
         case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            return false;  // the dialog's own keys
+            return false;  // the dialog's own keys (Enter is refused, as in every box here)
         default:
             break;
     }

@@ -88,6 +88,7 @@ TEST(DocumentConversion, DecodingABlankDocumentWritesAnEmptyOne) {
     const Outcome notBlank = convert(Direction::Decode, 3, 0, "   \r\n0630");
     ASSERT_TRUE(notBlank.failure);
     EXPECT_EQ(notBlank.failure->line, 1u);
+    EXPECT_EQ(notBlank.bytes, "");  // nothing went out, so no line break either
 }
 
 TEST(DocumentConversion, FailuresNameTheFileLine) {
@@ -104,6 +105,7 @@ TEST(DocumentConversion, FailuresNameTheFileLine) {
     ASSERT_TRUE(badBytes.failure);
     EXPECT_EQ(badBytes.failure->kind, Kind::InvalidBytes);
     EXPECT_EQ(badBytes.failure->line, 3u);
+    EXPECT_EQ(badBytes.bytes, throughTheWindow(Direction::Encode, 0, 0, "ok\r\nok\r\n"));
 
     // Ciphertext of a character that CP932 cannot hold decodes, but cannot be written.
     const std::u16string cipher = encodeLines(u"ok\r\n\u301c", 4, 2);
@@ -112,7 +114,7 @@ TEST(DocumentConversion, FailuresNameTheFileLine) {
     EXPECT_EQ(unwritable.failure->kind, Kind::UnwritableCharacter);
     EXPECT_EQ(unwritable.failure->line, 2u);
     EXPECT_EQ(unwritable.failure->character, u'\u301c');
-    EXPECT_EQ(unwritable.bytes, "ok");
+    EXPECT_EQ(unwritable.bytes, "ok\r\n");
     // Writing runs behind the conversion: a line that cannot be written still counts before a
     // later line that cannot be decoded.
     const Outcome both =
@@ -120,7 +122,7 @@ TEST(DocumentConversion, FailuresNameTheFileLine) {
     ASSERT_TRUE(both.failure);
     EXPECT_EQ(both.failure->kind, Kind::UnwritableCharacter);
     EXPECT_EQ(both.failure->line, 2u);
-    EXPECT_EQ(both.bytes, "ok");
+    EXPECT_EQ(both.bytes, "ok\r\n");
 }
 
 TEST(DocumentConversion, LargeDocumentsStreamAndStopAtTheFailingLine) {
@@ -144,10 +146,10 @@ TEST(DocumentConversion, LargeDocumentsStreamAndStopAtTheFailingLine) {
     const Outcome failed = convert(Direction::Decode, 21, 1, broken);
     ASSERT_TRUE(failed.failure);
     EXPECT_EQ(failed.failure->line, 100000u);
-    // Exactly the 99,999 lines before it, joined by CR LF, with no break after the last.
+    // Exactly the 99,999 lines before it, each ending with CR LF as in a whole file.
     std::size_t end = 0;
     for (int i = 1; i < 100000; ++i) end = whole.bytes.find("\r\n", end) + 2;
-    EXPECT_EQ(failed.bytes, whole.bytes.substr(0, end - 2));
+    EXPECT_EQ(failed.bytes, whole.bytes.substr(0, end));
 }
 
 TEST(DocumentConversion, ReportsAFailingOutput) {

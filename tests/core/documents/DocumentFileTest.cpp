@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <string>
 #include <vector>
 
@@ -136,6 +141,35 @@ TEST(DocumentFile, ReportsFilesThatCannotBeReadOrWritten) {
     EXPECT_TRUE(saveDocumentFile(dir.path(), "x\r\n"));
     EXPECT_TRUE(saveDocumentFile({}, "x\r\n"));
     EXPECT_EQ(dir.entries(), 0u);
+}
+
+#ifndef _WIN32
+// A named pipe with nobody writing to it would block the reader for good: it is refused
+// unread, and so is a device.
+TEST(DocumentFile, RefusesWhatIsNotARegularFile) {
+    TempDir dir;
+    const auto pipe = dir / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ::alarm(20);  // a read that waits ends the suite rather than hanging it
+    for (const std::filesystem::path& path : {pipe, std::filesystem::path("/dev/zero")}) {
+        auto loaded = loadDocumentFile(path);
+        ASSERT_FALSE(loaded) << path;
+        EXPECT_EQ(loaded.error(), FileRefusal::NotARegularFile);
+        EXPECT_EQ(fileErrorText(loaded.error()),
+                  "通常のファイルではありません (パイプやデバイスは開けません)。");
+    }
+    ::alarm(0);
+}
+#endif
+
+// The windows speak Japanese: no error of the system comes out in its English words.
+TEST(DocumentFile, NamesEveryErrorInJapanese) {
+    for (int code = 1; code < 140; ++code) {
+        const std::string text = fileErrorText({code, std::generic_category()});
+        EXPECT_EQ(text.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"),
+                  std::string::npos)
+            << code << ": " << text;
+    }
 }
 
 }  // namespace

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
+#include <functional>
 
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 namespace voxilo {
@@ -23,10 +28,34 @@ protected:
     testing_support::TempDir dir_;
 };
 
+// Whether `work` succeeded in a child process; for limits and identities that must not touch
+// the test itself.
+bool inChild(const std::function<bool()>& work) {
+    const pid_t child = testing_support::startChild(work);
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// Files may grow to `bytes` at most; writing past that fails with EFBIG instead of a signal.
+void limitFileSize(rlim_t bytes) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, bytes};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// An ordinary user's rights: root may write into any folder.
+bool actAsOrdinaryUser() { return ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0); }
+
+// 0660 rather than a mode the umask (022) would give a new file, so kept and new permissions
+// differ.
+constexpr fs::perms kSharedMode = fs::perms::owner_read | fs::perms::owner_write |
+                                  fs::perms::group_read | fs::perms::group_write;
+
 TEST_F(SafeFileWriterTest, ReplacesTheFileWholeAndKeepsItsPermissions) {
     const fs::path target = dir_ / "memo.txt";
     writeFile(target, "old");
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::permissions(target, kSharedMode);
     SafeFileWriter writer;
     ASSERT_FALSE(writer.open(target.string()));
     ASSERT_FALSE(writer.write("new "));
@@ -34,9 +63,61 @@ TEST_F(SafeFileWriterTest, ReplacesTheFileWholeAndKeepsItsPermissions) {
     ASSERT_FALSE(writer.write("text"));
     ASSERT_FALSE(writer.commit());
     EXPECT_EQ(readFile(target), "new text");
-    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, kSharedMode);
     EXPECT_EQ(dir_.entries(), 1u);
+}
+
+// A write that fails half-way (here: past the file size limit) leaves the old file byte for
+// byte, says so, and leaves no temporary file behind.
+TEST_F(SafeFileWriterTest, AWriteThatFailsPartWayLeavesTheOldFile) {
+    const fs::path target = dir_ / "memo.txt";
+    writeFile(target, "the old text");
+    const std::string longer(64 * 1024, 'x');
+    EXPECT_TRUE(inChild([&] {
+        limitFileSize(16 * 1024);
+        SafeFileWriter writer;
+        if (writer.open(target.string())) return false;
+        const std::error_code failed = writer.write(longer);
+        return failed == std::errc::file_too_large;
+    }));
+    EXPECT_EQ(readFile(target), "the old text");
+    EXPECT_EQ(dir_.entries(), 1u);
+}
+
+// A writable file in a folder that takes no new files is rewritten where it is; when the new
+// text does not fit, the old one stays whole.
+TEST_F(SafeFileWriterTest, RewritesInPlaceWhereTheFolderIsClosed) {
+    const fs::path folder = dir_ / "closed";
+    fs::create_directory(folder);
+    const fs::path target = folder / "memo.txt";
+    writeFile(target, std::string(100, 'o'));
+    fs::permissions(target, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
+                                                fs::perms::others_exec));  // 0666
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec |
+                                fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);  // 0555
+    const auto save = [&](const std::string& bytes) {
+        SafeFileWriter writer;
+        std::error_code ec = writer.open(target.string());
+        if (!ec) ec = writer.write(bytes);
+        if (!ec) ec = writer.commit();
+        return ec;
+    };
+
+    EXPECT_TRUE(inChild([&] { return actAsOrdinaryUser() && !save("short"); }));
+    EXPECT_EQ(readFile(target), "short");
+
+    const std::string longer(64 * 1024, 'n');
+    EXPECT_TRUE(inChild([&] {
+        limitFileSize(16 * 1024);
+        return actAsOrdinaryUser() && save(longer) == std::errc::file_too_large;
+    }));
+    EXPECT_EQ(readFile(target), "short");
+
+    EXPECT_TRUE(inChild([&] { return actAsOrdinaryUser() && !save(longer); }));
+    EXPECT_EQ(readFile(target), longer);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+    fs::permissions(folder, fs::perms::owner_all);
 }
 
 TEST_F(SafeFileWriterTest, AnUncommittedWriteLeavesNoTrace) {

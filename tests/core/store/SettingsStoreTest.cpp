@@ -263,12 +263,39 @@ TEST_P(SettingsStore, StoredPasswordBytesNeverChange) {
     EXPECT_EQ(readPassword(*store_, kSettings, u"Eve").value, u"ab");
 }
 
-// The folder is the program's own bookkeeping: one CP932 cannot name is not stored and not
-// reported, and the stored one stays.
-TEST_P(SettingsStore, AFolderCp932CannotNameIsNotStored) {
+// A folder or a font face CP932 cannot name is not stored and not reported, and the stored one
+// stays; the rest of the save goes on, so no account is lost for a font.
+TEST_P(SettingsStore, NamesCp932CannotHoldAreNotStored) {
     ASSERT_FALSE(saveCurrentPath(*store_, kSettings, u"/home/zoe/"));
     EXPECT_FALSE(saveCurrentPath(*store_, kSettings, u"/home/zoë/"));
     EXPECT_EQ(text(kSettings, u"CurrentPath"), "/home/zoe/");
+
+    OptionsValues options;
+    options.fontName = u"Noto Sans";
+    ASSERT_FALSE(saveAllSettings(*store_, kSettings, {}, options, u""));
+    options.fontName = u"Zoë Sans";
+    options.fontSize = 14;
+    const std::vector<EditedUser> users = {{u"taro", u"pass1", false}};
+    EXPECT_FALSE(saveAllSettings(*store_, kSettings, users, options, u""));
+    EXPECT_EQ(load().fontName, u"Noto Sans");
+    EXPECT_EQ(load().fontSize, 14);
+    EXPECT_EQ(*loadUserNames(*store_, kSettings), (std::vector<std::u16string>{u"", u"taro"}));
+    EXPECT_EQ(readPassword(*store_, kSettings, u"taro").value, u"pass1");
+}
+
+// Key names ignore letter case: users listed as abcd and ABCD by a store written elsewhere have
+// one key between them, so only the first is listed, and nothing else moves.
+TEST_P(SettingsStore, NamesDifferingInCaseOnlyAreOneUser) {
+    putInteger(kSettings, u"UserCount", 4);
+    putText(kSettings, u"User1", "abcd");
+    putText(kSettings, u"User2", "ABCD");
+    putText(kSettings, u"User3", "bob");
+    putText(kSettings, u"User4", "abcd");
+    EXPECT_EQ(*loadUserNames(*store_, kSettings),
+              (std::vector<std::u16string>{u"", u"abcd", u"bob"}));
+    EXPECT_TRUE(sameIgnoringCase(u"Taro1", u"tARO1"));
+    EXPECT_FALSE(sameIgnoringCase(u"taro", u"taro1"));
+    EXPECT_FALSE(sameIgnoringCase(u"a", u"b"));
 }
 
 // Every open and write of a save in turn fails: what came before it is written, nothing after.

@@ -136,10 +136,22 @@ private slots:
 #else
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("one\ntwo"));
 #endif
-        QGuiApplication::clipboard()->setText(QStringLiteral("a\r\nb\rc\nd"));
+        QGuiApplication::clipboard()->setText(
+            QStringLiteral("a\r\nb\rc\nd") + QChar::LineSeparator + u'e' + QChar::ParagraphSeparator +
+            u'f');
         prepare(top, QString(), 0, 0);
         QTest::keyClick(top, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(paneText(*top), std::u16string(u"a\r\nb\r\nc\r\nd"));
+        QCOMPARE(paneText(*top), std::u16string(u"a\r\nb\r\nc\r\nd\r\ne\r\nf"));
+    }
+
+    // Shift+Enter shows a new line: it is one, in the pane's text and in what Encode sees.
+    void shiftEnterBreaksTheLine() {
+        for (QPlainTextEdit* target : {window_->topPane(), window_->bottomPane()}) {
+            prepare(target, QStringLiteral("onetwo"), 3, 3);
+            QTest::keyClick(target, Qt::Key_Return, Qt::ShiftModifier);
+            QCOMPARE(paneText(*target), std::u16string(u"one\r\ntwo"));
+            QCOMPARE(target->blockCount(), 2);
+        }
     }
 
     void commandsCalledDirectly() {

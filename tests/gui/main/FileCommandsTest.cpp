@@ -180,6 +180,44 @@ private slots:
         run("mnuFileSave");
         QCOMPARE(read(QStringLiteral("cipher.txt")), QByteArray("abcd\r\n"));
         QVERIFY(!QFile::exists(path(QStringLiteral("memo.txt"))));
+
+        // Another file opened: the converted pane's file belongs to the old one.
+        write(QStringLiteral("other.txt"), "\x8c\xa2\r\n");
+        dialogs_.expectOpenFile(chosen(path(QStringLiteral("other.txt"))));
+        run("mnuFileOpen");
+        QCOMPARE(window_->windowTitle(),
+                 QStringLiteral("Voxilo [%1] - [無題]").arg(path(QStringLiteral("other.txt"))));
+        // New forgets it too: the next converted text is asked about, and cipher.txt stays.
+        dialogs_.expectOpenFile(chosen(path(QStringLiteral("memo2.txt"))));
+        write(QStringLiteral("memo2.txt"), "\x94\x4c\r\n");
+        run("mnuFileOpen");
+        dialogs_.expectBeep();
+        run("mnuEditCoding");
+        expectQuestion(kSaveConverted, Answer::Yes);
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("cipher.txt"))));
+        run("mnuFileSave");
+        run("mnuFileNew");
+        type(window_->topPane(), u"犬");
+        dialogs_.expectBeep();
+        run("mnuEditCoding");
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("dog.txt"))));
+        expectQuestion(kSaveConverted, Answer::No);
+        run("mnuFileSave");
+        QCOMPARE(read(QStringLiteral("cipher.txt")), cipher.toLatin1() + "\r\n");
+    }
+
+    // Only the converted text changed: closing still asks, and Cancel keeps it.
+    void closingWithOnlyTheConvertedPaneChangedAsks() {
+        type(window_->bottomPane(), u"3f2a");
+        expectQuestion(kSaveSource, Answer::No);
+        expectQuestion(kSaveConverted, Answer::Cancel);
+        QVERIFY(!window_->close());
+        QVERIFY(state_.bottomModified);
+        expectQuestion(kSaveSource, Answer::No);
+        expectQuestion(kSaveConverted, Answer::Yes);
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("b.txt"))));
+        QVERIFY(window_->close());
+        QCOMPARE(read(QStringLiteral("b.txt")), QByteArray("3f2a\r\n"));
     }
 
     void newAsksAboutBothPanesThenEmptiesThem() {
@@ -324,7 +362,7 @@ private slots:
         dialogs_.expectSaveFile(chosen(nowhere));
         expectQuestion(kSaveConverted, Answer::Yes);
         dialogs_.expectSaveFile(chosen(path(QStringLiteral("b.txt"))));
-        dialogs_.expectMessage(QStringLiteral("変換元ファイルa.txtの保存に失敗しました。"), kTitle,
+        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"), kTitle,
                                Buttons::Ok, MessageIcon::Exclamation);
         run("mnuFileSave");
         QVERIFY(state_.topModified);
@@ -333,7 +371,7 @@ private slots:
         QVERIFY(item("mnuFileSave")->isEnabled());
 
         expectQuestion(kSaveSource, Answer::Yes);
-        dialogs_.expectMessage(QStringLiteral("変換元ファイルa.txtの保存に失敗しました。"), kTitle,
+        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"), kTitle,
                                Buttons::Ok, MessageIcon::Exclamation);
         QVERIFY(!window_->close());  // still unsaved: the window stays
         QVERIFY(window_->isVisible());
@@ -341,7 +379,7 @@ private slots:
         // A file replaced whole: writing over a folder fails and leaves the folder as it was.
         QDir(folder_->path()).mkdir(QStringLiteral("dir.txt"));
         state_.topPath = path(QStringLiteral("dir.txt")).toStdU16String();
-        dialogs_.expectMessage(QStringLiteral("変換元ファイルdir.txtの保存に失敗しました。"),
+        dialogs_.expectMessage(QStringLiteral("フォルダーはファイルとして開けません。\r\n変換元ファイルdir.txtの保存に失敗しました。"),
                                kTitle, Buttons::Ok, MessageIcon::Exclamation);
         run("mnuFileSave");
         QVERIFY(QFileInfo(path(QStringLiteral("dir.txt"))).isDir());
@@ -454,6 +492,13 @@ private slots:
                                  Qt::NoModifier);
         QApplication::sendEvent(window_->topPane()->viewport(), &enterTop);
         QVERIFY(enterTop.isAccepted());
+        // Another program's line breaks, Unicode's separators among them, break lines.
+        window_->topPane()->clear();
+        text.setText(QStringLiteral("a") + QChar::LineSeparator + u'b' + QChar::ParagraphSeparator +
+                     QStringLiteral("c\r\nd"));
+        QDropEvent dropTop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_->topPane()->viewport(), &dropTop);
+        QCOMPARE(paneText(*window_->topPane()), std::u16string(u"a\r\nb\r\nc\r\nd"));
     }
 };
 

@@ -235,6 +235,13 @@ private slots:
         QCOMPARE(users->currentText(), QStringLiteral("Ann"));
         QVERIFY(window->findChild<QAction*>(QStringLiteral("mnuFileUserName0"))->isChecked());
         QVERIFY(!window->findChild<QAction*>(QStringLiteral("mnuFileUserName1"))->isChecked());
+        // No folder stored yet: the file dialogs start where the user may save.
+#ifdef Q_OS_WIN
+        QCOMPARE(app_->settings().currentPath,
+                 QDir::toNativeSeparators(path(QStringLiteral("program/"))).toStdU16String());
+#else
+        QCOMPARE(app_->settings().currentPath, (QDir::homePath() + u'/').toStdU16String());
+#endif
     }
 
     void theLoginChecksNameAndPassword() {

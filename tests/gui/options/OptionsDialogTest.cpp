@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -253,6 +254,7 @@ private slots:
         QTest::addColumn<QString>("count");
         QTest::newRow("asked, no limit") << 1 << 0 << false << "1";
         QTest::newRow("asked, five tries") << 1 << 5 << true << "5";
+        QTest::newRow("asked, one try") << 1 << 1 << true << "1";
         QTest::newRow("not asked") << 0 << 5 << false << "3";
         QTest::newRow("more than the box holds") << 1 << 250 << true << "99";
     }
@@ -288,9 +290,12 @@ private slots:
         QCOMPARE(count->text(), QStringLiteral("10"));
         dialogs_.expectBeep();  // a letter
         dialogs_.expectBeep();  // a digit with Shift held
+        dialogs_.expectBeep();  // Enter, refused as in every box of the dialog
         count->clear();
         QTest::keyClick(count, Qt::Key_A);
         QTest::keyClick(count, Qt::Key_7, Qt::ShiftModifier);
+        QTest::keyClick(count, Qt::Key_Return);
+        QVERIFY(dialog_->isVisible());
         QTest::keyClick(count, Qt::Key_7, Qt::KeypadModifier);
         QCOMPARE(count->text(), QStringLiteral("7"));
         count->clear();
@@ -316,6 +321,25 @@ private slots:
         QCOMPARE(settings_.retry, 0);
     }
 
+    // Unticking the limit lifts it, whatever number the count still shows.
+    void untickingTheLimitLiftsIt() {
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        settings_.startup = 1;
+        settings_.retry = 5;
+        QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath, {{u"abcd", u"pw1", false}},
+                                 {1, 1, u"5", 1, 1, u"IPAGothic", 11, false, false, u"3", 1},
+                                 u"abcd"));
+        QCOMPARE(stored().retry, 5);
+        open();
+        find<QCheckBox>("chkRetry")->click();
+        QCOMPARE(box("txtCount")->text(), QStringLiteral("5"));
+        okButton()->click();
+        QVERIFY(!dialog_->isVisible());
+        QCOMPARE(stored().retry, 0);
+        QCOMPARE(settings_.retry, 0);
+        QCOMPARE(stored().startup, 1);
+    }
+
     void namesCompleteFromTheList() {
         registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
         open(2);
@@ -339,13 +363,34 @@ private slots:
         QTest::keyClick(users(), Qt::Key_Backspace);
         QCOMPARE(users()->currentText(), QStringLiteral("abcd"));
 
-        // Letter case counts: ABCD is a user of its own.
+        // ABCD does not complete to abcd, but it would share abcd's key in the store: refused
+        // on leaving the box, which keeps the focus until the name is put right.
         users()->lineEdit()->selectAll();
         QTest::keyClick(users(), Qt::Key_Delete);
+        const QString taken = QStringLiteral(
+            "ユーザー名 abcd が登録されています。\r\n"
+            "大文字と小文字だけが違うユーザー名は登録できません。");
+        expectWarning(taken);
+        typeAndLeave(users(), QStringLiteral("ABCD"));
+        QCOMPARE(focusName(), QStringLiteral("cboUser"));
+        QCOMPARE(users()->currentText(), QStringLiteral("ABCD"));
+        expectWarning(taken);
+        box("txtPassword")->setFocus();
+        QCOMPARE(focusName(), QStringLiteral("cboUser"));
+        QCOMPARE(users()->count(), 1);
+        QCOMPARE(dialog_->accounts().editedUsers().size(), 1u);
+
+        // Once abcd is deleted in this dialog, ABCD may take its place.
+        users()->setEditText(QString());
+        typeName("abcd");
+        expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw1"), true);
+        find<QPushButton>("cmdDelete")->click();
         registerInDialog(QStringLiteral("ABCD"), QStringLiteral("pw2"));
-        QCOMPARE(users()->count(), 2);
-        QCOMPARE(users()->itemText(1), QStringLiteral("ABCD"));
-        QCOMPARE(dialog_->accounts().editedUsers().size(), 2u);
+        QCOMPARE(users()->count(), 1);
+        QCOMPARE(users()->itemText(0), QStringLiteral("ABCD"));
+        okButton()->click();
+        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"ABCD"}));
+        QCOMPARE(readPassword(*store_, kSettingsKeyPath, u"ABCD").value, std::u16string(u"pw2"));
     }
 
     void theNameBoxTakesLettersAndDigitsOnly() {
@@ -360,11 +405,13 @@ private slots:
         // The password boxes take the same keys.
         QLineEdit* password = box("txtPassword");
         password->setFocus();
-        for (int i = 0; i < 3; ++i) dialogs_.expectBeep();
+        for (int i = 0; i < 4; ++i) dialogs_.expectBeep();
         QTest::keyClick(password, Qt::Key_V, Qt::ControlModifier);
         QTest::keyClick(password, Qt::Key_C, Qt::ControlModifier);
         QTest::keyClicks(password, QStringLiteral("x y"));
+        QTest::keyClick(password, Qt::Key_Enter);
         QCOMPARE(password->text(), QStringLiteral("xy"));
+        QVERIFY(dialog_->isVisible());
 
         // Nine characters, or any that slipped past the keys, are refused on leaving.
         for (const QString& name :
@@ -381,7 +428,7 @@ private slots:
     void registeringANewUser() {
         registerUsers({}, u"");
         open(2);
-        typeAndLeave(users(), QStringLiteral("Ann1"));
+        typeAndLeave(users(), QStringLiteral("Annette1"));  // eight characters, the most
         QCOMPARE(focusName(), QStringLiteral("txtPassword"));
         typeAndLeave(box("txtPassword"), QStringLiteral("pw1"));
         QCOMPARE(focusName(), QStringLiteral("txtCheck"));
@@ -411,8 +458,9 @@ private slots:
         QCOMPARE(focusName(), QStringLiteral("cmdOK"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(!dialog_->isVisible());
-        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"Ann1"}));
-        QCOMPARE(readPassword(*store_, kSettingsKeyPath, u"Ann1").value, std::u16string(u"pw1"));
+        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"Annette1"}));
+        QCOMPARE(readPassword(*store_, kSettingsKeyPath, u"Annette1").value,
+                 std::u16string(u"pw1"));
         QVERIFY(!state_.exitRequested);
 
         // A password typed but not confirmed holds up OK and the tabs.
@@ -462,7 +510,9 @@ private slots:
     }
 
     void deletingUsers() {
-        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        registerUsers(
+            {{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}, {u"ijkl", u"pw3", false}},
+            u"abcd");
         open(2);
         // A wrong password, then Cancel: nothing is deleted.
         typeName("efgh");
@@ -476,23 +526,29 @@ private slots:
             return prompt.result();
         });
         find<QPushButton>("cmdDelete")->click();
-        QCOMPARE(users()->count(), 2);
+        QCOMPARE(users()->count(), 3);
         QVERIFY(!dialog_->accounts().editedUsers()[1].deleted);
 
         // The password and Yes: gone from the list, and from the store once OK saves.
         expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw2"), true);
         find<QPushButton>("cmdDelete")->click();
-        QCOMPARE(users()->count(), 1);
+        QCOMPARE(users()->count(), 2);
         QCOMPARE(users()->currentText(), QString());
         QCOMPARE(box("txtPassword")->text(), QString());
         QVERIFY(okButton()->isEnabled());
+        // A second user in the same visit: its own password is asked for.
+        typeName("ijkl");
+        expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw3"), true);
+        find<QPushButton>("cmdDelete")->click();
+        QCOMPARE(users()->count(), 1);
 
         // A deleted name may come back as a new user.
         registerInDialog(QStringLiteral("efgh"), QStringLiteral("pw9"));
-        QCOMPARE(dialog_->accounts().editedUsers().size(), 3u);
+        QCOMPARE(dialog_->accounts().editedUsers().size(), 4u);
         okButton()->click();
         QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"abcd", u"efgh"}));
         QCOMPARE(readPassword(*store_, kSettingsKeyPath, u"efgh").value, std::u16string(u"pw9"));
+        QVERIFY(readPassword(*store_, kSettingsKeyPath, u"ijkl").value.empty());
         QVERIFY(!state_.exitRequested);
     }
 
@@ -692,6 +748,24 @@ private slots:
         QCOMPARE(stored().fontName, std::u16string(u"IPAGothic"));
     }
 
+    // The dialog opens on the face the panes really show, and taking it unchanged keeps the
+    // stored name, which stands for that face here.
+    void theFontDialogOpensOnTheFaceShown() {
+        open();
+        QLabel* preview = find<QLabel>("lblFont");
+        const QString msGothic = QStringLiteral("ＭＳ ゴシック");
+        preview->setFont(QFont(msGothic, 11));
+        const QString shown = QFontInfo(preview->font()).family();
+        QVERIFY(shown != msGothic);  // no such face here: another stands in
+        dialogs_.expectFont(QFont(shown, 12));
+        find<QPushButton>("cmdFont")->click();
+        QCOMPARE(dialogs_.offeredFont().family(), shown);
+        QCOMPARE(preview->font().family(), msGothic);
+        QCOMPARE(preview->font().pointSize(), 12);
+        okButton()->click();
+        QCOMPARE(stored().fontName, msGothic.toStdU16String());
+    }
+
     // View > ｵﾌﾟｼｮﾝ from the main window, which takes the confirmed settings over.
     void theMainWindowTakesTheNewSettings() {
         registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
@@ -744,6 +818,44 @@ private slots:
         });
         QVERIFY(!window.isVisible());
         QVERIFY(state_.exitRequested);
+    }
+
+    // The end the Options dialog demands, refused because the user kept a document: the window
+    // goes on with what was saved, and the next dialog starts from it.
+    void aRefusedEndKeepsTheWindowInStepWithTheStore() {
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        MainWindow window(state_, settings_, *store_, dialogs_);
+        window.saveStep = [] {};  // the save question answered, the save dialog cancelled
+        window.show();
+        window.topPane()->setPlainText(QStringLiteral("unsaved"));
+        QVERIFY(state_.topModified);
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
+            shown_ = &dialog;
+            dialog.show();
+            dialog.activateWindow();
+            [&] { QTRY_COMPARE(QApplication::activeWindow(), &dialog); }();
+            find<QCheckBox>("chkToolbar")->click();
+            tabs()->setCurrentIndex(1);
+            registerInDialog(QStringLiteral("ijkl"), QStringLiteral("pw3"));
+            dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo,
+                                   MessageIcon::Question, Dialogs::Answer::Yes);
+            expectPrompt(PasswordPrompt::kShowCipher, QStringLiteral("pw1"));
+            tabs()->setCurrentIndex(2);
+            find<QComboBox>("cboKey")->setCurrentIndex(7);
+            dialog.findChild<QRadioButton*>(QStringLiteral("optPattern3"))->click();
+            dialogs_.expectMessage(kClosing, kTitle, Dialogs::Buttons::Ok,
+                                   MessageIcon::Information);
+            okButton()->click();
+            shown_ = nullptr;
+            return dialog.result();
+        });
+        window.findChild<QAction*>(QStringLiteral("mnuViewOptions"))->trigger();
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.topPane()->toPlainText(), QStringLiteral("unsaved"));
+        QCOMPARE(state_.keyCode, std::int16_t{8});
+        QCOMPARE(state_.pattern, std::int16_t{3});
+        QVERIFY(!window.findChild<QAction*>(QStringLiteral("mnuViewToolBar"))->isChecked());
+        QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("cboUser"))->count(), 3);
     }
 
     // A key code or pattern only a damaged store can hold shows no choice, and OK keeps it.
