@@ -27,14 +27,22 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("voxilo"));
     voxilo::applyProgramLook(app);
 
-    // A second Voxilo of the same user ends at once, without a word.
+    // A second Voxilo of the same user hands its file to the running one and ends, without a
+    // word of its own: at once when that one confirmed, after a few seconds when it does not
+    // answer.
     voxilo::SingleInstance instance;
-    if (!instance.acquire()) return 0;
+    if (!instance.acquire()) {
+        const bool taken =
+            instance.handOver(voxilo::commandLinePath(QCoreApplication::arguments().mid(1)));
+        return taken ? 0 : 1;
+    }
 
     const auto store = voxilo::openPlatformStore();
     voxilo::QtDialogs dialogs;
     voxilo::Application program(*store, dialogs, QCoreApplication::applicationDirPath());
     QObject::connect(&program, &voxilo::Application::ended, &app, &QCoreApplication::quit);
+    QObject::connect(&instance, &voxilo::SingleInstance::handedOver, &program,
+                     &voxilo::Application::handOver);
     if (!program.start(QCoreApplication::arguments().mid(1))) return 1;
     return app.exec();
 }

@@ -23,6 +23,8 @@ public:
     // `act` works the real dialog while it is shown and returns its result.
     void expectExec(const QString& dialogName, std::function<int(QDialog&)> act);
 
+    // How many expected calls have not come yet.
+    std::size_t pending() const { return script_.size(); }
     // What went wrong so far, the expectations still waiting included; clears the script.
     QStringList takeProblems();
 

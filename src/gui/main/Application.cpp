@@ -1,5 +1,6 @@
 #include "gui/main/Application.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -13,6 +14,14 @@
 #include "gui/main/MainWindow.h"
 
 namespace voxilo {
+
+QString commandLinePath(const QStringList& arguments) {
+    // Arguments are joined with blanks, as an unquoted path with blanks in it arrives. The path
+    // is made absolute here, once: the caption and the save dialogs show it whole.
+    const QString file = arguments.join(QLatin1Char(' '));
+    if (file.isEmpty()) return {};
+    return QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+}
 
 Application::Application(ValueStore& store, Dialogs& dialogs, QString programFolder)
     : store_(store), dialogs_(dialogs), programFolder_(std::move(programFolder)) {}
@@ -45,17 +54,13 @@ bool Application::start(const QStringList& arguments) {
     }
     settings_ = std::move(*settings);
 
-    // The command line is one path: arguments are joined with blanks, as an unquoted path with
-    // blanks in it arrives.
-    // The path is made absolute here, once: the caption and the save dialogs show it whole.
-    const QString file = arguments.join(QLatin1Char(' '));
+    const QString file = commandLinePath(arguments);
     if (file.isEmpty()) {
         state_.commandLineFile.clear();
     } else if (!QFileInfo::exists(file)) {
         state_.commandLineFile = std::u16string(kCommandLineFileMissing);
     } else {
-        state_.commandLineFile =
-            QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()).toStdU16String();
+        state_.commandLineFile = file.toStdU16String();
     }
 
     login_ = std::make_unique<LoginDialog>(state_, settings_, store_, dialogs_);
@@ -69,12 +74,7 @@ bool Application::start(const QStringList& arguments) {
 void Application::openMainWindow() {
     {
         BusyCursor busy;
-        const auto keyCode = readKeyCode(store_, state_.settingsKey, state_.currentUser);
-        if (keyCode.failure) showStoreFailure(dialogs_, nullptr, *keyCode.failure);
-        const auto pattern = readPattern(store_, state_.settingsKey, state_.currentUser);
-        if (pattern.failure) showStoreFailure(dialogs_, nullptr, *pattern.failure);
-        state_.keyCode = keyCode.value;
-        state_.pattern = pattern.value;
+        readUserCipher(store_, state_, dialogs_, nullptr);
         main_ = std::make_unique<MainWindow>(state_, settings_, store_, dialogs_);
         main_->help().setHelpFile(helpFile_);
         connect(main_.get(), &MainWindow::optionsRequested, this, &Application::optionsRequested);
@@ -83,6 +83,25 @@ void Application::openMainWindow() {
     }
     // The login dialog goes once the main window stands in its place.
     if (login_) login_.release()->deleteLater();
+    for (const QString& path : handedFiles_) main_->openHandedFile(path.toStdU16String());
+    handedFiles_.clear();
+}
+
+void Application::handOver(const QString& path) {
+    // The window in front is the one waiting for an answer, if any.
+    QWidget* window = main_ ? static_cast<QWidget*>(main_.get()) : login_.get();
+    for (QWidget* shown : {window, QApplication::activeModalWidget()}) {
+        if (shown == nullptr || !shown->isVisible()) continue;
+        shown->setWindowState(shown->windowState() & ~Qt::WindowMinimized);
+        shown->raise();
+        shown->activateWindow();
+    }
+    if (path.isEmpty()) return;
+    if (main_) {
+        main_->openHandedFile(path.toStdU16String());
+    } else {
+        handedFiles_.push_back(path);
+    }
 }
 
 }  // namespace voxilo

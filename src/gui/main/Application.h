@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 #include "core/AppState.h"
 #include "core/store/ProgramSettings.h"
@@ -14,6 +15,10 @@ namespace voxilo {
 
 class LoginDialog;
 class MainWindow;
+
+// The file the command line names: all arguments are one path, made absolute; empty when there
+// are none.
+QString commandLinePath(const QStringList& arguments);
 
 // The running program: its state and settings, the login dialog, then the main window.
 class Application : public QObject {
@@ -28,6 +33,9 @@ public:
     bool start(const QStringList& arguments);
     // After a login: the user's key code and pattern, the main window in place of the login.
     void openMainWindow();
+    // A later start's request: the program comes to the front and, unless `path` is empty,
+    // opens `path` as File > 開く would, once a user is logged in and no dialog is open.
+    void handOver(const QString& path);
 
     AppState& state() { return state_; }
     ProgramSettings& settings() { return settings_; }
@@ -50,6 +58,7 @@ private:
     ProgramSettings settings_;
     std::unique_ptr<LoginDialog> login_;
     std::unique_ptr<MainWindow> main_;
+    std::vector<QString> handedFiles_;  // handed over before anybody logged in
 };
 
 }  // namespace voxilo

@@ -323,6 +323,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         refreshCapsLock(static_cast<QKeyEvent*>(event));
     }
+    // A dialog has closed: files handed over meanwhile wait no longer, once the command that
+    // showed it is done.
+    if (watched == this && event->type() == QEvent::WindowUnblocked && !handedFiles_.empty()) {
+        QTimer::singleShot(0, this, &MainWindow::openHandedFiles);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -9,6 +9,7 @@
 #include "core/store/ValueStore.h"
 #include "gui/dialogs/Dialogs.h"
 
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -54,6 +55,11 @@ public:
     // The user switch, as choosing entry `index` of the user list does.
     void chooseUser(int index);
 
+    // A file a later start handed over: opened into the upper pane as File > 開く opens a
+    // chosen file, questions first, once no dialog of the program is open and a user is logged
+    // in. Several are opened one after another, in the order they came.
+    void openHandedFile(const std::u16string& path);
+
     // The Help menu's commands.
     HelpCommands& help() const { return *help_; }
 
@@ -90,6 +96,8 @@ private:
     void activated();
     void firstRun();
     void openCommandLineFile();
+    bool readyForHandedFiles() const;
+    void openHandedFiles();
     void createSendToShortcut();
     void userChosen();
     void selectUserQuietly(int index);
@@ -134,6 +142,8 @@ private:
     bool placed_ = false;         // the splitter has been centred
     bool activating_ = false;     // the work of an activation is under way
     bool switchingUser_ = false;  // the user list's selection is being set by the program
+    std::deque<std::u16string> handedFiles_;  // handed over by later starts, not opened yet
+    bool openingHanded_ = false;              // one of them is being opened
 };
 
 }  // namespace voxilo

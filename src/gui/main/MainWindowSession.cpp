@@ -1,11 +1,14 @@
 // The main window's part in the session: the users and switching between them, the work of
-// its activation (the first run, the file named on the command line), and closing.
+// its activation (the first run, the file named on the command line), the files later starts
+// hand over, and closing.
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -23,6 +26,16 @@
 #include "gui/options/PasswordPrompt.h"
 
 namespace voxilo {
+namespace {
+
+// A file named on the command line or handed over by a later start that is not there, or
+// cannot be read.
+void tellCannotOpenGivenFile(Dialogs& dialogs, QWidget* window) {
+    dialogs.message(window, QStringLiteral("指定されたファイルを開くことができませんでした。"),
+                    AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
+}
+
+}  // namespace
 
 // The user list and the File menu's user items, the current user's selected and checked.
 void MainWindow::fillUsers() {
@@ -60,6 +73,7 @@ void MainWindow::activated() {
         if (!state_.commandLineFile.empty() && isVisible()) openCommandLineFile();
     }
     activating_ = false;
+    openHandedFiles();
 }
 
 void MainWindow::firstRun() {
@@ -87,12 +101,7 @@ void MainWindow::openOptions() {
         // key code and pattern, not from the old ones.
         if (std::find(state_.userNames.begin() + 1, state_.userNames.end(), state_.currentUser) !=
             state_.userNames.end()) {
-            const auto keyCode = readKeyCode(store_, state_.settingsKey, state_.currentUser);
-            if (keyCode.failure) showStoreFailure(dialogs_, this, *keyCode.failure);
-            const auto pattern = readPattern(store_, state_.settingsKey, state_.currentUser);
-            if (pattern.failure) showStoreFailure(dialogs_, this, *pattern.failure);
-            state_.keyCode = keyCode.value;
-            state_.pattern = pattern.value;
+            readUserCipher(store_, state_, dialogs_, this);
         }
     }
     // The users, the panes' font and the bars as they now are.
@@ -121,8 +130,7 @@ void MainWindow::openCommandLineFile() {
     const std::u16string file = state_.commandLineFile;
     state_.commandLineFile.clear();  // once only
     if (file == kCommandLineFileMissing) {
-        dialogs_.message(this, QStringLiteral("指定されたファイルを開くことができませんでした。"),
-                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
+        tellCannotOpenGivenFile(dialogs_, this);
         return;
     }
     state_.topPath = file;
@@ -133,6 +141,40 @@ void MainWindow::openCommandLineFile() {
     state_.bottomModified = false;
     updateTitle();
     updateCommands();
+}
+
+void MainWindow::openHandedFile(const std::u16string& path) {
+    handedFiles_.push_back(path);
+    openHandedFiles();
+}
+
+// Not while a dialog waits for an answer, nobody is logged in, the work of the first run or
+// the command-line file is still to come, or one handed file is being opened.
+bool MainWindow::readyForHandedFiles() const {
+    return !openingHanded_ && !activating_ && isVisible() && !state_.exitRequested &&
+           !state_.currentUser.empty() && state_.commandLineFile.empty() &&
+           QApplication::activeModalWidget() == nullptr;
+}
+
+void MainWindow::openHandedFiles() {
+    // An open menu closes without telling anybody: look again shortly.
+    if (!handedFiles_.empty() && QApplication::activePopupWidget() != nullptr) {
+        QTimer::singleShot(200, this, &MainWindow::openHandedFiles);
+        return;
+    }
+    while (!handedFiles_.empty() && readyForHandedFiles()) {
+        const std::u16string path = handedFiles_.front();
+        handedFiles_.pop_front();
+        openingHanded_ = true;
+        // Nothing is asked about the documents for a file that cannot be opened.
+        const QFileInfo file(qtext(path));
+        if (!file.isFile() || !file.isReadable()) {
+            tellCannotOpenGivenFile(dialogs_, this);
+        } else {
+            files_->openPath(path);
+        }
+        openingHanded_ = false;
+    }
 }
 
 // Choosing a user from the File menu selects the entry in the list, which switches as choosing
@@ -159,12 +201,7 @@ void MainWindow::userChosen() {
         if (PasswordPrompt::confirm(state_, dialogs_, this, PasswordPrompt::kLogIn, chosen,
                                     password.value)) {
             state_.currentUser = chosen;
-            const auto keyCode = readKeyCode(store_, state_.settingsKey, chosen);
-            if (keyCode.failure) showStoreFailure(dialogs_, this, *keyCode.failure);
-            const auto pattern = readPattern(store_, state_.settingsKey, chosen);
-            if (pattern.failure) showStoreFailure(dialogs_, this, *pattern.failure);
-            state_.keyCode = keyCode.value;
-            state_.pattern = pattern.value;
+            readUserCipher(store_, state_, dialogs_, this);
         } else {
             // Put the list back on the current user (no entry when nobody is logged in).
             selectUserQuietly(-1);
