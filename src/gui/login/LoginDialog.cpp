@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "gui/dialogs/AppInfo.h"
+#include "gui/dialogs/InputMethod.h"
 #include "gui/dialogs/StoreAlerts.h"
 #include "core/store/UserRecords.h"
 
@@ -39,6 +40,14 @@ LoginDialog::LoginDialog(AppState& state, const ProgramSettings& settings, Value
     password_ = new QLineEdit(this);
     password_->setObjectName(QStringLiteral("txtPassword"));
     password_->setEchoMode(QLineEdit::Password);
+    // Names and passwords are half-width letters and digits: no converter to toggle off first.
+    keepConverterOut(*userName_);
+    keepConverterOut(*password_);
+    // Each box is spoken by its label's words.
+    nameLabel->setBuddy(userName_);
+    passwordLabel->setBuddy(password_);
+    userName_->setAccessibleName(QStringLiteral("ﾕｰｻﾞｰ名"));
+    password_->setAccessibleName(QStringLiteral("ﾊﾟｽﾜｰﾄﾞ"));
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setObjectName(QStringLiteral("cmdOK"));
     ok_->setDefault(true);

@@ -16,6 +16,7 @@
 
 #include "core/cipher/CipherMessages.h"
 #include "core/cipher/LineConversion.h"
+#include "gui/dialogs/AccessibleComboBox.h"
 #include "gui/dialogs/AppInfo.h"
 #include "gui/dialogs/BusyCursor.h"
 #include "gui/dialogs/QtText.h"
@@ -181,12 +182,13 @@ void MainWindow::createMenus() {
 
 void MainWindow::createBandBar() {
     // The band bar holds the toolbar and the user list, and is shown or hidden as one.
-    bandBar_ = addToolBar(QStringLiteral("CoolBar1"));
+    // A bar's title is what a screen reader speaks for it.
+    bandBar_ = addToolBar(QStringLiteral("ﾂｰﾙﾊﾞｰ"));
     bandBar_->setObjectName(QStringLiteral("CoolBar1"));
     bandBar_->setMovable(false);
     bandBar_->setFloatable(false);
 
-    auto* toolbar = new QToolBar(QStringLiteral("Toolbar1"), bandBar_);
+    auto* toolbar = new QToolBar(QStringLiteral("ｺﾏﾝﾄﾞ"), bandBar_);
     toolbar->setObjectName(QStringLiteral("Toolbar1"));
     toolbar->setIconSize(QSize(twips(330) - 6, twips(330) - 6));
     toolbar->setMinimumWidth(twips(3495));
@@ -227,6 +229,7 @@ void MainWindow::createBandBar() {
     userCombo_ = new QComboBox(bandBar_);
     userCombo_->setObjectName(QStringLiteral("cboUser"));
     userCombo_->setToolTip(QStringLiteral("現在のﾛｸﾞｲﾝﾕｰｻﾞｰ"));
+    setSpokenName(*userCombo_, userCombo_->toolTip());
     userCombo_->setMinimumWidth(twips(1995));
     connect(userCombo_, &QComboBox::activated, this, [this] { userChosen(); });
     bandBar_->addWidget(userCombo_);
@@ -238,9 +241,12 @@ void MainWindow::createPanes(const ProgramSettings& settings) {
     splitter_ = new PaneSplitter(twips(750), twips(800), this);
     splitter_->setObjectName(QStringLiteral("picBorder"));
     splitter_->setHandleWidth(twips(60));
-    for (const char* name : {"txtTop", "txtBottom"}) {
+    const std::pair<const char*, const char*> panes[] = {{"txtTop", "変換元文書"},
+                                                         {"txtBottom", "変換後文書"}};
+    for (const auto& [name, spoken] : panes) {
         auto* pane = new QPlainTextEdit(splitter_);
         pane->setObjectName(QString::fromLatin1(name));
+        pane->setAccessibleName(QString::fromUtf8(spoken));
         pane->setFont(font);
         // Ciphertext is one long word; breaking lines anywhere keeps showing it linear.
         pane->setWordWrapMode(QTextOption::WrapAnywhere);
@@ -248,6 +254,9 @@ void MainWindow::createPanes(const ProgramSettings& settings) {
     }
     top_ = qobject_cast<QPlainTextEdit*>(splitter_->widget(0));
     bottom_ = qobject_cast<QPlainTextEdit*>(splitter_->widget(1));
+    // The splitter keeps its widgets in the reverse order of their making; a screen reader
+    // lists them in this order, and should find the source document first, as it is shown.
+    top_->lower();
     top_->setMinimumHeight(twips(750));
     bottom_->setMinimumHeight(1);
     splitter_->setStretchFactor(0, 1);

@@ -1,5 +1,6 @@
 #include "gui/main/PaneSplitter.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QSplitterHandle>
 
@@ -31,10 +32,24 @@ private:
     int grabY_ = 0;  // where the bar was taken, from its top edge
 };
 
+// Qt presents a splitter's bar as a grip, which screen readers cannot name; the bar between
+// the documents is a separator.
+QAccessibleInterface* accessibleBar(const QString& className, QObject* object) {
+    if (className != QLatin1String("QSplitterHandle")) return nullptr;
+    auto* bar = qobject_cast<QSplitterHandle*>(object);
+    if (bar == nullptr || qobject_cast<PaneSplitter*>(bar->splitter()) == nullptr) return nullptr;
+    return new QAccessibleWidget(bar, QAccessible::Separator);
+}
+
 }  // namespace
 
 PaneSplitter::PaneSplitter(int minUpper, int minLower, QWidget* parent)
     : QSplitter(Qt::Vertical, parent), minUpper_(minUpper), minLower_(minLower) {
+    static const bool barSpoken = [] {
+        QAccessible::installFactory(accessibleBar);
+        return true;
+    }();
+    Q_UNUSED(barSpoken);
     setChildrenCollapsible(false);
     setOpaqueResize(true);
 }
@@ -47,6 +62,10 @@ bool PaneSplitter::dragBy(int dy) {
     return true;
 }
 
-QSplitterHandle* PaneSplitter::createHandle() { return new PaneSplitterHandle(this); }
+QSplitterHandle* PaneSplitter::createHandle() {
+    auto* bar = new PaneSplitterHandle(this);
+    bar->setAccessibleName(QStringLiteral("分割バー"));
+    return bar;
+}
 
 }  // namespace voxilo

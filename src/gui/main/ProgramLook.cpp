@@ -6,6 +6,8 @@
 #include <QProxyStyle>
 #include <QTranslator>
 
+#include "gui/dialogs/InputMethod.h"
+
 namespace voxilo {
 namespace {
 
@@ -33,6 +35,9 @@ void applyProgramLook(QApplication& application) {
 
     // Password boxes show "*" for each character, as the program's dialogs are drawn.
     QApplication::setStyle(new ProgramStyle);
+
+    // Text the user did not commit in the input method lands nowhere.
+    guardCompositions(application);
 
     // Ciphertext lines only line up in a fixed-width font. The stored font name stays as the
     // user chose it; where that font is missing, these stand in for it.

@@ -12,6 +12,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "gui/dialogs/AccessibleComboBox.h"
+#include "gui/dialogs/InputMethod.h"
 #include "gui/options/AccountSettings.h"
 #include "gui/options/OptionsDialog.h"
 
@@ -23,6 +25,10 @@ constexpr int kLongestPassword = 8;
 QGroupBox* frame(const char* name, const QString& caption, QWidget* content) {
     auto* box = new QGroupBox(caption);
     box->setObjectName(QLatin1String(name));
+    // A box alone in its frame is spoken by the frame's caption.
+    if (content->focusPolicy() != Qt::NoFocus && content->accessibleName().isEmpty()) {
+        content->setAccessibleName(caption);
+    }
     auto* layout = new QVBoxLayout(box);
     layout->addWidget(content);
     return box;
@@ -35,7 +41,7 @@ QLineEdit* AccountSettings::makePasswordBox(QWidget* parent, const char* name) {
     box->setObjectName(QLatin1String(name));
     box->setEchoMode(QLineEdit::Password);
     box->setMaxLength(kLongestPassword);
-    box->setAttribute(Qt::WA_InputMethodEnabled, false);
+    keepConverterOut(*box);
     box->setContextMenuPolicy(Qt::NoContextMenu);  // typing only, through the key filter
     box->setAcceptDrops(false);
     box->installEventFilter(this);
@@ -48,11 +54,12 @@ QWidget* AccountSettings::makeUserPage() {
 
     user_ = new QComboBox(page);
     user_->setObjectName(QStringLiteral("cboUser"));
+    setSpokenName(*user_, QStringLiteral("ユーザー名"));
     user_->setEditable(true);
     user_->setInsertPolicy(QComboBox::NoInsert);
     user_->setCompleter(nullptr);  // completing is ours, and exact as to letter case
-    user_->setAttribute(Qt::WA_InputMethodEnabled, false);
-    user_->lineEdit()->setAttribute(Qt::WA_InputMethodEnabled, false);
+    user_->lineEdit()->setAccessibleName(user_->accessibleName());
+    keepConverterOut(*user_);
     user_->lineEdit()->setContextMenuPolicy(Qt::NoContextMenu);
     user_->lineEdit()->setAcceptDrops(false);
     user_->setContextMenuPolicy(Qt::NoContextMenu);
@@ -66,6 +73,7 @@ QWidget* AccountSettings::makeUserPage() {
     remove->setIconSize(QSize(16, 16));
     remove->setAutoDefault(false);
     remove->setToolTip(QStringLiteral("ﾕｰｻﾞｰ名の削除"));
+    remove->setAccessibleName(remove->toolTip());  // it shows a picture only
     delete_ = remove;
 
     password_ = makePasswordBox(page, "txtPassword");
@@ -110,6 +118,7 @@ QWidget* AccountSettings::makeCipherPage() {
 
     key_ = new QComboBox(page);
     key_->setObjectName(QStringLiteral("cboKey"));
+    setSpokenName(*key_, QStringLiteral("暗号化キー"));  // before a screen reader sees it
     for (int code = 1; code <= kKeyCodes; ++code) key_->addItem(QString::number(code));
     key_->setCurrentIndex(-1);
 

@@ -13,6 +13,7 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "gui/dialogs/InputMethod.h"
 #include "gui/options/AccountSettings.h"
 #include "gui/options/OptionsDialog.h"
 
@@ -29,7 +30,8 @@ QWidget* OptionsDialog::makeGeneralPage() {
     count_ = new QLineEdit(page);
     count_->setObjectName(QStringLiteral("txtCount"));
     count_->setMaxLength(2);
-    count_->setAttribute(Qt::WA_InputMethodEnabled, false);
+    count_->setAccessibleName(QStringLiteral("パスワードの再入力回数"));
+    keepConverterOut(*count_);
     count_->setContextMenuPolicy(Qt::NoContextMenu);
     count_->setAcceptDrops(false);
     count_->setFixedWidth(count_->fontMetrics().horizontalAdvance(QStringLiteral("000")) + 12);

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "gui/dialogs/AppInfo.h"
+#include "gui/dialogs/InputMethod.h"
 #include "gui/options/AccountKeys.h"
 
 namespace voxilo {
@@ -30,7 +31,9 @@ PasswordPrompt::PasswordPrompt(AppState& state, Dialogs& dialogs, QWidget* paren
     password_ = new QLineEdit(this);
     password_->setObjectName(QStringLiteral("txtPassword"));
     password_->setEchoMode(QLineEdit::Password);
-    password_->setAttribute(Qt::WA_InputMethodEnabled, false);
+    password_->setAccessibleName(QStringLiteral("パスワード"));
+    label->setBuddy(password_);
+    keepConverterOut(*password_);
     password_->setContextMenuPolicy(Qt::NoContextMenu);  // typing only, through the filter
     password_->setAcceptDrops(false);
     password_->installEventFilter(this);

@@ -1,0 +1,119 @@
+#include "gui/dialogs/InputMethod.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QInputMethod>
+#include <QInputMethodEvent>
+#include <QInputMethodQueryEvent>
+#include <QLineEdit>
+#include <QPointer>
+
+namespace voxilo {
+namespace {
+
+// Turning Qt::WA_InputMethodEnabled off is not enough: a line edit answers the input method's
+// question "enabled?" with yes all the same, and every line edit takes the text an input method
+// sends it. So the box is asked through this filter, which says no, and which drops the text.
+class ConverterOut : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::InputMethod) return true;  // nothing from the converter
+        if (event->type() != QEvent::InputMethodQuery) return false;
+        auto* query = static_cast<QInputMethodQueryEvent*>(event);
+        const auto* box = static_cast<QWidget*>(watched);
+        for (int bit = 0; bit < 32; ++bit) {
+            const auto asked = static_cast<Qt::InputMethodQuery>(1u << bit);
+            if (!query->queries().testFlag(asked)) continue;
+            query->setValue(asked,
+                            asked == Qt::ImEnabled ? QVariant(false) : box->inputMethodQuery(asked));
+        }
+        query->accept();
+        return true;
+    }
+};
+
+// Follows the last composition. Qt's input contexts hand a composition over again after it
+// is over: one the user cancelled is kept and flushed into whatever has the focus when the
+// focus moves or a menu opens, and one still open when the focus moves is committed where it
+// was composed and then once more into the widget that has the focus now. Each comes as a
+// commit of exactly the composed text with no composition shown since; only its first commit,
+// where it was composed, is the user's.
+class CompositionGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::InputMethod) return false;
+        const auto* input = static_cast<QInputMethodEvent*>(event);
+        if (!input->commitString().isEmpty()) return commitArrives(watched, *input);
+        if (!input->preeditString().isEmpty()) {
+            composed_ = input->preeditString();
+            composedIn_ = watched;
+            state_ = State::Shown;
+        } else if (state_ == State::Shown && watched == composedIn_ &&
+                   input->replacementLength() == 0) {
+            // The composition went away and nothing was committed: the user cancelled it. The
+            // input context is told to forget it as well.
+            state_ = State::Cancelled;
+            QGuiApplication::inputMethod()->reset();
+        }
+        return false;
+    }
+
+private:
+    enum class State {
+        None,       // nothing composed, or something else committed since
+        Shown,      // on show where it is being composed
+        Cancelled,  // cancelled by the user
+        Left,       // gone from its widget, not committed there
+        Committed,  // committed where it was composed
+    };
+
+    bool commitArrives(QObject* target, const QInputMethodEvent& input) {
+        const bool again = state_ != State::None && input.commitString() == composed_ &&
+                           input.preeditString().isEmpty();
+        if (!again) {
+            state_ = State::None;
+            return false;
+        }
+        if (target == composedIn_ && (state_ == State::Shown || state_ == State::Left)) {
+            state_ = State::Committed;  // where the user composed it: theirs
+            return false;
+        }
+        if (state_ == State::Shown) {
+            // Committed elsewhere while it still shows where it was composed: it shows no more.
+            state_ = State::Left;
+            if (composedIn_) {
+                QInputMethodEvent gone;
+                QCoreApplication::sendEvent(composedIn_, &gone);
+            }
+        }
+        return true;  // dropped
+    }
+
+    State state_ = State::None;
+    QString composed_;               // the last composition
+    QPointer<QObject> composedIn_;  // where it was composed
+};
+
+}  // namespace
+
+void keepConverterOut(QWidget& box) {
+    auto* filter = new ConverterOut(&box);
+    box.setAttribute(Qt::WA_InputMethodEnabled, false);
+    box.installEventFilter(filter);
+    if (auto* combo = qobject_cast<QComboBox*>(&box); combo && combo->lineEdit()) {
+        combo->lineEdit()->setAttribute(Qt::WA_InputMethodEnabled, false);
+        combo->lineEdit()->installEventFilter(filter);
+    }
+}
+
+void guardCompositions(QApplication& application) {
+    application.installEventFilter(new CompositionGuard(&application));
+}
+
+}  // namespace voxilo

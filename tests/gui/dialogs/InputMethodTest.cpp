@@ -1,0 +1,240 @@
+// The input method's converter, as a platform input context talks to the focused widget: a
+// composition shown (pre-edit), then committed or cancelled; and the commit that Qt's input
+// contexts send on their own when the focus moves, of a composition that was cancelled or is
+// still open.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QInputMethodEvent>
+#include <QInputMethodQueryEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include <memory>
+
+#include "core/store/ProgramSettings.h"
+#include "core/store/SqliteValueStore.h"
+#include "core/store/UserRecords.h"
+#include "gui/login/LoginDialog.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/ProgramLook.h"
+#include "gui/options/AccountSettings.h"
+#include "gui/options/OptionsDialog.h"
+#include "gui/options/PasswordPrompt.h"
+#include "support/ScriptedDialogs.h"
+
+using namespace voxilo;
+
+namespace {
+
+QObject* focused() { return QGuiApplication::focusObject(); }
+
+void compose(const QString& preedit) {
+    QInputMethodEvent event(preedit, {});
+    QCoreApplication::sendEvent(focused(), &event);
+}
+void commit(const QString& text) {
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QCoreApplication::sendEvent(focused(), &event);
+}
+// Escape in the converter: the composition goes, and nothing is committed.
+void cancel() {
+    QInputMethodEvent event;
+    QCoreApplication::sendEvent(focused(), &event);
+}
+bool converterOn() {
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QCoreApplication::sendEvent(focused(), &query);
+    return query.value(Qt::ImEnabled).toBool();
+}
+QString textOf(QWidget* box) {
+    if (auto* combo = qobject_cast<QComboBox*>(box)) return combo->currentText();
+    return static_cast<QLineEdit*>(box)->text();
+}
+QString preeditShown(const QPlainTextEdit* pane) {
+    return pane->textCursor().block().layout()->preeditAreaText();
+}
+
+}  // namespace
+
+class InputMethodTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<SqliteValueStore> store_;
+    AppState state_;
+    ProgramSettings settings_;
+    testing_support::ScriptedDialogs dialogs_;
+
+    template <class Window>
+    void showActive(Window& window) {
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+    }
+
+    // A box for names, passwords or the count: the converter stays off in it, whatever a
+    // converter sends it is dropped, and typed keys still arrive.
+    void takesTypedKeysOnly(QWidget* box, const QString& keys) {
+        QVERIFY2(box->isEnabled(), qPrintable(box->objectName()));
+        box->setFocus();
+        QCOMPARE(focused(), box);
+        QVERIFY2(!converterOn(), qPrintable(box->objectName()));
+        QCoreApplication::processEvents();  // the box selects its text on entry; type after it
+        auto* line = qobject_cast<QComboBox*>(box) ? static_cast<QComboBox*>(box)->lineEdit()
+                                                   : static_cast<QLineEdit*>(box);
+        line->end(false);
+        const QString before = textOf(box);
+        compose(QStringLiteral("あ"));
+        commit(QStringLiteral("あ"));
+        compose(QStringLiteral("い"));
+        cancel();
+        commit(QStringLiteral("い"));  // flushed back after the cancel
+        QCOMPARE(textOf(box), before);
+        QTest::keyClicks(box, keys);
+        QCOMPARE(textOf(box), before + keys);
+    }
+
+private slots:
+    void initTestCase() { applyProgramLook(*qApp); }
+    void init() {
+        folder_ = std::make_unique<QTemporaryDir>();
+        store_ = std::make_unique<SqliteValueStore>(
+            folder_->filePath(QStringLiteral("store.db")).toStdString());
+        OptionsValues options;
+        options.startup = 1;
+        options.retryLimited = 1;
+        options.retryCount = u"3";
+        options.keyCodeText = u"3";
+        options.patternIndex = 1;
+        QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath, {{u"alice", u"Secret1", false}},
+                                 options, u"alice"));
+        state_ = AppState{};
+        state_.settingsKey = std::u16string(kSettingsKeyPath);
+        state_.userNames = *loadUserNames(*store_, kSettingsKeyPath);
+        state_.currentUser = u"alice";
+        state_.keyCode = 3;
+        state_.pattern = 1;
+        settings_ = *loadProgramSettings(*store_, kSettingsKeyPath, u"");
+    }
+    void cleanup() {
+        const QStringList problems = dialogs_.takeProblems();
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    }
+
+    void theLoginBoxesTakeTypedKeysOnly() {
+        LoginDialog login(state_, settings_, *store_, dialogs_);
+        showActive(login);
+        takesTypedKeysOnly(login.userNameBox(), QStringLiteral("alice"));
+        takesTypedKeysOnly(login.passwordBox(), QStringLiteral("Secret1"));
+    }
+
+    // What was seen with ibus: a name composed and cancelled, the focus moved on, and the
+    // cancelled text flushed into the password box, so that the right password was refused.
+    void aCancelledCompositionDoesNotSpoilTheLogin() {
+        state_.currentUser.clear();
+        LoginDialog login(state_, settings_, *store_, dialogs_);
+        QSignalSpy loggedIn(&login, &LoginDialog::loggedIn);
+        showActive(login);
+        login.userNameBox()->setFocus();
+        compose(QStringLiteral("あ"));
+        cancel();
+        QTest::keyClicks(login.userNameBox(), QStringLiteral("alice"));
+        QTest::keyClick(login.userNameBox(), Qt::Key_Tab);
+        QCOMPARE(focused(), login.passwordBox());
+        commit(QStringLiteral("あ"));
+        QTest::keyClicks(login.passwordBox(), QStringLiteral("Secret1"));
+        QTest::keyClick(login.passwordBox(), Qt::Key_Return);
+        QCOMPARE(loggedIn.count(), 1);
+        QCOMPARE(state_.currentUser, std::u16string(u"alice"));
+    }
+
+    void thePromptTakesTypedKeysOnly() {
+        PasswordPrompt prompt(state_, dialogs_);
+        showActive(prompt);
+        takesTypedKeysOnly(prompt.passwordBox(), QStringLiteral("Secret1"));
+    }
+
+    // Every box of the Options dialog that takes a name, a password or the count, each while
+    // the dialog's own rules enable it.
+    void theOptionsBoxesTakeTypedKeysOnly() {
+        OptionsDialog dialog(state_, settings_, *store_, dialogs_, QFont());
+        showActive(dialog);
+        const auto box = [&](const char* name) {
+            return dialog.findChild<QWidget*>(QLatin1String(name));
+        };
+        takesTypedKeysOnly(box("txtCount"), QStringLiteral("5"));
+        dialog.findChild<QTabBar*>(QStringLiteral("tbsOptions"))->setCurrentIndex(1);
+        // A new user: the name, its password and the confirmation.
+        takesTypedKeysOnly(box("cboUser"), QStringLiteral("carol"));
+        takesTypedKeysOnly(box("txtPassword"), QStringLiteral("pw1"));
+        takesTypedKeysOnly(box("txtCheck"), QStringLiteral("pw1"));
+        // A registered user's new password, then the current one.
+        box("cboUser")->setFocus();
+        QTest::keyClicks(box("cboUser"), QStringLiteral("alice"));
+        QCOMPARE(textOf(box("cboUser")), QStringLiteral("alice"));
+        takesTypedKeysOnly(box("txtNew"), QStringLiteral("new1"));
+        takesTypedKeysOnly(box("txtNow"), QStringLiteral("Secret1"));
+        QCOMPARE(dialog.accounts().passwordOf(u"carol"), std::u16string(u"pw1"));
+    }
+
+    // The panes take Japanese through the converter, and only what the user committed.
+    void thePanesTakeOnlyCommittedText() {
+        MainWindow window(state_, settings_, *store_, dialogs_);
+        showActive(window);
+        QPlainTextEdit* top = window.topPane();
+        QPlainTextEdit* bottom = window.bottomPane();
+        top->setFocus();
+        QVERIFY(converterOn());
+        compose(QStringLiteral("にほんご"));
+        QCOMPARE(preeditShown(top), QStringLiteral("にほんご"));
+        compose(QStringLiteral("日本語"));
+        commit(QStringLiteral("日本語"));
+        QCOMPARE(top->toPlainText(), QStringLiteral("日本語"));
+
+        // Cancelled, then flushed back when the menu bar is clicked: it stays cancelled.
+        compose(QStringLiteral("あ"));
+        cancel();
+        commit(QStringLiteral("あ"));
+        QCOMPARE(top->toPlainText(), QStringLiteral("日本語"));
+        // The same text composed again is the user's own.
+        compose(QStringLiteral("あ"));
+        commit(QStringLiteral("あ"));
+        QCOMPARE(top->toPlainText(), QStringLiteral("日本語あ"));
+
+        // Still open when the lower pane is clicked, as ibus with mozc does it: committed where
+        // it was composed, then once more into the lower pane, where it lands not.
+        compose(QStringLiteral("か"));
+        commit(QStringLiteral("か"));
+        bottom->setFocus();
+        commit(QStringLiteral("か"));
+        QCOMPARE(top->toPlainText(), QStringLiteral("日本語あか"));
+        QCOMPARE(bottom->toPlainText(), QString());
+        // Or flushed into the lower pane alone: it lands nowhere, and the upper pane shows it
+        // no more.
+        top->setFocus();
+        compose(QStringLiteral("さ"));
+        bottom->setFocus();
+        commit(QStringLiteral("さ"));
+        QCOMPARE(bottom->toPlainText(), QString());
+        QCOMPARE(top->toPlainText(), QStringLiteral("日本語あか"));
+        QCOMPARE(preeditShown(top), QString());
+        // Typing goes on in the lower pane as usual.
+        compose(QStringLiteral("き"));
+        commit(QStringLiteral("き"));
+        QCOMPARE(bottom->toPlainText(), QStringLiteral("き"));
+
+    }
+};
+
+QTEST_MAIN(InputMethodTest)
+#include "InputMethodTest.moc"
