@@ -84,6 +84,12 @@ private:
             state_ = State::Committed;  // where the user composed it: theirs
             return false;
         }
+        if (target == composedIn_ && state_ == State::Committed) {
+            // The same text again where it was just committed is the user typing it once more
+            // (a converter may commit without showing a composition): never dropped.
+            state_ = State::None;
+            return false;
+        }
         if (state_ == State::Shown) {
             // Committed elsewhere while it still shows where it was composed: it shows no more.
             state_ = State::Left;

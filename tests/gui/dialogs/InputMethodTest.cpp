@@ -232,6 +232,10 @@ private slots:
         compose(QStringLiteral("き"));
         commit(QStringLiteral("き"));
         QCOMPARE(bottom->toPlainText(), QStringLiteral("き"));
+        // The same text committed once more where it was just committed, with no composition
+        // shown (a converter may commit so), is typed again: it lands.
+        commit(QStringLiteral("き"));
+        QCOMPARE(bottom->toPlainText(), QStringLiteral("きき"));
 
     }
 };
