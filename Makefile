@@ -19,7 +19,7 @@ CTEST ?= ctest
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps build build-sanitize build-windows build-fuzz run test test-release \
-        test-sanitize test-windows test-fuzz fuzz bench format package clean
+        test-sanitize test-windows test-fuzz fuzz bench format package package-windows clean
 
 all: build
 
@@ -32,10 +32,16 @@ $(BUILD_DIR)/build.ninja: | deps
 $(SANITIZE_BUILD_DIR)/build.ninja: | deps
 	$(CMAKE) -S . -B $(SANITIZE_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOXILO_SANITIZE=ON
 
-# The core and its tests as Windows programs (mingw-w64), to run under Wine.
+# Voxilo and its tests as Windows programs (mingw-w64), to run under Wine, with Qt for Windows
+# built once from Debian's source into a cache outside the checkout (scripts/qt-windows.sh).
+# Debian's own Qt supplies the build tools (moc, rcc, uic).
+QT_WINDOWS = $(shell ./scripts/qt-windows.sh --where 2>/dev/null)
 $(WINDOWS_BUILD_DIR)/build.ninja: | deps
+	./scripts/qt-windows.sh >/dev/null
 	$(CMAKE) -S . -B $(WINDOWS_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVOXILO_BUILD_BENCH=OFF
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVOXILO_BUILD_BENCH=OFF \
+	    -DCMAKE_PREFIX_PATH="$(QT_WINDOWS)" -DQT_HOST_PATH=/usr \
+	    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
 
 # The core and the libFuzzer targets, built with clang and ASan + UBSan.
 $(FUZZ_BUILD_DIR)/build.ninja: | deps
@@ -49,6 +55,7 @@ build-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
 	$(CMAKE) --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
 
 build-windows: deps $(WINDOWS_BUILD_DIR)/build.ninja
+	./scripts/qt-windows.sh >/dev/null
 	$(CMAKE) --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
 
 build-fuzz: deps $(FUZZ_BUILD_DIR)/build.ninja
@@ -72,6 +79,10 @@ test-windows: build-windows
 
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
+
+# The Windows installer, build-windows/Voxilo-<version>-setup.exe (NSIS).
+package-windows: build-windows
+	cd $(WINDOWS_BUILD_DIR) && cpack -G NSIS
 
 # Each fuzz target for a minute; any finding fails the run.
 test-fuzz: build-fuzz
