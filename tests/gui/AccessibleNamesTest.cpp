@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "core/store/ProgramSettings.h"
-#include "core/store/SqliteValueStore.h"
+#include "support/TestStore.h"
 #include "core/store/UserRecords.h"
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
@@ -53,7 +53,7 @@ class AccessibleNamesTest : public QObject {
 
 private:
     QTemporaryDir folder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     AppState state_;
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
@@ -88,7 +88,7 @@ private:
 
 private slots:
     void initTestCase() {
-        store_ = std::make_unique<SqliteValueStore>(
+        store_ = testing_support::freshStore(
             folder_.filePath(QStringLiteral("store.db")).toStdString());
         OptionsValues options;
         options.startup = 1;

@@ -308,7 +308,7 @@ void MainWindow::createStatusBar() {
 
 // The indicator follows the lock itself, wherever it was switched: at start, after every key,
 // on activation, and every moment while the window is active.
-void MainWindow::refreshCapsLock(const QKeyEvent* event) {
+void MainWindow::refreshCapsLock([[maybe_unused]] const QKeyEvent* event) {
     std::optional<bool> on = capsLockState ? capsLockState() : std::nullopt;
 #ifndef Q_OS_WIN
     if (!on && event != nullptr) {

@@ -63,7 +63,7 @@ TEST(DocumentFile, OpensAndSavesAsThePanesDo) {
 // A Japanese name reaches the system as it is, and so does the reason a save fails.
 TEST(DocumentFile, SavesUnderJapaneseNamesAndSaysWhyASaveFails) {
     TempDir dir;
-    const std::filesystem::path named = dir / std::filesystem::path(u"暗号 文書①.txt");
+    const std::filesystem::path named = dir.path() / std::filesystem::path(u"暗号 文書①.txt");
     ASSERT_FALSE(saveDocumentFile(named, "x\r\n"));
     EXPECT_TRUE(std::filesystem::is_regular_file(named));
     EXPECT_EQ(dir.entries(), 1u);

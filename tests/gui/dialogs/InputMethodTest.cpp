@@ -20,7 +20,7 @@
 #include <memory>
 
 #include "core/store/ProgramSettings.h"
-#include "core/store/SqliteValueStore.h"
+#include "support/TestStore.h"
 #include "core/store/UserRecords.h"
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
@@ -70,7 +70,7 @@ class InputMethodTest : public QObject {
 
 private:
     std::unique_ptr<QTemporaryDir> folder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     AppState state_;
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
@@ -108,7 +108,7 @@ private slots:
     void initTestCase() { applyProgramLook(*qApp); }
     void init() {
         folder_ = std::make_unique<QTemporaryDir>();
-        store_ = std::make_unique<SqliteValueStore>(
+        store_ = testing_support::freshStore(
             folder_->filePath(QStringLiteral("store.db")).toStdString());
         OptionsValues options;
         options.startup = 1;

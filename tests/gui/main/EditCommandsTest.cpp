@@ -12,7 +12,7 @@
 
 #include <memory>
 
-#include "core/store/SqliteValueStore.h"
+#include "support/TestStore.h"
 #include "gui/main/EditCommands.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
@@ -28,7 +28,7 @@ private:
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
     QTemporaryDir folder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     std::unique_ptr<MainWindow> window_;
 
     QPlainTextEdit* pane(const QString& name) { return window_->findChild<QPlainTextEdit*>(name); }
@@ -50,7 +50,7 @@ private slots:
         state_ = AppState{};
         state_.userNames = {u"", u"ann"};
         state_.currentUser = u"ann";
-        store_ = std::make_unique<SqliteValueStore>(
+        store_ = testing_support::freshStore(
             folder_.filePath(QStringLiteral("settings.db")).toStdString());
         window_ = std::make_unique<MainWindow>(state_, settings_, *store_, dialogs_);
         window_->show();

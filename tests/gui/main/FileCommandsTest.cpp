@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "core/cipher/LineConversion.h"
-#include "core/store/SqliteValueStore.h"
+#include "support/TestStore.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
@@ -39,7 +39,7 @@ private:
     testing_support::ScriptedDialogs dialogs_;
     std::unique_ptr<QTemporaryDir> folder_;  // the documents, fresh for each test
     QTemporaryDir storeFolder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     std::unique_ptr<MainWindow> window_;
 
     QString path(const QString& name) const { return folder_->filePath(name); }
@@ -96,7 +96,7 @@ private slots:
         state_.currentUser = u"ann";
         settings_ = ProgramSettings{};
         settings_.currentPath = folder_->path().toStdU16String() + u"/";
-        store_ = std::make_unique<SqliteValueStore>(
+        store_ = testing_support::freshStore(
             storeFolder_.filePath(QStringLiteral("settings.db")).toStdString());
         window_ = std::make_unique<MainWindow>(state_, settings_, *store_, dialogs_);
         window_->show();
