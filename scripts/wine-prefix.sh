@@ -18,6 +18,11 @@ prepare_wine_prefix() {
     for face in "MS Gothic" "ＭＳ ゴシック"; do
         wine reg add "$key" /v "$face" /t REG_SZ /d "IPAGothic" /f >/dev/null 2>&1
     done
+    # Qt looks names up in the system's font substitutes.
+    key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+    for face in "MS Gothic" "ＭＳ ゴシック"; do
+        wine reg add "$key" /v "$face" /t REG_SZ /d "IPAGothic" /f >/dev/null 2>&1
+    done
     wineserver -w
     touch "$WINEPREFIX/.voxilo-ready"
 }

@@ -42,7 +42,11 @@ private:
     std::unique_ptr<ValueStore> store_;
     std::unique_ptr<MainWindow> window_;
 
-    QString path(const QString& name) const { return folder_->filePath(name); }
+    // Paths as the system's file dialogs give them, with the platform's own separators.
+    QString path(const QString& name) const {
+        return QDir::toNativeSeparators(folder_->filePath(name));
+    }
+    QString folder() const { return QDir::toNativeSeparators(folder_->path()); }
     QByteArray read(const QString& name) const {
         QFile file(path(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
@@ -95,7 +99,7 @@ private slots:
         state_.userNames = {u"", u"ann"};
         state_.currentUser = u"ann";
         settings_ = ProgramSettings{};
-        settings_.currentPath = folder_->path().toStdU16String() + u"/";
+        settings_.currentPath = (folder() + QDir::separator()).toStdU16String();
         store_ = testing_support::freshStore(
             storeFolder_.filePath(QStringLiteral("settings.db")).toStdString());
         window_ = std::make_unique<MainWindow>(state_, settings_, *store_, dialogs_);
@@ -123,13 +127,13 @@ private slots:
                  QByteArray("\xb1\xb2\xb3 \x83\x5c\x95\x5c\r\n\x82\x51\x8d\x73\x96\xda\r\n"));
         const Dialogs::FileRequest request = dialogs_.fileRequests().last();
         QCOMPARE(request.title, QStringLiteral("変換元文書に名前を付けて保存"));
-        QCOMPARE(request.folder, folder_->path() + QLatin1Char('/'));
+        QCOMPARE(request.folder, folder() + QDir::separator());
         QCOMPARE(request.fileName, QString());
         QCOMPARE(request.filters, QStringList({QStringLiteral("ﾃｷｽﾄ ﾌｧｲﾙ (*.txt)"),
                                                QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
         QCOMPARE(request.defaultSuffix, QStringLiteral("txt"));
         QCOMPARE(state_.topPath, path(QStringLiteral("memo.txt")).toStdU16String());
-        QCOMPARE(settings_.currentPath, folder_->path().toStdU16String());
+        QCOMPARE(settings_.currentPath, folder().toStdU16String());
         QVERIFY(!state_.topModified && !state_.topHasFile);
         QVERIFY(!item("mnuFileSave")->isEnabled());
         QVERIFY(!item("mnuFileSaveAs")->isEnabled());
@@ -289,7 +293,7 @@ private slots:
         QCOMPARE(snapshot(), before);
         if (step == 2 || step == 3) {
             // Only the dialog's folder is remembered.
-            QCOMPARE(settings_.currentPath, folder_->path().toStdU16String());
+            QCOMPARE(settings_.currentPath, folder().toStdU16String());
         } else {
             QCOMPARE(settings_.currentPath, folderBefore);
         }
