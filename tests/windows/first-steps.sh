@@ -38,6 +38,9 @@ sleep 1
 name=windows-first-steps
 rounds=300  # Wine starts programs more slowly than Linux does
 . "$here/../e2e/drive.sh"
+# A Wine window takes the keyboard a moment after it is activated.
+eval "linux_$(declare -f wait_for)"
+wait_for() { linux_wait_for "$@"; sleep 1; }
 
 settings='HKCU\Software\Quorvel Software\Voxilo\Settings'
 # A first start: no settings, no shortcut.
@@ -59,7 +62,8 @@ wine "$bin/VX_LO.exe" &
 pid=$!
 first_run taro pass1
 
-# 2. taro's key code 3 and パターン2; changing them ends the program, which says so.
+# 2. taro's key code 3 and パターン2 and a password at every start; changing them ends the
+#    program, which says so.
 keys alt+v o
 wait_for '^ｵﾌﾟｼｮﾝ$'
 keys ctrl+Tab
@@ -71,6 +75,9 @@ keys Return
 wait_for '^ｵﾌﾟｼｮﾝ$'
 keys Tab Down Down Tab Down
 shot cipher-settings
+# A password at every start (the General tab's first box), then OK.
+keys ctrl+Tab Tab space Tab Tab Tab Tab Tab
+shot general-settings
 keys Return
 wait_for '^Voxilo$'
 shot program-ends
@@ -90,7 +97,7 @@ keys Return
 wait_for '^Voxilo \['
 type_text "Hello, Voxilo!"
 keys Return
-type_text "日本語の文"
+type_text "second line"
 keys ctrl+l
 shot encoded
 keys ctrl+s
@@ -100,14 +107,19 @@ shot save-converted-question
 keys Return
 save_as '^変換後文書に名前を付けて保存$' save-converted "$folder\\cipher.txt"
 wait_file "$work/cipher.txt"
+# The main window takes the keyboard back once the system's dialog is gone.
+wait_for '^Voxilo \['
 shot saved
-keys alt+f x
+# Wine opens the menu a moment after Alt+F.
+keys alt+f
+sleep 1
+keys x
 wait_exit "$pid"
 pid=
 
 # 4. Byte for byte what voxilo-cli.exe writes, with the values given and with taro's own.
 cli() { wine "$bin/voxilo-cli.exe" "$1" --key-code 3 --pattern 1 -i "$folder\\$2"; }
-printf 'Hello, Voxilo!\r\n\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\r\n' | cmp - "$work/plain.txt" ||
+printf 'Hello, Voxilo!\r\nsecond line\r\n' | cmp - "$work/plain.txt" ||
     fail "plain.txt differs"
 cli encode plain.txt | cmp - "$work/cipher.txt" || fail "cipher.txt differs"
 cli decode cipher.txt | cmp - "$work/plain.txt" || fail "the round trip differs"
@@ -115,9 +127,10 @@ printf 'pass1\n' | wine "$bin/voxilo-cli.exe" encode --user taro --password-stdi
     -i "$folder\\plain.txt" | cmp - "$work/cipher.txt" || fail "taro's stored settings differ"
 
 # 5. The registry as the program keeps it: integers as 2-byte REG_BINARY, texts as REG_SZ,
-#    taro's password, key code and pattern enciphered to 32, 8 and 8 letters.
-value() {  # the type and data of a value, as "REG_SZ data"
-    wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+#    taro's password, key code and pattern enciphered, four letters for each character
+#    ("pass1", "3" and "1").
+value() {  # the type and data of a value, as "REG_SZ data" (reg.exe writes the ANSI code page)
+    wine reg query "$1" /v "$2" 2>/dev/null | iconv -f CP932 -t UTF-8 | tr -d '\r' |
         awk -v v="$2" '$1 == v { $1 = ""; sub(/^ +/, ""); print }'
 }
 expect_value() {
@@ -130,9 +143,9 @@ expect_value "$settings" User1 '^REG_SZ +taro$'
 expect_value "$settings" SendTo '^REG_BINARY +FFFF$'
 expect_value "$settings" FontName '^REG_SZ +ＭＳ ゴシック$'
 expect_value "$settings" FontSize '^REG_BINARY +0B00$'
-expect_value "$settings" CurrentPath '^REG_SZ +.*\\$'
-expect_value "$settings\\taro" Password '^REG_SZ +[A-Z]{32}$'
-expect_value "$settings\\taro" KeyCode '^REG_SZ +[A-Z]{8}$'
-expect_value "$settings\\taro" Pattern '^REG_SZ +[A-Z]{8}$'
+expect_value "$settings" CurrentPath "^REG_SZ +${folder//\\/\\\\}\\\\?\$"  # where the files went
+expect_value "$settings\\taro" Password '^REG_SZ +[A-Z]{20}$'
+expect_value "$settings\\taro" KeyCode '^REG_SZ +[A-Z]{4}$'
+expect_value "$settings\\taro" Pattern '^REG_SZ +[A-Z]{4}$'
 wine reg query "$settings\\taro" /v Password | grep -q pass1 && fail "the password is stored as it is"
 echo "windows-first-steps: 1 passed, 0 failed (screenshots in $out)"
