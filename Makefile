@@ -1,10 +1,12 @@
 # The two commands a newcomer needs:
 #   make run    builds Voxilo and starts it
 #   make test   builds everything and runs the whole test suite: the release build, the
-#               sanitizer build, the Windows build under Wine, and each fuzz target
-#               for a minute
+#               sanitizer build, the Windows build and its installer under Wine (Qt for
+#               Windows is built once, about 25 minutes, into ~/.cache/voxilo), and each
+#               fuzz target for a minute
 # And for handing Voxilo on:
-#   make package  the Debian package, build/voxilo_<version>_<arch>.deb
+#   make package          the Debian package, build/voxilo_<version>_<arch>.deb
+#   make package-windows  the Windows installer, build-windows/Voxilo-<version>-setup.exe
 # Both install what they need first (Debian 12; root or sudo).
 
 BUILD_DIR ?= build
@@ -74,7 +76,8 @@ test-sanitize: build-sanitize
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    $(CTEST) --test-dir $(SANITIZE_BUILD_DIR) --output-on-failure -j $(JOBS)
 
-test-windows: build-windows
+# The Windows suites, the end-to-end run of VX_LO.EXE and the installer, all under Wine.
+test-windows: package-windows
 	./scripts/run-wine-tests.sh $(WINDOWS_BUILD_DIR)
 
 package: build

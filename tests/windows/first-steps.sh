@@ -117,7 +117,25 @@ keys x
 wait_exit "$pid"
 pid=
 
-# 4. Byte for byte what voxilo-cli.exe writes, with the values given and with taro's own.
+# 4. A Japanese document given on the command line, as the SendTo shortcut gives it, encoded:
+#    a look at Japanese text and its ciphertext in the panes' font. (xdotool cannot type
+#    Japanese into Wine's windows.) The script ends this one.
+printf '\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8f\x91\r\n\xb1\xb2\xb3 \x8a\xbf\x8e\x9a 123\r\n' >"$work/japanese.txt"
+wine "$bin/VX_LO.exe" "$folder\\japanese.txt" &
+pid=$!
+wait_for '^Voxilo$'
+type_text taro
+keys Tab
+type_text pass1
+keys Return
+wait_for '^Voxilo \[.*japanese.txt\]'
+keys ctrl+l
+shot japanese-encoded
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+pid=
+
+# 5. Byte for byte what voxilo-cli.exe writes, with the values given and with taro's own.
 cli() { wine "$bin/voxilo-cli.exe" "$1" --key-code 3 --pattern 1 -i "$folder\\$2"; }
 printf 'Hello, Voxilo!\r\nsecond line\r\n' | cmp - "$work/plain.txt" ||
     fail "plain.txt differs"
@@ -126,7 +144,7 @@ cli decode cipher.txt | cmp - "$work/plain.txt" || fail "the round trip differs"
 printf 'pass1\n' | wine "$bin/voxilo-cli.exe" encode --user taro --password-stdin \
     -i "$folder\\plain.txt" | cmp - "$work/cipher.txt" || fail "taro's stored settings differ"
 
-# 5. The registry as the program keeps it: integers as 2-byte REG_BINARY, texts as REG_SZ,
+# 6. The registry as the program keeps it: integers as 2-byte REG_BINARY, texts as REG_SZ,
 #    taro's password, key code and pattern enciphered, four letters for each character
 #    ("pass1", "3" and "1").
 value() {  # the type and data of a value, as "REG_SZ data" (reg.exe writes the ANSI code page)
