@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// shellapi.h needs windows.h first.
 #include <shellapi.h>
 #else
 #include <fcntl.h>
@@ -119,7 +120,8 @@ std::optional<std::string> readHiddenLine(std::string_view prompt) {
         WriteConsoleW(output, question.data(), static_cast<DWORD>(question.size()), &written,
                       nullptr);
     }
-    SetConsoleMode(input, (saved | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~ENABLE_ECHO_INPUT);
+    SetConsoleMode(input,
+                   (saved | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~ENABLE_ECHO_INPUT);
     std::wstring line;
     wchar_t c = 0;
     DWORD read = 0;
@@ -146,7 +148,9 @@ void writeText(std::FILE* stream, std::string_view utf8) {
     std::fflush(stream);
 }
 
-std::FILE* openForReading(const std::string& utf8Path) { return std::fopen(utf8Path.c_str(), "rb"); }
+std::FILE* openForReading(const std::string& utf8Path) {
+    return std::fopen(utf8Path.c_str(), "rb");
+}
 
 std::string systemMessage(std::error_code error) { return error.message(); }
 

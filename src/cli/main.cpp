@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "core/cipher/CipherMessages.h"
 #include "cli/CliOptions.h"
 #include "cli/Console.h"
 #include "cli/UserLogin.h"
+#include "core/cipher/CipherMessages.h"
 #include "core/documents/DocumentConversion.h"
 #include "core/documents/DocumentFile.h"
 #include "core/platform/SafeFileWriter.h"
@@ -60,9 +60,7 @@ std::string reason(std::error_code error) {
     return fileErrorText(error) + " (" + cli::systemMessage(error) + ")";
 }
 
-void report(const std::string& message) {
-    cli::writeText(stderr, "voxilo-cli: " + message + "\n");
-}
+void report(const std::string& message) { cli::writeText(stderr, "voxilo-cli: " + message + "\n"); }
 
 std::string describe(const ConversionFailure& failure, const std::string& inputName,
                      const std::string& outputName, int readErrno) {

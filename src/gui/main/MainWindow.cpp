@@ -212,7 +212,8 @@ void MainWindow::createBandBar() {
             continue;
         }
         const QString key = QString::fromUtf8(look.key);
-        const QIcon picture(QStringLiteral(":/icons/%1." VOXILO_ICON_FORMAT).arg(QLatin1String(look.image)));
+        const QIcon picture(
+            QStringLiteral(":/icons/%1." VOXILO_ICON_FORMAT).arg(QLatin1String(look.image)));
         QAction* button = toolbar->addAction(
             look.themeIcon ? QIcon::fromTheme(QLatin1String(look.themeIcon), picture) : picture,
             key);

@@ -20,7 +20,6 @@
 #include <memory>
 
 #include "core/store/ProgramSettings.h"
-#include "support/TestStore.h"
 #include "core/store/UserRecords.h"
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
@@ -29,6 +28,7 @@
 #include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -236,7 +236,6 @@ private slots:
         // shown (a converter may commit so), is typed again: it lands.
         commit(QStringLiteral("き"));
         QCOMPARE(bottom->toPlainText(), QStringLiteral("きき"));
-
     }
 };
 

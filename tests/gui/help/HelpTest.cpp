@@ -19,7 +19,6 @@
 #include <memory>
 #include <set>
 
-#include "support/TestStore.h"
 #include "gui/help/AboutDialog.h"
 #include "gui/help/HelpCommands.h"
 #include "gui/help/HelpFile.h"
@@ -27,6 +26,7 @@
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 

@@ -12,11 +12,11 @@
 
 #include <memory>
 
-#include "support/TestStore.h"
 #include "gui/main/EditCommands.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -136,9 +136,9 @@ private slots:
 #else
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("one\ntwo"));
 #endif
-        QGuiApplication::clipboard()->setText(
-            QStringLiteral("a\r\nb\rc\nd") + QChar::LineSeparator + u'e' + QChar::ParagraphSeparator +
-            u'f');
+        QGuiApplication::clipboard()->setText(QStringLiteral("a\r\nb\rc\nd") +
+                                              QChar::LineSeparator + u'e' +
+                                              QChar::ParagraphSeparator + u'f');
         prepare(top, QString(), 0, 0);
         QTest::keyClick(top, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(paneText(*top), std::u16string(u"a\r\nb\r\nc\r\nd\r\ne\r\nf"));

@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "core/cipher/LineConversion.h"
-#include "support/TestStore.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -366,8 +366,10 @@ private slots:
         dialogs_.expectSaveFile(chosen(nowhere));
         expectQuestion(kSaveConverted, Answer::Yes);
         dialogs_.expectSaveFile(chosen(path(QStringLiteral("b.txt"))));
-        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"), kTitle,
-                               Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"),
+            kTitle, Buttons::Ok, MessageIcon::Exclamation);
         run("mnuFileSave");
         QVERIFY(state_.topModified);
         QVERIFY(!state_.bottomModified);
@@ -378,8 +380,10 @@ private slots:
         QVERIFY(state_.topPath.empty());
         expectQuestion(kSaveSource, Answer::Yes);
         dialogs_.expectSaveFile(chosen(nowhere));
-        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"), kTitle,
-                               Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"),
+            kTitle, Buttons::Ok, MessageIcon::Exclamation);
         QVERIFY(!window_->close());  // still unsaved: the window stays
         QVERIFY(window_->isVisible());
 
@@ -387,8 +391,10 @@ private slots:
         state_.topPath = path(QStringLiteral("memo.txt")).toStdU16String();
         dialogs_.expectSaveFile(chosen(nowhere));
         dialogs_.expectSaveFile(chosen(path(QStringLiteral("b.txt"))));
-        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"), kTitle,
-                               Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"),
+            kTitle, Buttons::Ok, MessageIcon::Exclamation);
         run("mnuFileSaveAs");
         QCOMPARE(state_.topPath, path(QStringLiteral("memo.txt")).toStdU16String());
         QVERIFY(state_.topModified);
@@ -396,8 +402,10 @@ private slots:
         // A file replaced whole: writing over a folder fails and leaves the folder as it was.
         QDir(folder_->path()).mkdir(QStringLiteral("dir.txt"));
         state_.topPath = path(QStringLiteral("dir.txt")).toStdU16String();
-        dialogs_.expectMessage(QStringLiteral("フォルダーはファイルとして開けません。\r\n変換元ファイルdir.txtの保存に失敗しました。"),
-                               kTitle, Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "フォルダーはファイルとして開けません。\r\n変換元ファイルdir.txtの保存に失敗しました。"),
+            kTitle, Buttons::Ok, MessageIcon::Exclamation);
         run("mnuFileSave");
         QVERIFY(QFileInfo(path(QStringLiteral("dir.txt"))).isDir());
         QCOMPARE(files(), QStringList({QStringLiteral("b.txt")}));

@@ -28,7 +28,6 @@
 #include <fstream>
 #include <memory>
 
-#include "support/TestStore.h"
 #include "core/store/UserRecords.h"
 #include "gui/dialogs/SingleInstance.h"
 #include "gui/login/LoginDialog.h"
@@ -36,6 +35,7 @@
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 

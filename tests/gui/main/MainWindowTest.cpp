@@ -15,11 +15,11 @@
 #include <memory>
 
 #include "core/cipher/LineConversion.h"
-#include "support/TestStore.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneSplitter.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 

@@ -10,10 +10,10 @@
 
 #include <memory>
 
-#include "support/TestStore.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/ProgramLook.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 

@@ -20,7 +20,6 @@
 #include <memory>
 
 #include "core/platform/SendToShortcut.h"
-#include "support/TestStore.h"
 #include "core/store/UserRecords.h"
 #include "gui/dialogs/SingleInstance.h"
 #include "gui/login/LoginDialog.h"
@@ -30,6 +29,7 @@
 #include "gui/options/PasswordPrompt.h"
 #include "support/FaultInjectingStore.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -158,8 +158,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(4096, '\x5a'));
         file.close();
-        store_ =
-            testing_support::freshStore(path(QStringLiteral("broken.db")).toStdString());
+        store_ = testing_support::freshStore(path(QStringLiteral("broken.db")).toStdString());
         dialogs_.expectMessage(QStringLiteral("プログラム情報の取得に失敗しました。"), kTitle,
                                Dialogs::Buttons::Ok, MessageIcon::Critical);
         QVERIFY(!start());

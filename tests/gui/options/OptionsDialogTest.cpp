@@ -19,13 +19,13 @@
 #include <functional>
 #include <memory>
 
-#include "support/TestStore.h"
 #include "core/store/UserRecords.h"
 #include "gui/main/MainWindow.h"
 #include "gui/options/AccountSettings.h"
 #include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
