@@ -1,10 +1,12 @@
 # The two commands a newcomer needs:
 #   make run    builds Voxilo and starts it
 #   make test   builds everything and runs the whole test suite: the release build, the
-#               sanitizer build, the Windows build under Wine, and each fuzz target
-#               for a minute
+#               sanitizer build, the Windows build and its installer under Wine (Qt for
+#               Windows is built once, about 25 minutes, into ~/.cache/voxilo), and each
+#               fuzz target for a minute
 # And for handing Voxilo on:
-#   make package  the Debian package, build/voxilo_<version>_<arch>.deb
+#   make package          the Debian package, build/voxilo_<version>_<arch>.deb
+#   make package-windows  the Windows installer, build-windows/Voxilo-<version>-setup.exe
 # Both install what they need first (Debian 12; root or sudo).
 
 BUILD_DIR ?= build
@@ -19,7 +21,7 @@ CTEST ?= ctest
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps build build-sanitize build-windows build-fuzz run test test-release \
-        test-sanitize test-windows test-fuzz fuzz bench format package clean
+        test-sanitize test-windows test-fuzz fuzz bench format package package-windows clean
 
 all: build
 
@@ -32,10 +34,16 @@ $(BUILD_DIR)/build.ninja: | deps
 $(SANITIZE_BUILD_DIR)/build.ninja: | deps
 	$(CMAKE) -S . -B $(SANITIZE_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOXILO_SANITIZE=ON
 
-# The core and its tests as Windows programs (mingw-w64), to run under Wine.
+# Voxilo and its tests as Windows programs (mingw-w64), to run under Wine, with Qt for Windows
+# built once from Debian's source into a cache outside the checkout (scripts/qt-windows.sh).
+# Debian's own Qt supplies the build tools (moc, rcc, uic).
+QT_WINDOWS = $(shell ./scripts/qt-windows.sh --where 2>/dev/null)
 $(WINDOWS_BUILD_DIR)/build.ninja: | deps
+	./scripts/qt-windows.sh >/dev/null
 	$(CMAKE) -S . -B $(WINDOWS_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVOXILO_BUILD_BENCH=OFF
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVOXILO_BUILD_BENCH=OFF \
+	    -DCMAKE_PREFIX_PATH="$(QT_WINDOWS)" -DQT_HOST_PATH=/usr \
+	    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
 
 # The core and the libFuzzer targets, built with clang and ASan + UBSan.
 $(FUZZ_BUILD_DIR)/build.ninja: | deps
@@ -49,6 +57,7 @@ build-sanitize: deps $(SANITIZE_BUILD_DIR)/build.ninja
 	$(CMAKE) --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
 
 build-windows: deps $(WINDOWS_BUILD_DIR)/build.ninja
+	./scripts/qt-windows.sh >/dev/null
 	$(CMAKE) --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
 
 build-fuzz: deps $(FUZZ_BUILD_DIR)/build.ninja
@@ -67,11 +76,16 @@ test-sanitize: build-sanitize
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    $(CTEST) --test-dir $(SANITIZE_BUILD_DIR) --output-on-failure -j $(JOBS)
 
-test-windows: build-windows
+# The Windows suites, the end-to-end run of VX_LO.EXE and the installer, all under Wine.
+test-windows: package-windows
 	./scripts/run-wine-tests.sh $(WINDOWS_BUILD_DIR)
 
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
+
+# The Windows installer, build-windows/Voxilo-<version>-setup.exe (NSIS).
+package-windows: build-windows
+	cd $(WINDOWS_BUILD_DIR) && cpack -G NSIS
 
 # Each fuzz target for a minute; any finding fails the run.
 test-fuzz: build-fuzz

@@ -1,5 +1,5 @@
-# Cross-builds the Qt-free core and its tests as 64-bit Windows programs with mingw-w64, to run
-# under Wine. The POSIX-threads flavour of the compiler, for std::thread.
+# Cross-builds Voxilo as 64-bit Windows programs with mingw-w64, to run under Wine. The
+# POSIX-threads flavour of the compiler, for std::thread. Qt comes from scripts/qt-windows.sh.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -9,6 +9,5 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Linked statically: Wine would not find the MinGW runtime DLLs otherwise.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Tests run under Wine; the programs find the MinGW runtime DLLs beside them in bin/.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

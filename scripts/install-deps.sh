@@ -19,8 +19,10 @@ packages=(
     # The real program driven as a person would: a display, a window manager, keystrokes and
     # screenshots.
     xvfb xauth openbox xdotool imagemagick procps
-    # The Windows build of the core, and Wine to run its tests in a Japanese locale.
-    g++-mingw-w64-x86-64-posix wine wine64 locales
+    # The Windows build: mingw-w64; Debian's source of Qt, cross-built once (apt-get source
+    # needs dpkg-dev, Qt's configure perl); the icons drawn from SVG; Wine to run it all in a
+    # Japanese locale; NSIS for the installer.
+    g++-mingw-w64-x86-64-posix wine wine64 locales perl librsvg2-bin icoutils nsis
     # The fuzz targets: clang with libFuzzer and the sanitizers' runtime.
     clang libclang-rt-14-dev
 )

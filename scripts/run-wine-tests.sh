@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
-# Runs the Windows build's tests under Wine: the registry store against Wine's real registry,
-# and code page 932 through the Win32 converters.
+# Runs the Windows build's tests under Wine in a Japanese locale: the core against Wine's real
+# registry and code page 932 through the Win32 converters, the windows' suites on Qt's offscreen
+# platform, the real VX_LO.EXE driven by the keyboard under Xvfb, and the installer when it has
+# been built.
 #   scripts/run-wine-tests.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:?usage: run-wine-tests.sh BUILD_DIR}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 
-# A prefix of the build's own, made once (a few seconds). The registry's ANSI entry points
-# convert through the ANSI code page, which Wine takes from the locale: Japanese, as on the
-# Windows the program is made for. No display is needed.
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
-# Making the prefix would offer to install Wine's .NET and HTML engines; the tests need neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1 || true
-fi
+. "$here/wine-prefix.sh"
+prepare_wine_prefix "$build/wineprefix"
+
 status=0
 ctest --test-dir "$build" --output-on-failure -j 1 || status=$?
+"$here/../tests/windows/first-steps.sh" "$build/bin" "$build/e2e" || status=1
+if ls "$build"/Voxilo-*-setup.exe >/dev/null 2>&1; then
+    "$here/../tests/windows/installer.sh" "$build" || status=1
+fi
 wineserver -k >/dev/null 2>&1 || true
 exit $status

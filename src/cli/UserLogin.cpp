@@ -1,13 +1,10 @@
 #include "cli/UserLogin.h"
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
 
+#include "cli/Console.h"
 #include "core/platform/Utf8.h"
 #include "core/store/ProgramSettings.h"
 #include "core/store/UserRecords.h"
@@ -49,23 +46,7 @@ std::optional<std::string> askPassword(bool fromStdin) {
         std::getline(std::cin, line);
         return stripLineEnd(line);
     }
-    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
-    if (tty < 0) return std::nullopt;
-    const std::string prompt = "パスワード: ";
-    (void)!::write(tty, prompt.data(), prompt.size());
-    termios saved{};
-    const bool isTerminal = ::tcgetattr(tty, &saved) == 0;
-    if (isTerminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        ::tcsetattr(tty, TCSAFLUSH, &quiet);
-    }
-    char c = 0;
-    while (::read(tty, &c, 1) == 1 && c != '\n') line.push_back(c);
-    if (isTerminal) ::tcsetattr(tty, TCSAFLUSH, &saved);
-    (void)!::write(tty, "\n", 1);
-    ::close(tty);
-    return stripLineEnd(line);
+    return readHiddenLine("パスワード: ");
 }
 
 }  // namespace voxilo::cli

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "core/cipher/CipherMessages.h"
 #include "cli/CliOptions.h"
+#include "cli/Console.h"
 #include "cli/UserLogin.h"
+#include "core/cipher/CipherMessages.h"
 #include "core/documents/DocumentConversion.h"
 #include "core/documents/DocumentFile.h"
 #include "core/platform/SafeFileWriter.h"
@@ -56,12 +57,10 @@ constexpr const char* kHelp =
 
 // A file error: the reason in Japanese, as the window gives it, then the system's own words.
 std::string reason(std::error_code error) {
-    return fileErrorText(error) + " (" + error.message() + ")";
+    return fileErrorText(error) + " (" + cli::systemMessage(error) + ")";
 }
 
-void report(const std::string& message) {
-    std::fprintf(stderr, "voxilo-cli: %s\n", message.c_str());
-}
+void report(const std::string& message) { cli::writeText(stderr, "voxilo-cli: " + message + "\n"); }
 
 std::string describe(const ConversionFailure& failure, const std::string& inputName,
                      const std::string& outputName, int readErrno) {
@@ -108,7 +107,7 @@ int convert(cli::ConvertRequest request) {
     const std::string inputName = fromStdin ? "標準入力" : request.input;
     const std::string outputName = toStdout ? "標準出力" : request.output;
 
-    std::FILE* in = fromStdin ? stdin : std::fopen(request.input.c_str(), "rb");
+    std::FILE* in = fromStdin ? stdin : cli::openForReading(request.input);
     if (in == nullptr) {
         report(inputName + " を開けません: " + reason({errno, std::generic_category()}));
         return kExitFailure;
@@ -162,19 +161,20 @@ int convert(cli::ConvertRequest request) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    cli::prepareStandardStreams();
+    const std::vector<std::string> args = cli::programArguments(argc, argv);
     const cli::Command command = cli::parseArguments(args);
     if (const auto* error = std::get_if<cli::UsageError>(&command)) {
         report(error->message);
-        std::fputs(kUsage, stderr);
+        cli::writeText(stderr, kUsage);
         return kExitUsage;
     }
     if (std::holds_alternative<cli::ShowHelp>(command)) {
-        std::fputs(kHelp, stdout);
+        cli::writeText(stdout, kHelp);
         return kExitOk;
     }
     if (std::holds_alternative<cli::ShowVersion>(command)) {
-        std::printf("voxilo-cli %s\n", version::kText);
+        cli::writeText(stdout, std::string("voxilo-cli ") + version::kText + "\n");
         return kExitOk;
     }
     return convert(std::get<cli::ConvertRequest>(command));

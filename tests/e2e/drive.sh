@@ -1,6 +1,7 @@
 # Driving the real program under Xvfb as a person would: waiting for windows by their titles,
 # keys, typed text, screenshots. Sourced by the end-to-end scripts, which set `name` (for
-# messages) and `out` (the screenshots' folder) first.
+# messages) and `out` (the screenshots' folder) first, and may set `rounds`: how many fifths of
+# a second a window, a file or an exit is waited for.
 
 step=0
 fail() {
@@ -15,7 +16,7 @@ shot() {
 # Waits until a visible window's whole title matches, and gives it the keyboard.
 wait_for() {
     local id=
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 "${rounds:-100}"); do
         id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n 1) && [ -n "$id" ] && break
         sleep 0.2
     done
@@ -24,7 +25,7 @@ wait_for() {
     sleep 0.3
 }
 wait_gone() {
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 "${rounds:-100}"); do
         xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
         sleep 0.2
     done
@@ -33,14 +34,14 @@ wait_gone() {
 keys() { xdotool key --delay 80 "$@"; sleep 0.3; }
 type_text() { xdotool type --delay 60 "$1"; sleep 0.3; }
 wait_file() {
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 "${rounds:-100}"); do
         [ -s "$1" ] && return 0
         sleep 0.2
     done
     fail "$1 was not written"
 }
 wait_exit() {
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 "${rounds:-100}"); do
         kill -0 "$1" 2>/dev/null || { wait "$1" || fail "voxilo ended with status $?"; return 0; }
         sleep 0.2
     done

@@ -14,7 +14,6 @@
 #include <memory>
 
 #include "core/store/ProgramSettings.h"
-#include "core/store/SqliteValueStore.h"
 #include "core/store/UserRecords.h"
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
@@ -22,6 +21,7 @@
 #include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -53,7 +53,7 @@ class AccessibleNamesTest : public QObject {
 
 private:
     QTemporaryDir folder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     AppState state_;
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
@@ -88,8 +88,8 @@ private:
 
 private slots:
     void initTestCase() {
-        store_ = std::make_unique<SqliteValueStore>(
-            folder_.filePath(QStringLiteral("store.db")).toStdString());
+        store_ =
+            testing_support::freshStore(folder_.filePath(QStringLiteral("store.db")).toStdString());
         OptionsValues options;
         options.startup = 1;
         options.keyCodeText = u"1";
@@ -158,12 +158,13 @@ private slots:
                          {"cmdCancel", "ｷｬﾝｾﾙ", Role::Button},
                      });
         QVERIFY(accessible(login.passwordBox())->state().passwordEdit);
-        for (const auto& [box, label] : {std::pair{"txtUserName", "lblUserName"},
-                                         std::pair{"txtPassword", "lblpassword"}}) {
+        for (const auto& [box, label] :
+             {std::pair{"txtUserName", "lblUserName"}, std::pair{"txtPassword", "lblpassword"}}) {
             QWidget* input = login.findChild<QWidget*>(QLatin1String(box));
             const auto labels = accessible(input)->relations(QAccessible::Label);
             QCOMPARE(labels.size(), 1);
-            QCOMPARE(labels.first().first->object(), login.findChild<QLabel*>(QLatin1String(label)));
+            QCOMPARE(labels.first().first->object(),
+                     login.findChild<QLabel*>(QLatin1String(label)));
         }
         everyFocusStopIsNamed(login);
     }

@@ -18,25 +18,33 @@ namespace voxilo {
 
 #ifdef _WIN32
 
+std::filesystem::path sendToShortcutPath() {
+    PWSTR folder = nullptr;
+    std::filesystem::path shortcut;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &folder))) {
+        shortcut = std::filesystem::path(folder) / L"Voxilo.lnk";
+    }
+    CoTaskMemFree(folder);
+    return shortcut;
+}
+
 bool createSendToShortcut(const std::filesystem::path& executable) {
+    const std::filesystem::path target = sendToShortcutPath();
+    if (target.empty()) return false;
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const bool ownsCom = SUCCEEDED(init);
     bool made = false;
-    PWSTR folder = nullptr;
     IShellLinkW* link = nullptr;
     IPersistFile* file = nullptr;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &folder)) &&
-        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                    reinterpret_cast<void**>(&link))) &&
         SUCCEEDED(link->SetPath(executable.wstring().c_str())) &&
         SUCCEEDED(link->SetWorkingDirectory(executable.parent_path().wstring().c_str())) &&
         SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        const std::filesystem::path target = std::filesystem::path(folder) / L"Voxilo.lnk";
         made = SUCCEEDED(file->Save(target.wstring().c_str(), TRUE));
     }
     if (file) file->Release();
     if (link) link->Release();
-    CoTaskMemFree(folder);
     if (ownsCom) CoUninitialize();
     return made;
 }

@@ -12,7 +12,11 @@ namespace voxilo {
 // executable: a user's copy would only shadow that one, so none is written.
 bool createSendToShortcut(const std::filesystem::path& executable);
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Where the shortcut goes: Voxilo.lnk in the user's SendTo folder; empty when the system does
+// not say where that folder is.
+std::filesystem::path sendToShortcutPath();
+#else
 // Where the desktop entry goes: $XDG_DATA_HOME/applications/voxilo.desktop (by default under
 // ~/.local/share), and what it says.
 std::filesystem::path desktopEntryPath();

@@ -27,20 +27,6 @@ constexpr qsizetype kLengthBytes = 4;
 // A start that connects and then stays silent is not waited for longer than this.
 constexpr std::chrono::milliseconds kReadTimeout = std::chrono::seconds(5);
 
-// Where the running program listens: a socket beside the lock, in a folder only the user can
-// enter. Windows' pipes have no folder: there the pipe is named after the user, and after the
-// folder so that programs with separate lock folders stay apart.
-QString channelName(const QString& folder) {
-#ifdef Q_OS_WIN
-    const QByteArray place =
-        QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
-    return QStringLiteral("Voxilo-%1-%2")
-        .arg(qEnvironmentVariable("USERNAME"), QString::fromLatin1(place));
-#else
-    return folder + QStringLiteral("/voxilo.socket");
-#endif
-}
-
 int remainingMs(const QDeadlineTimer& deadline) {
     return static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0));
 }
@@ -72,6 +58,21 @@ Parsed parse(const QByteArray& bytes, QString& path) {
 }
 
 }  // namespace
+
+QString SingleInstance::channelName(const QString& folder) {
+#ifdef Q_OS_WIN
+    // One folder, however it is written: "C:\Users\taro" and "c:/users/taro/" alike.
+    const QString place = QString::fromLatin1(
+        QCryptographicHash::hash(
+            QDir::cleanPath(QDir::fromNativeSeparators(folder)).toLower().toUtf8(),
+            QCryptographicHash::Sha256)
+            .toHex()
+            .left(16));
+    return QStringLiteral("Voxilo-%1-%2").arg(qEnvironmentVariable("USERNAME"), place);
+#else
+    return folder + QStringLiteral("/voxilo.socket");
+#endif
+}
 
 SingleInstance::SingleInstance(const QString& lockFolder) : folder_(lockFolder) {
     if (folder_.isEmpty())

@@ -35,6 +35,11 @@ public:
     bool handOver(const QString& path,
                   std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
+    // Where the program whose lock is in `folder` listens: a socket beside the lock, in a folder
+    // only the user can enter. Windows' pipes have no folder: there the pipe is named after the
+    // user, and after the folder so that programs with separate lock folders stay apart.
+    static QString channelName(const QString& folder);
+
     // The longest request taken, in bytes of its path.
     static constexpr int kMaxPathBytes = 64 * 1024;
 

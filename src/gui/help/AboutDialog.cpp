@@ -13,7 +13,8 @@ namespace voxilo {
 
 QIcon programIcon() {
     loadProgramPicture();
-    return QIcon::fromTheme(QStringLiteral("voxilo"), QIcon(QStringLiteral(":/voxilo/voxilo.svg")));
+    return QIcon::fromTheme(QStringLiteral("voxilo"),
+                            QIcon(QStringLiteral(":/voxilo/voxilo." VOXILO_ICON_FORMAT)));
 }
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {

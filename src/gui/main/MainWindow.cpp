@@ -212,7 +212,8 @@ void MainWindow::createBandBar() {
             continue;
         }
         const QString key = QString::fromUtf8(look.key);
-        const QIcon picture(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(look.image)));
+        const QIcon picture(
+            QStringLiteral(":/icons/%1." VOXILO_ICON_FORMAT).arg(QLatin1String(look.image)));
         QAction* button = toolbar->addAction(
             look.themeIcon ? QIcon::fromTheme(QLatin1String(look.themeIcon), picture) : picture,
             key);
@@ -308,7 +309,7 @@ void MainWindow::createStatusBar() {
 
 // The indicator follows the lock itself, wherever it was switched: at start, after every key,
 // on activation, and every moment while the window is active.
-void MainWindow::refreshCapsLock(const QKeyEvent* event) {
+void MainWindow::refreshCapsLock([[maybe_unused]] const QKeyEvent* event) {
     std::optional<bool> on = capsLockState ? capsLockState() : std::nullopt;
 #ifndef Q_OS_WIN
     if (!on && event != nullptr) {

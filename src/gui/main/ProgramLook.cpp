@@ -41,7 +41,8 @@ void applyProgramLook(QApplication& application) {
 
     // Ciphertext lines only line up in a fixed-width font. The stored font name stays as the
     // user chose it; where that font is missing, these stand in for it.
-    const QStringList fixedJapanese = {QStringLiteral("IPAGothic"),
+    // (A Japanese system may list the IPA font by its Japanese name.)
+    const QStringList fixedJapanese = {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
                                        QStringLiteral("Noto Sans Mono CJK JP"),
                                        QStringLiteral("VL Gothic")};
     QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), fixedJapanese);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,24 @@ TEST(DocumentFile, OpensAndSavesAsThePanesDo) {
         EXPECT_EQ(readFile(path), c.saved);
         EXPECT_EQ(dir.entries(), 1u);  // nothing left beside it
     }
+}
+
+// A Japanese name reaches the system as it is, and so does the reason a save fails.
+TEST(DocumentFile, SavesUnderJapaneseNamesAndSaysWhyASaveFails) {
+    TempDir dir;
+    const std::filesystem::path named = dir.path() / std::filesystem::path(u"暗号 文書①.txt");
+    ASSERT_FALSE(saveDocumentFile(named, "x\r\n"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(named));
+    EXPECT_EQ(dir.entries(), 1u);
+    auto loaded = loadDocumentFile(named);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->text, u"x");
+
+    const std::error_code missing = saveDocumentFile(dir / "no folder" / "x.txt", "x\r\n");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(fileErrorText(missing), "ファイルまたはフォルダーが見つかりません。");
+    EXPECT_EQ(fileErrorText(loadDocumentFile(dir / "none.txt").error()),
+              "ファイルまたはフォルダーが見つかりません。");
 }
 
 TEST(DocumentFile, OpensDamagedBytesAsReplacementCharacters) {

@@ -20,7 +20,6 @@
 #include <memory>
 
 #include "core/store/ProgramSettings.h"
-#include "core/store/SqliteValueStore.h"
 #include "core/store/UserRecords.h"
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
@@ -29,6 +28,7 @@
 #include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -70,7 +70,7 @@ class InputMethodTest : public QObject {
 
 private:
     std::unique_ptr<QTemporaryDir> folder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     AppState state_;
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
@@ -108,7 +108,7 @@ private slots:
     void initTestCase() { applyProgramLook(*qApp); }
     void init() {
         folder_ = std::make_unique<QTemporaryDir>();
-        store_ = std::make_unique<SqliteValueStore>(
+        store_ = testing_support::freshStore(
             folder_->filePath(QStringLiteral("store.db")).toStdString());
         OptionsValues options;
         options.startup = 1;
@@ -236,7 +236,6 @@ private slots:
         // shown (a converter may commit so), is typed again: it lands.
         commit(QStringLiteral("き"));
         QCOMPARE(bottom->toPlainText(), QStringLiteral("きき"));
-
     }
 };
 

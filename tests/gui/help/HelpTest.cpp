@@ -19,7 +19,6 @@
 #include <memory>
 #include <set>
 
-#include "core/store/SqliteValueStore.h"
 #include "gui/help/AboutDialog.h"
 #include "gui/help/HelpCommands.h"
 #include "gui/help/HelpFile.h"
@@ -27,6 +26,7 @@
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -46,7 +46,7 @@ private:
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
     QTemporaryDir folder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     std::unique_ptr<MainWindow> window_;
 
     void trigger(const char* name) {
@@ -80,7 +80,7 @@ private slots:
         state_ = AppState{};
         state_.userNames = {u"", u"alice"};
         state_.currentUser = u"alice";
-        store_ = std::make_unique<SqliteValueStore>(
+        store_ = testing_support::freshStore(
             folder_.filePath(QStringLiteral("settings.db")).toStdString());
         window_ = std::make_unique<MainWindow>(state_, settings_, *store_, dialogs_);
         window_->help().setHelpFile(kShippedHelp);

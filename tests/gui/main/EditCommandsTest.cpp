@@ -12,11 +12,11 @@
 
 #include <memory>
 
-#include "core/store/SqliteValueStore.h"
 #include "gui/main/EditCommands.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -28,7 +28,7 @@ private:
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
     QTemporaryDir folder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     std::unique_ptr<MainWindow> window_;
 
     QPlainTextEdit* pane(const QString& name) { return window_->findChild<QPlainTextEdit*>(name); }
@@ -50,7 +50,7 @@ private slots:
         state_ = AppState{};
         state_.userNames = {u"", u"ann"};
         state_.currentUser = u"ann";
-        store_ = std::make_unique<SqliteValueStore>(
+        store_ = testing_support::freshStore(
             folder_.filePath(QStringLiteral("settings.db")).toStdString());
         window_ = std::make_unique<MainWindow>(state_, settings_, *store_, dialogs_);
         window_->show();
@@ -136,9 +136,9 @@ private slots:
 #else
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("one\ntwo"));
 #endif
-        QGuiApplication::clipboard()->setText(
-            QStringLiteral("a\r\nb\rc\nd") + QChar::LineSeparator + u'e' + QChar::ParagraphSeparator +
-            u'f');
+        QGuiApplication::clipboard()->setText(QStringLiteral("a\r\nb\rc\nd") +
+                                              QChar::LineSeparator + u'e' +
+                                              QChar::ParagraphSeparator + u'f');
         prepare(top, QString(), 0, 0);
         QTest::keyClick(top, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(paneText(*top), std::u16string(u"a\r\nb\r\nc\r\nd\r\ne\r\nf"));

@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "core/cipher/LineConversion.h"
-#include "core/store/SqliteValueStore.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -39,10 +39,14 @@ private:
     testing_support::ScriptedDialogs dialogs_;
     std::unique_ptr<QTemporaryDir> folder_;  // the documents, fresh for each test
     QTemporaryDir storeFolder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     std::unique_ptr<MainWindow> window_;
 
-    QString path(const QString& name) const { return folder_->filePath(name); }
+    // Paths as the system's file dialogs give them, with the platform's own separators.
+    QString path(const QString& name) const {
+        return QDir::toNativeSeparators(folder_->filePath(name));
+    }
+    QString folder() const { return QDir::toNativeSeparators(folder_->path()); }
     QByteArray read(const QString& name) const {
         QFile file(path(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
@@ -95,8 +99,8 @@ private slots:
         state_.userNames = {u"", u"ann"};
         state_.currentUser = u"ann";
         settings_ = ProgramSettings{};
-        settings_.currentPath = folder_->path().toStdU16String() + u"/";
-        store_ = std::make_unique<SqliteValueStore>(
+        settings_.currentPath = (folder() + QDir::separator()).toStdU16String();
+        store_ = testing_support::freshStore(
             storeFolder_.filePath(QStringLiteral("settings.db")).toStdString());
         window_ = std::make_unique<MainWindow>(state_, settings_, *store_, dialogs_);
         window_->show();
@@ -123,13 +127,13 @@ private slots:
                  QByteArray("\xb1\xb2\xb3 \x83\x5c\x95\x5c\r\n\x82\x51\x8d\x73\x96\xda\r\n"));
         const Dialogs::FileRequest request = dialogs_.fileRequests().last();
         QCOMPARE(request.title, QStringLiteral("変換元文書に名前を付けて保存"));
-        QCOMPARE(request.folder, folder_->path() + QLatin1Char('/'));
+        QCOMPARE(request.folder, folder() + QDir::separator());
         QCOMPARE(request.fileName, QString());
         QCOMPARE(request.filters, QStringList({QStringLiteral("ﾃｷｽﾄ ﾌｧｲﾙ (*.txt)"),
                                                QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
         QCOMPARE(request.defaultSuffix, QStringLiteral("txt"));
         QCOMPARE(state_.topPath, path(QStringLiteral("memo.txt")).toStdU16String());
-        QCOMPARE(settings_.currentPath, folder_->path().toStdU16String());
+        QCOMPARE(settings_.currentPath, folder().toStdU16String());
         QVERIFY(!state_.topModified && !state_.topHasFile);
         QVERIFY(!item("mnuFileSave")->isEnabled());
         QVERIFY(!item("mnuFileSaveAs")->isEnabled());
@@ -289,7 +293,7 @@ private slots:
         QCOMPARE(snapshot(), before);
         if (step == 2 || step == 3) {
             // Only the dialog's folder is remembered.
-            QCOMPARE(settings_.currentPath, folder_->path().toStdU16String());
+            QCOMPARE(settings_.currentPath, folder().toStdU16String());
         } else {
             QCOMPARE(settings_.currentPath, folderBefore);
         }
@@ -362,8 +366,10 @@ private slots:
         dialogs_.expectSaveFile(chosen(nowhere));
         expectQuestion(kSaveConverted, Answer::Yes);
         dialogs_.expectSaveFile(chosen(path(QStringLiteral("b.txt"))));
-        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"), kTitle,
-                               Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"),
+            kTitle, Buttons::Ok, MessageIcon::Exclamation);
         run("mnuFileSave");
         QVERIFY(state_.topModified);
         QVERIFY(!state_.bottomModified);
@@ -374,8 +380,10 @@ private slots:
         QVERIFY(state_.topPath.empty());
         expectQuestion(kSaveSource, Answer::Yes);
         dialogs_.expectSaveFile(chosen(nowhere));
-        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"), kTitle,
-                               Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"),
+            kTitle, Buttons::Ok, MessageIcon::Exclamation);
         QVERIFY(!window_->close());  // still unsaved: the window stays
         QVERIFY(window_->isVisible());
 
@@ -383,8 +391,10 @@ private slots:
         state_.topPath = path(QStringLiteral("memo.txt")).toStdU16String();
         dialogs_.expectSaveFile(chosen(nowhere));
         dialogs_.expectSaveFile(chosen(path(QStringLiteral("b.txt"))));
-        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"), kTitle,
-                               Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "ファイルまたはフォルダーが見つかりません。\r\n変換元ファイルa.txtの保存に失敗しました。"),
+            kTitle, Buttons::Ok, MessageIcon::Exclamation);
         run("mnuFileSaveAs");
         QCOMPARE(state_.topPath, path(QStringLiteral("memo.txt")).toStdU16String());
         QVERIFY(state_.topModified);
@@ -392,8 +402,10 @@ private slots:
         // A file replaced whole: writing over a folder fails and leaves the folder as it was.
         QDir(folder_->path()).mkdir(QStringLiteral("dir.txt"));
         state_.topPath = path(QStringLiteral("dir.txt")).toStdU16String();
-        dialogs_.expectMessage(QStringLiteral("フォルダーはファイルとして開けません。\r\n変換元ファイルdir.txtの保存に失敗しました。"),
-                               kTitle, Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(
+            QStringLiteral(
+                "フォルダーはファイルとして開けません。\r\n変換元ファイルdir.txtの保存に失敗しました。"),
+            kTitle, Buttons::Ok, MessageIcon::Exclamation);
         run("mnuFileSave");
         QVERIFY(QFileInfo(path(QStringLiteral("dir.txt"))).isDir());
         QCOMPARE(files(), QStringList({QStringLiteral("b.txt")}));

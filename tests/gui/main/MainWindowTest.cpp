@@ -15,11 +15,11 @@
 #include <memory>
 
 #include "core/cipher/LineConversion.h"
-#include "core/store/SqliteValueStore.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneSplitter.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -37,7 +37,7 @@ private:
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
     QTemporaryDir folder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     std::unique_ptr<MainWindow> window_;
 
     QAction* item(const char* name) { return window_->findChild<QAction*>(QLatin1String(name)); }
@@ -64,7 +64,7 @@ private slots:
         state_.userNames = {u"", u"alice", u"bob"};
         state_.currentUser = u"bob";
         settings_ = ProgramSettings{};
-        store_ = std::make_unique<SqliteValueStore>(
+        store_ = testing_support::freshStore(
             folder_
                 .filePath(QStringLiteral("%1.db").arg(QLatin1String(QTest::currentTestFunction())))
                 .toStdString());

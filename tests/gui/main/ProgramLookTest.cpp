@@ -10,10 +10,10 @@
 
 #include <memory>
 
-#include "core/store/SqliteValueStore.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/ProgramLook.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -35,8 +35,9 @@ private slots:
         state.userNames = {u"", u"alice"};
         state.currentUser = u"alice";
         ProgramSettings settings;  // the default font
-        SqliteValueStore store(folder_.filePath(QStringLiteral("store.db")).toStdString());
-        MainWindow window(state, settings, store, dialogs_);
+        const auto store =
+            testing_support::freshStore(folder_.filePath(QStringLiteral("store.db")).toStdString());
+        MainWindow window(state, settings, *store, dialogs_);
         window.show();
         for (QPlainTextEdit* pane : {window.topPane(), window.bottomPane()}) {
             const QFontMetricsF metrics = pane->fontMetrics();

@@ -20,7 +20,6 @@
 #include <memory>
 
 #include "core/platform/SendToShortcut.h"
-#include "core/store/SqliteValueStore.h"
 #include "core/store/UserRecords.h"
 #include "gui/dialogs/SingleInstance.h"
 #include "gui/login/LoginDialog.h"
@@ -30,6 +29,7 @@
 #include "gui/options/PasswordPrompt.h"
 #include "support/FaultInjectingStore.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -48,13 +48,16 @@ class StartupTest : public QObject {
 
 private:
     std::unique_ptr<QTemporaryDir> folder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     std::unique_ptr<testing_support::FaultInjectingStore>
         faulty_;  // between the program and store_
     testing_support::ScriptedDialogs dialogs_;
     std::unique_ptr<Application> app_;
 
-    QString path(const QString& name) const { return folder_->filePath(name); }
+    // Paths as the system gives them, with the platform's own separators.
+    QString path(const QString& name) const {
+        return QDir::toNativeSeparators(folder_->filePath(name));
+    }
 
     // Registers users (name, password; the last one also gets key code 7, pattern 2) and the
     // login settings.
@@ -136,7 +139,7 @@ private:
 private slots:
     void init() {
         folder_ = std::make_unique<QTemporaryDir>();
-        store_ = std::make_unique<SqliteValueStore>(
+        store_ = testing_support::freshStore(
             path(QStringLiteral("config/voxilo/settings.db")).toStdString());
         qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toUtf8());
     }
@@ -147,13 +150,15 @@ private slots:
     }
 
     void aStoreThatCannotBeReadEndsTheProgram() {
+#ifdef Q_OS_WIN
+        QSKIP("A damaged settings file is the SQLite store's; the registry has none.");
+#endif
         store_.reset();
         QFile file(path(QStringLiteral("broken.db")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(4096, '\x5a'));
         file.close();
-        store_ =
-            std::make_unique<SqliteValueStore>(path(QStringLiteral("broken.db")).toStdString());
+        store_ = testing_support::freshStore(path(QStringLiteral("broken.db")).toStdString());
         dialogs_.expectMessage(QStringLiteral("プログラム情報の取得に失敗しました。"), kTitle,
                                Dialogs::Buttons::Ok, MessageIcon::Critical);
         QVERIFY(!start());
@@ -172,7 +177,11 @@ private slots:
         QVERIFY(app_->state().currentUser.empty());
 
         // The desktop entry is made once, and recorded.
+#ifdef Q_OS_WIN
+        const QString entry = QString::fromStdWString(sendToShortcutPath().wstring());
+#else
         const QString entry = QString::fromStdString(desktopEntryPath().string());
+#endif
         QVERIFY(QFile::exists(entry));
         QCOMPARE(readSendToFlag(*store_, kSettingsKeyPath).value, std::int16_t{-1});
         QFile::remove(entry);
@@ -482,6 +491,9 @@ private slots:
     }
 
     void theRealProgramRunsOnce() {
+#ifdef Q_OS_WIN
+        QSKIP("The lock folder is the user's home on Windows, which the test cannot give.");
+#endif
         registerUsers({{u"Ann", u"pw1", false}}, 1, 0);  // the first one waits at its login
         QDir().mkpath(path(QStringLiteral("runtime")));
         QFile::setPermissions(path(QStringLiteral("runtime")), QFileDevice::ReadOwner |
@@ -489,7 +501,9 @@ private slots:
                                                                    QFileDevice::ExeOwner);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The lock's folder: the runtime folder, on Windows the home folder.
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
+        environment.insert(QStringLiteral("USERPROFILE"), path(QStringLiteral("runtime")));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         QProcess first;
         first.setProcessEnvironment(environment);

@@ -19,13 +19,13 @@
 #include <functional>
 #include <memory>
 
-#include "core/store/SqliteValueStore.h"
 #include "core/store/UserRecords.h"
 #include "gui/main/MainWindow.h"
 #include "gui/options/AccountSettings.h"
 #include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestStore.h"
 
 using namespace voxilo;
 
@@ -49,7 +49,7 @@ class OptionsDialogTest : public QObject {
 
 private:
     std::unique_ptr<QTemporaryDir> folder_;
-    std::unique_ptr<SqliteValueStore> store_;
+    std::unique_ptr<ValueStore> store_;
     AppState state_;
     ProgramSettings settings_;
     testing_support::ScriptedDialogs dialogs_;
@@ -139,7 +139,7 @@ private:
 private slots:
     void init() {
         folder_ = std::make_unique<QTemporaryDir>();
-        store_ = std::make_unique<SqliteValueStore>(
+        store_ = testing_support::freshStore(
             folder_->filePath(QStringLiteral("settings.db")).toStdString());
         state_ = AppState{};
         state_.settingsKey = std::u16string(kSettingsKeyPath);

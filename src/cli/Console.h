@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+// What the command line needs from the system it runs on: its arguments and file names in
+// UTF-8, messages the console can show, standard streams that pass CR LF untouched, and a
+// password typed without echo. Everything else in voxilo-cli is the same on every system.
+namespace voxilo::cli {
+
+// Standard input and output carry documents byte for byte.
+void prepareStandardStreams();
+
+// The program's arguments, without its own name, in UTF-8.
+std::vector<std::string> programArguments(int argc, char** argv);
+
+// Writes UTF-8 text to standard output or standard error, in the form whatever is behind the
+// stream shows: the console's own characters, or the system's code page in a redirected file.
+void writeText(std::FILE* stream, std::string_view utf8);
+
+// Opens a file named in UTF-8 for reading bytes; nullptr with errno set when it cannot.
+std::FILE* openForReading(const std::string& utf8Path);
+
+// The system's own words for an error, in UTF-8.
+std::string systemMessage(std::error_code error);
+
+// Asks at the terminal (the console on Windows) with the prompt and reads one line without
+// showing it. Nothing when there is no terminal to ask at.
+std::optional<std::string> readHiddenLine(std::string_view prompt);
+
+}  // namespace voxilo::cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "core/store/ProgramSettings.h"
+#include "core/store/ValueStore.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "core/store/RegistryValueStore.h"
+#else
+#include "core/store/SqliteValueStore.h"
+#endif
+
+namespace voxilo::testing_support {
+
+// The settings store a window test works on, empty at first, where the program itself keeps its
+// settings: on Linux a SQLite file (`file`), on Windows the registry of the test run's Wine
+// prefix, whose settings key is emptied first. The Windows suites run one at a time.
+inline std::unique_ptr<ValueStore> freshStore([[maybe_unused]] const std::string& file) {
+#ifdef _WIN32
+    const std::u16string key(kSettingsKeyPath);
+    RegDeleteTreeW(HKEY_CURRENT_USER, std::wstring(key.begin(), key.end()).c_str());
+    return std::make_unique<RegistryValueStore>();
+#else
+    return std::make_unique<SqliteValueStore>(file);
+#endif
+}
+
+}  // namespace voxilo::testing_support
