@@ -118,8 +118,9 @@ wait_exit "$pid"
 pid=
 
 # 4. A Japanese document given on the command line, as the SendTo shortcut gives it, encoded:
-#    a look at Japanese text and its ciphertext in the panes' font. (xdotool cannot type
-#    Japanese into Wine's windows.) The script ends this one.
+#    a look at Japanese text and its ciphertext in the panes' font (xdotool cannot type
+#    Japanese into Wine's windows). Then a later start hands the running window its file. The
+#    script ends this one.
 printf '\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8f\x91\r\n\xb1\xb2\xb3 \x8a\xbf\x8e\x9a 123\r\n' >"$work/japanese.txt"
 wine "$bin/VX_LO.exe" "$folder\\japanese.txt" &
 pid=$!
@@ -131,6 +132,17 @@ keys Return
 wait_for '^Voxilo \[.*japanese.txt\]'
 keys ctrl+l
 shot japanese-encoded
+# A later start, as the SendTo shortcut or a double click makes one, hands its file to the
+# running window and ends.
+wine "$bin/VX_LO.exe" "$folder\\plain.txt" &
+later=$!
+wait_exit "$later"
+# The running window asks about its unsaved ciphertext first: いいえ, and the file opens.
+wait_for '^Voxilo$'
+shot handed-over-question
+keys Tab space
+wait_for '^Voxilo \[.*plain.txt\] - \[無題\]$'
+shot handed-over
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 pid=
