@@ -4,6 +4,32 @@
 # a second a window, a file or an exit is waited for.
 
 step=0
+pid=
+openbox_pid=
+# Once the script runs under Xvfb: a temporary folder `work`, a fresh screenshot folder, and a
+# window manager, which gives the focus back to the window under a closed dialog as on a
+# desktop. At the end only what the script started stops: the program whose id is in `pid`, and
+# this window manager.
+begin_session() {
+    work=$(mktemp -d)
+    trap end_session EXIT
+    rm -f "$out"/*.png
+    openbox --sm-disable >/dev/null 2>&1 &
+    openbox_pid=$!
+    sleep 1
+}
+# The Linux program's settings, data and lock in the session's folder, its windows on Xvfb.
+use_session_folders() {
+    export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
+    mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
+}
+end_session() {
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+    [ -n "$openbox_pid" ] && kill "$openbox_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
 fail() {
     shot "failed"
     echo "$name: $*" >&2
@@ -67,4 +93,35 @@ first_run() {
     keys Return
     wait_for '^Voxilo \['
     shot "main-window-of-$1"
+}
+# The login dialog of a later start: taro with password pass1; screenshot $1 first.
+log_in() {
+    wait_for '^Voxilo$'
+    shot "$1"
+    type_text taro
+    keys Tab
+    type_text pass1
+    keys Return
+    wait_for '^Voxilo \['
+}
+# In the Options dialog of a program whose only user $1 is logged in: key code 3, パターン2 and
+# a password at every start, then OK. Changing them ends the program, which says so.
+set_key_and_login_prompt() {
+    keys alt+v o
+    wait_for '^ｵﾌﾟｼｮﾝ$'
+    keys ctrl+Tab
+    wait_for '^Voxilo$'
+    keys Return
+    wait_for '^暗号化情報の表示$'
+    type_text "$1"
+    keys Return
+    wait_for '^ｵﾌﾟｼｮﾝ$'
+    keys Tab Down Down Tab Down
+    shot cipher-settings
+    keys ctrl+Tab Tab space Tab Tab Tab Tab Tab
+    shot general-settings
+    keys Return
+    wait_for '^Voxilo$'
+    shot program-ends
+    keys Return
 }

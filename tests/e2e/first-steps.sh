@@ -14,29 +14,10 @@ if [ -z "${VOXILO_E2E_DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$bin" "$out"
 fi
 
-work=$(mktemp -d)
-openbox_pid=
-pid=
-# Only what this run started is stopped: a Voxilo a person runs from the same build stays.
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    [ -n "$openbox_pid" ] && kill "$openbox_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
-rm -f "$out"/*.png
-
-# A window manager gives the focus back to the window under a closed dialog, as on a desktop.
-openbox --sm-disable >/dev/null 2>&1 &
-openbox_pid=$!
-sleep 1
-
 name=first-steps
 . "$(dirname "$0")/drive.sh"
+begin_session
+use_session_folders
 
 # Answers a file dialog by typing the whole path into its name box.
 save_as() {
@@ -47,15 +28,6 @@ save_as() {
     keys Return
     wait_gone "$1"
 }
-log_in() {
-    wait_for '^Voxilo$'
-    shot "$1"
-    type_text taro
-    keys Tab
-    type_text pass1
-    keys Return
-    wait_for '^Voxilo \['
-}
 
 # 1. The first start: the welcome, the Options dialog on its user tab, a new user, OK, and the
 #    new user's password to log in.
@@ -65,23 +37,7 @@ first_run taro pass1
 
 # 2. taro's own key code and pattern (3, パターン2) behind his password, and a password at every
 #    start. Changing them ends the program, which says so.
-keys alt+v o
-wait_for '^ｵﾌﾟｼｮﾝ$'
-keys ctrl+Tab
-wait_for '^Voxilo$'
-keys Return
-wait_for '^暗号化情報の表示$'
-type_text pass1
-keys Return
-wait_for '^ｵﾌﾟｼｮﾝ$'
-keys Tab Down Down Tab Down
-shot cipher-settings
-keys ctrl+Tab Tab space Tab Tab Tab Tab Tab
-shot general-settings
-keys Return
-wait_for '^Voxilo$'
-shot program-ends
-keys Return
+set_key_and_login_prompt pass1
 wait_exit "$pid"
 
 # 3. The second start asks for the password. Typed text, Encode, and both panes saved through

@@ -15,27 +15,10 @@ if [ -z "${VOXILO_E2E_DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$bin" "$entry" "$out"
 fi
 
-work=$(mktemp -d)
-openbox_pid=
-pid=
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    [ -n "$openbox_pid" ] && kill "$openbox_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
-rm -f "$out"/*.png
-
-openbox --sm-disable >/dev/null 2>&1 &
-openbox_pid=$!
-sleep 1
-
 name=second-start
 . "$(dirname "$0")/drive.sh"
+begin_session
+use_session_folders
 
 # The Exec line as a file manager runs it: the program found as installed, "%f" one argument
 # holding the whole file name, or left out when there is no file.

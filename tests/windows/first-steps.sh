@@ -20,24 +20,10 @@ fi
 . "$here/../../scripts/wine-prefix.sh"
 prepare_wine_prefix "${WINEPREFIX:-$bin/../wineprefix}"
 
-work=$(mktemp -d)
-openbox_pid=
-pid=
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    [ -n "$openbox_pid" ] && kill "$openbox_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-rm -f "$out"/*.png
-
-openbox --sm-disable >/dev/null 2>&1 &
-openbox_pid=$!
-sleep 1
-
 name=windows-first-steps
 rounds=300  # Wine starts programs more slowly than Linux does
 . "$here/../e2e/drive.sh"
+begin_session
 # A Wine window takes the keyboard a moment after it is activated.
 eval "linux_$(declare -f wait_for)"
 wait_for() { linux_wait_for "$@"; sleep 1; }
@@ -64,37 +50,14 @@ first_run taro pass1
 
 # 2. taro's key code 3 and パターン2 and a password at every start; changing them ends the
 #    program, which says so.
-keys alt+v o
-wait_for '^ｵﾌﾟｼｮﾝ$'
-keys ctrl+Tab
-wait_for '^Voxilo$'
-keys Return
-wait_for '^暗号化情報の表示$'
-type_text pass1
-keys Return
-wait_for '^ｵﾌﾟｼｮﾝ$'
-keys Tab Down Down Tab Down
-shot cipher-settings
-# A password at every start (the General tab's first box), then OK.
-keys ctrl+Tab Tab space Tab Tab Tab Tab Tab
-shot general-settings
-keys Return
-wait_for '^Voxilo$'
-shot program-ends
-keys Return
+set_key_and_login_prompt pass1
 wait_exit "$pid"
 [ -f "$sendto/Voxilo.lnk" ] || fail "no Voxilo shortcut in the SendTo folder"
 
 # 3. The second start: log in, type, encode, and save both panes through the save dialogs.
 wine "$bin/VX_LO.exe" &
 pid=$!
-wait_for '^Voxilo$'
-shot login
-type_text taro
-keys Tab
-type_text pass1
-keys Return
-wait_for '^Voxilo \['
+log_in login
 type_text "Hello, Voxilo!"
 keys Return
 type_text "second line"
@@ -124,11 +87,7 @@ pid=
 printf '\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8f\x91\r\n\xb1\xb2\xb3 \x8a\xbf\x8e\x9a 123\r\n' >"$work/japanese.txt"
 wine "$bin/VX_LO.exe" "$folder\\japanese.txt" &
 pid=$!
-wait_for '^Voxilo$'
-type_text taro
-keys Tab
-type_text pass1
-keys Return
+log_in login-with-file
 wait_for '^Voxilo \[.*japanese.txt\]'
 keys ctrl+l
 shot japanese-encoded
