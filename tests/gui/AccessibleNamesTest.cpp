@@ -94,14 +94,7 @@ private slots:
         options.startup = 1;
         options.keyCodeText = u"1";
         options.patternIndex = 0;
-        QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath, {{u"alice", u"Secret1", false}},
-                                 options, u"alice"));
-        state_.settingsKey = std::u16string(kSettingsKeyPath);
-        state_.userNames = *loadUserNames(*store_, kSettingsKeyPath);
-        state_.currentUser = u"alice";
-        state_.keyCode = 1;
-        state_.pattern = 0;
-        settings_ = *loadProgramSettings(*store_, kSettingsKeyPath, u"");
+        QVERIFY(testing_support::logInAlice(*store_, options, state_, settings_));
     }
     void cleanup() {
         const QStringList problems = dialogs_.takeProblems();

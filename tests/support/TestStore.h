@@ -3,7 +3,9 @@
 #include <memory>
 #include <string>
 
+#include "core/AppState.h"
 #include "core/store/ProgramSettings.h"
+#include "core/store/UserRecords.h"
 #include "core/store/ValueStore.h"
 
 #ifdef _WIN32
@@ -27,6 +29,27 @@ inline std::unique_ptr<ValueStore> freshStore([[maybe_unused]] const std::string
 #else
     return std::make_unique<SqliteValueStore>(file);
 #endif
+}
+
+// alice (password "Secret1"), the only user, saved with `options` and logged in with their key
+// code and pattern: the state and settings her windows start from. False when the store failed.
+inline bool logInAlice(ValueStore& store, const OptionsValues& options, AppState& state,
+                       ProgramSettings& settings) {
+    if (saveAllSettings(store, kSettingsKeyPath, {{u"alice", u"Secret1", false}}, options,
+                        u"alice")) {
+        return false;
+    }
+    const auto names = loadUserNames(store, kSettingsKeyPath);
+    const auto loaded = loadProgramSettings(store, kSettingsKeyPath, u"");
+    if (!names || !loaded) return false;
+    state = AppState{};
+    state.settingsKey = std::u16string(kSettingsKeyPath);
+    state.userNames = *names;
+    state.currentUser = u"alice";
+    state.keyCode = readKeyCode(store, kSettingsKeyPath, u"alice").value;
+    state.pattern = readPattern(store, kSettingsKeyPath, u"alice").value;
+    settings = *loaded;
+    return true;
 }
 
 }  // namespace voxilo::testing_support

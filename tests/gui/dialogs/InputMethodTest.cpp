@@ -116,15 +116,7 @@ private slots:
         options.retryCount = u"3";
         options.keyCodeText = u"3";
         options.patternIndex = 1;
-        QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath, {{u"alice", u"Secret1", false}},
-                                 options, u"alice"));
-        state_ = AppState{};
-        state_.settingsKey = std::u16string(kSettingsKeyPath);
-        state_.userNames = *loadUserNames(*store_, kSettingsKeyPath);
-        state_.currentUser = u"alice";
-        state_.keyCode = 3;
-        state_.pattern = 1;
-        settings_ = *loadProgramSettings(*store_, kSettingsKeyPath, u"");
+        QVERIFY(testing_support::logInAlice(*store_, options, state_, settings_));
     }
     void cleanup() {
         const QStringList problems = dialogs_.takeProblems();
