@@ -61,14 +61,10 @@ Parsed parse(const QByteArray& bytes, QString& path) {
 
 QString SingleInstance::channelName(const QString& folder) {
 #ifdef Q_OS_WIN
-    // One folder, however it is written: "C:\Users\taro" and "c:/users/taro/" alike.
-    const QString place = QString::fromLatin1(
-        QCryptographicHash::hash(
-            QDir::cleanPath(QDir::fromNativeSeparators(folder)).toLower().toUtf8(),
-            QCryptographicHash::Sha256)
-            .toHex()
-            .left(16));
-    return QStringLiteral("Voxilo-%1-%2").arg(qEnvironmentVariable("USERNAME"), place);
+    const QByteArray place =
+        QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    return QStringLiteral("Voxilo-%1-%2")
+        .arg(qEnvironmentVariable("USERNAME"), QString::fromLatin1(place));
 #else
     return folder + QStringLiteral("/voxilo.socket");
 #endif

@@ -21,9 +21,7 @@
 #include <QTest>
 #include <QtEndian>
 
-#ifndef Q_OS_WIN
 #include <signal.h>
-#endif
 
 #include <fstream>
 #include <memory>
@@ -68,10 +66,7 @@ private:
     std::unique_ptr<Application> app_;
     std::vector<std::unique_ptr<QProcess>> programs_;
 
-    // Paths as the system gives them, with the platform's own separators.
-    QString path(const QString& name) const {
-        return QDir::toNativeSeparators(folder_->filePath(name));
-    }
+    QString path(const QString& name) const { return folder_->filePath(name); }
     QString runtime() const { return path(QStringLiteral("runtime")); }
 
     void registerUsers(std::int16_t startup) {
@@ -102,9 +97,7 @@ private:
     QProcess& startProgram(const QStringList& arguments) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        // The lock's folder: the runtime folder, on Windows the home folder.
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
-        environment.insert(QStringLiteral("USERPROFILE"), runtime());
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
         programs_.push_back(std::make_unique<QProcess>());
@@ -128,16 +121,7 @@ private:
         return lock.readLine().trimmed().toLongLong();
     }
     QString channel() const { return SingleInstance::channelName(runtime()); }
-    // A socket file beside the lock; on Windows a named pipe, which ends with its program.
-    bool channelStands() const {
-#ifdef Q_OS_WIN
-        QLocalSocket probe;
-        probe.connectToServer(channel());
-        return probe.waitForConnected(1000);
-#else
-        return QFile::exists(channel());
-#endif
-    }
+    bool channelStands() const { return QFile::exists(channel()); }
 
 private slots:
     void init() {
@@ -151,9 +135,7 @@ private slots:
     }
     void cleanup() {
         for (auto& program : programs_) {
-#ifndef Q_OS_WIN
             if (program->processId() > 0) ::kill(static_cast<pid_t>(program->processId()), SIGCONT);
-#endif
             program->kill();
             program->waitForFinished();
         }
@@ -338,9 +320,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(channelStands(), 10000);
         killed.kill();
         QVERIFY(killed.waitForFinished());
-#ifndef Q_OS_WIN
-        QVERIFY(channelStands());  // the socket file stays behind
-#endif
+        QVERIFY(channelStands());
 
         QProcess& next = startProgram({});
         // Started only once the new program holds the lock: before, it would take it itself.
@@ -353,9 +333,6 @@ private slots:
     // without a channel, it ends after a few seconds, with status 1: its file is not known to
     // have arrived.
     void aProgramThatDoesNotAnswerIsNotWaitedFor() {
-#ifdef Q_OS_WIN
-        QSKIP("Stopping the running program takes a POSIX signal.");
-#else
         registerUsers(1);
         QProcess& stopped = startProgram({});
         QTRY_VERIFY_WITH_TIMEOUT(channelStands(), 10000);
@@ -376,7 +353,6 @@ private slots:
         QProcess& third = startProgram({});
         QVERIFY(third.waitForFinished(20000));
         QCOMPARE(third.exitCode(), 1);
-#endif
     }
 };
 

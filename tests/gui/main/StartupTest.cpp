@@ -501,9 +501,7 @@ private slots:
                                                                    QFileDevice::ExeOwner);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        // The lock's folder: the runtime folder, on Windows the home folder.
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
-        environment.insert(QStringLiteral("USERPROFILE"), path(QStringLiteral("runtime")));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         QProcess first;
         first.setProcessEnvironment(environment);
