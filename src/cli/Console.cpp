@@ -1,7 +1,5 @@
 #include "cli/Console.h"
 
-#include <cerrno>
-
 #include "core/platform/Utf8.h"
 
 #ifdef _WIN32
@@ -17,14 +15,6 @@
 #endif
 
 namespace voxilo::cli {
-namespace {
-
-std::string withoutLineEnd(std::string line) {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    return line;
-}
-
-}  // namespace
 
 #ifdef _WIN32
 
@@ -132,7 +122,7 @@ std::optional<std::string> readHiddenLine(std::string_view prompt) {
         CloseHandle(output);
     }
     CloseHandle(input);
-    return withoutLineEnd(narrow(line));
+    return narrow(line);
 }
 
 #else
@@ -171,7 +161,7 @@ std::optional<std::string> readHiddenLine(std::string_view prompt) {
     if (isTerminal) ::tcsetattr(tty, TCSAFLUSH, &saved);
     (void)!::write(tty, "\n", 1);
     ::close(tty);
-    return withoutLineEnd(line);
+    return line;
 }
 
 #endif

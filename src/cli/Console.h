@@ -29,7 +29,7 @@ std::FILE* openForReading(const std::string& utf8Path);
 std::string systemMessage(std::error_code error);
 
 // Asks at the terminal (the console on Windows) with the prompt and reads one line without
-// showing it. Nothing when there is no terminal to ask at.
+// showing it, up to its LF (a CR before it stays). Nothing when there is no terminal to ask at.
 std::optional<std::string> readHiddenLine(std::string_view prompt);
 
 }  // namespace voxilo::cli

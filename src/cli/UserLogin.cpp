@@ -46,7 +46,9 @@ std::optional<std::string> askPassword(bool fromStdin) {
         std::getline(std::cin, line);
         return stripLineEnd(line);
     }
-    return readHiddenLine("パスワード: ");
+    const auto typed = readHiddenLine("パスワード: ");
+    if (!typed) return std::nullopt;
+    return stripLineEnd(*typed);
 }
 
 }  // namespace voxilo::cli
