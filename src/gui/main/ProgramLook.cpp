@@ -41,8 +41,7 @@ void applyProgramLook(QApplication& application) {
 
     // Ciphertext lines only line up in a fixed-width font. The stored font name stays as the
     // user chose it; where that font is missing, these stand in for it.
-    // (A Japanese system may list the IPA font by its Japanese name.)
-    const QStringList fixedJapanese = {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
+    const QStringList fixedJapanese = {QStringLiteral("IPAGothic"),
                                        QStringLiteral("Noto Sans Mono CJK JP"),
                                        QStringLiteral("VL Gothic")};
     QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), fixedJapanese);
