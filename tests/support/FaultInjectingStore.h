@@ -50,8 +50,8 @@ public:
     bool deleteValue(Key key, std::u16string_view name) override {
         return record("delete", key, name, inner_.deleteValue(key, name));
     }
-    void beginBatch() override { inner_.beginBatch(); }
-    void endBatch() override { inner_.endBatch(); }
+    bool beginBatch() override { return inner_.beginBatch(); }
+    bool endBatch() override { return inner_.endBatch(); }
     bool deleteKey(std::u16string_view path) override {
         const bool done = inner_.deleteKey(path);
         if (done) log_.push_back("drop " + toUtf8(path));

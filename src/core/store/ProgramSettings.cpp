@@ -66,19 +66,17 @@ bool writeSendToFlag(ValueStore& store, std::u16string_view keyPath) {
     return key && key.writeInteger(u"SendTo", -1);
 }
 
-std::optional<StoreFailure> saveAllSettings(ValueStore& store, std::u16string_view keyPath,
-                                            const std::vector<EditedUser>& users,
-                                            const OptionsValues& options,
-                                            std::u16string_view currentUser) {
-    // One batch: a crash in the middle leaves the store as it was before the save.
-    const StoreBatch batch(store);
+namespace {
+
+// Every write of saveAllSettings, in order; false at the first that fails.
+bool writeAllSettings(ValueStore& store, std::u16string_view keyPath,
+                      const std::vector<EditedUser>& users, const OptionsValues& options,
+                      std::u16string_view currentUser) {
     {
         OpenKey key(store, keyPath);
-        if (!key || !key.writeInteger(u"Startup", options.startup)) return StoreFailure::SaveFailed;
+        if (!key || !key.writeInteger(u"Startup", options.startup)) return false;
         if (options.retryLimited == 1) {
-            if (!key.writeInteger(u"Retry", retryCountValue(options.retryCount))) {
-                return StoreFailure::SaveFailed;
-            }
+            if (!key.writeInteger(u"Retry", retryCountValue(options.retryCount))) return false;
         } else {
             key.deleteValue(u"Retry");  // no value: no limit
         }
@@ -95,12 +93,24 @@ std::optional<StoreFailure> saveAllSettings(ValueStore& store, std::u16string_vi
                              key.writeInteger(u"FontBold", options.fontBold ? -1 : 0) &&
                              key.writeInteger(u"FontItalic", options.fontItalic ? -1 : 0) &&
                              store_detail::saveUserList(key, users);
-        if (!written) return StoreFailure::SaveFailed;
+        if (!written) return false;
     }
-    if (!store_detail::saveUserKeys(store, keyPath, users, options.keyCodeText,
-                                    options.patternIndex, currentUser)) {
-        return StoreFailure::SaveFailed;
-    }
+    return store_detail::saveUserKeys(store, keyPath, users, options.keyCodeText,
+                                      options.patternIndex, currentUser);
+}
+
+}  // namespace
+
+std::optional<StoreFailure> saveAllSettings(ValueStore& store, std::u16string_view keyPath,
+                                            const std::vector<EditedUser>& users,
+                                            const OptionsValues& options,
+                                            std::u16string_view currentUser) {
+    // One batch: a crash in the middle leaves the store as it was before the save. A batch
+    // that cannot begin or be kept is a failed save like any failed write.
+    if (!store.beginBatch()) return StoreFailure::SaveFailed;
+    const bool written = writeAllSettings(store, keyPath, users, options, currentUser);
+    const bool kept = store.endBatch();
+    if (!written || !kept) return StoreFailure::SaveFailed;
     return std::nullopt;
 }
 

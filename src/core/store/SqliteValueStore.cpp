@@ -17,6 +17,7 @@ namespace {
 constexpr int kApplicationId = 0x56584C4F;
 constexpr int kRegSz = 1;
 constexpr int kRegBinary = 3;
+constexpr int kBusyMilliseconds = 5000;
 
 constexpr const char* kSchema =
     "CREATE TABLE keys(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE COLLATE NOCASE);"
@@ -108,7 +109,9 @@ bool SqliteValueStore::connect() {
         sqlite3_close(db);
         return false;
     }
-    sqlite3_busy_timeout(db, 2000);
+    // Another writer (voxilo-cli making a key, the window saving) holds the store for a few
+    // milliseconds at most: wait for it rather than fail.
+    sqlite3_busy_timeout(db, kBusyMilliseconds);
 
     // Each statement is finalized before the next step, and all before any close.
     const auto single = [db](const char* sql) -> std::optional<std::string> {
@@ -131,6 +134,13 @@ bool SqliteValueStore::connect() {
         sqlite3_close(db);
         return false;
     }
+    // With a write-ahead log, readers never block a commit: a program that holds the store
+    // open for reading, however long, cannot make a save fail. Where the file system cannot
+    // share the log's index (some network folders), the rollback journal stays, and a reader
+    // then delays a save by up to the busy timeout. A full sync makes a commit durable before
+    // it is reported.
+    single("PRAGMA journal_mode = WAL");
+    execute(db, "PRAGMA synchronous = FULL");
     db_ = db;
     return true;
 }
@@ -251,14 +261,21 @@ void SqliteValueStore::undoStep() {
     }
 }
 
-void SqliteValueStore::beginBatch() {
-    if (!inBatch_ && connect() && execute(db_, "BEGIN IMMEDIATE")) inBatch_ = true;
+bool SqliteValueStore::beginBatch() {
+    if (inBatch_) return true;
+    if (!connect() || !execute(db_, "BEGIN IMMEDIATE")) return false;
+    inBatch_ = true;
+    return true;
 }
 
-void SqliteValueStore::endBatch() {
-    if (!inBatch_) return;
+bool SqliteValueStore::endBatch() {
+    if (!inBatch_) return false;
     inBatch_ = false;
-    if (!execute(db_, "COMMIT")) execute(db_, "ROLLBACK");
+    if (execute(db_, "COMMIT")) return true;
+    // A commit that failed (a full disk, an I/O error) may have left the transaction open:
+    // nothing of it stays.
+    if (!sqlite3_get_autocommit(db_)) execute(db_, "ROLLBACK");
+    return false;
 }
 
 }  // namespace voxilo

@@ -11,9 +11,11 @@ namespace voxilo {
 
 // The settings store on Linux and every system without a registry: one SQLite database file
 // holding keys and values as the registry would. Each write is its own transaction, committed
-// before the call returns, so a crash never leaves half a write behind. A file that is not a
-// sound store of ours (not a database, a damaged one, another program's) makes every open fail
-// and is never written to, let alone replaced or deleted.
+// before the call returns, so a crash never leaves half a write behind. The database is kept in
+// write-ahead-log mode, so that a reader (voxilo-cli, or the window reading a user's key code)
+// never makes a save fail, and a writer waits a while for another before it gives up. A file that
+// is not a sound store of ours (not a database, a damaged one, another program's) makes every open
+// fail and is never written to, let alone replaced or deleted.
 class SqliteValueStore final : public ValueStore {
 public:
     explicit SqliteValueStore(std::filesystem::path file);
@@ -31,8 +33,8 @@ public:
     bool writeText(Key key, std::u16string_view name, std::string_view bytes) override;
     bool deleteValue(Key key, std::u16string_view name) override;
     bool deleteKey(std::u16string_view path) override;
-    void beginBatch() override;
-    void endBatch() override;
+    bool beginBatch() override;
+    bool endBatch() override;
 
 private:
     bool beginStep();

@@ -43,22 +43,14 @@ public:
     virtual bool deleteKey(std::u16string_view path) = 0;
 
     // The changes between these two reach the store together, where the store can: a crash in
-    // between leaves none of them. endBatch() keeps every change made, also when a later one
-    // failed. The registry cannot group its writes; there they stand one by one.
-    virtual void beginBatch() {}
-    virtual void endBatch() {}
-};
-
-// A batch for the lifetime of a scope.
-class StoreBatch {
-public:
-    explicit StoreBatch(ValueStore& store) : store_(store) { store_.beginBatch(); }
-    ~StoreBatch() { store_.endBatch(); }
-    StoreBatch(const StoreBatch&) = delete;
-    StoreBatch& operator=(const StoreBatch&) = delete;
-
-private:
-    ValueStore& store_;
+    // between leaves none of them. The registry cannot group its writes; there they stand one
+    // by one and both calls succeed.
+    // beginBatch() is false when the store cannot take a batch now (another program is writing
+    // to it); nothing has changed then.
+    [[nodiscard]] virtual bool beginBatch() { return true; }
+    // Keeps every change made since beginBatch(), also when a later one failed. False when they
+    // could not be kept: none of them reached the store then, and the caller must say so.
+    [[nodiscard]] virtual bool endBatch() { return true; }
 };
 
 }  // namespace voxilo

@@ -117,12 +117,13 @@ bool FileCommands::loadTextFile(const std::u16string& path) {
     return true;
 }
 
-// The chosen file into the upper pane; its path and folder are taken even when it cannot be
-// read.
+// The chosen file into the upper pane. Its folder is where the dialogs open next even when it
+// cannot be read; its path becomes the pane's file only once it was read, so that a later Save
+// never writes over a file the user could not see.
 bool FileCommands::openChosen(const std::u16string& path) {
-    state_.topPath = path;
     chose(path);
     if (!loadTextFile(path)) return false;
+    state_.topPath = path;
     state_.topHasFile = true;
     state_.bottomPath.clear();
     state_.topModified = false;

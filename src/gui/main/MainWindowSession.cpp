@@ -114,12 +114,11 @@ void MainWindow::openOptions() {
 }
 
 void MainWindow::createSendToShortcut() {
-    if (const auto flag = readSendToFlag(store_, state_.settingsKey); flag.failure) {
-        showStoreFailure(dialogs_, this, *flag.failure);
-        return;
-    } else if (flag.value == -1) {
-        return;  // made once already
-    }
+    // A flag that cannot be read counts as not set: the shortcut is made (again), which does
+    // no harm, rather than never.
+    const auto flag = readSendToFlag(store_, state_.settingsKey);
+    if (flag.failure) showStoreFailure(dialogs_, this, *flag.failure);
+    if (flag.value == -1) return;  // made once already
     // A failure is not told of: the next first run tries again.
     const std::filesystem::path executable =
         QCoreApplication::applicationFilePath().toStdU16String();
@@ -133,8 +132,10 @@ void MainWindow::openCommandLineFile() {
         tellCannotOpenGivenFile(dialogs_, this);
         return;
     }
-    state_.topPath = file;
+    // The pane takes the file's name only once it was read: the document stays untitled
+    // otherwise, and Save asks for a name rather than write over what could not be read.
     if (!files_->loadTextFile(file)) return;
+    state_.topPath = file;
     state_.topHasFile = true;
     state_.bottomPath.clear();
     state_.topModified = false;

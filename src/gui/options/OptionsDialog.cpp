@@ -397,7 +397,12 @@ void OptionsDialog::confirm() {
     values.patternIndex = accounts_->patternIndex();
     if (const auto failure =
             saveAllSettings(store_, state_.settingsKey, users, values, state_.currentUser)) {
-        showStoreFailure(dialogs_, this, *failure);  // memory takes the values all the same
+        showStoreFailure(dialogs_, this, *failure);
+        // The window goes on with what the store holds, not with what was asked of it: a
+        // change that was not kept is neither shown nor a reason to end.
+        takeStoredSettings();
+        accept();
+        return;
     }
 
     settings_.startup = values.startup;
@@ -417,6 +422,31 @@ void OptionsDialog::confirm() {
         state_.exitRequested = true;
     }
     accept();
+}
+
+// After a save that failed part-way or was not kept at all: the users, the program-wide
+// settings and the logged-in user's key code and pattern as the store now holds them. What
+// cannot be read stays as it was before the dialog opened.
+void OptionsDialog::takeStoredSettings() {
+    auto names = loadUserNames(store_, state_.settingsKey);
+    if (names) state_.userNames = std::move(*names);
+    if (auto stored = loadProgramSettings(store_, state_.settingsKey, settings_.currentPath)) {
+        stored->currentPath = settings_.currentPath;  // the file dialogs' own, not the dialog's
+        settings_ = std::move(*stored);
+    }
+    if (state_.currentUser.empty()) return;  // the first run: nobody is logged in yet
+    const bool stillListed = std::find(state_.userNames.begin() + 1, state_.userNames.end(),
+                                       state_.currentUser) != state_.userNames.end();
+    if (names && !stillListed) {
+        // The user's deletion was stored before the failure: the program ends as after a
+        // deletion that was saved whole.
+        state_.exitRequested = true;
+        return;
+    }
+    const auto keyCode = readKeyCode(store_, state_.settingsKey, state_.currentUser);
+    const auto pattern = readPattern(store_, state_.settingsKey, state_.currentUser);
+    if (!keyCode.failure) state_.keyCode = keyCode.value;
+    if (!pattern.failure) state_.pattern = pattern.value;
 }
 
 bool OptionsDialog::open(AppState& state, ProgramSettings& settings, ValueStore& store,

@@ -65,6 +65,7 @@ private:
     bool filterCountKey(QEvent* event);
     void chooseFont();
     void confirm();
+    void takeStoredSettings();
 
     AppState& state_;
     ProgramSettings& settings_;

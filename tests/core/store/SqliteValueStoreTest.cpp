@@ -8,6 +8,7 @@
 
 #include "core/store/ProgramSettings.h"
 #include "core/store/UserRecords.h"
+#include "support/FilesCannotGrow.h"
 #include "support/TempDir.h"
 
 namespace voxilo {
@@ -85,6 +86,67 @@ TEST(SqliteValueStore, RefusesFilesThatAreNotItsStore) {
         EXPECT_FALSE(loadProgramSettings(store, kSettingsKeyPath, u"/"));
         EXPECT_EQ(readFile(dir / name), bytes) << name << " was changed";
     }
+}
+
+// The Options dialog's save of `users` with key code `keyCode` for the first of them.
+std::optional<StoreFailure> saveUsers(ValueStore& store, const std::vector<EditedUser>& users,
+                                      std::u16string keyCode) {
+    OptionsValues options;
+    options.keyCodeText = std::move(keyCode);
+    return saveAllSettings(store, kSettingsKeyPath, users, options, users.front().user);
+}
+
+// A save whose changes cannot be kept at its end is a failed save, and the store holds what it
+// held before, as the next start reads it.
+TEST(SqliteValueStore, ASaveThatCannotBeKeptFails) {
+    testing_support::TempDir dir;
+    const auto file = dir / "settings.db";
+    {
+        SqliteValueStore store(file);
+        ASSERT_FALSE(saveUsers(store, {{u"taro", u"pw", false}}, u"3"));
+    }
+    {
+        SqliteValueStore store(file);
+        ASSERT_TRUE(loadUserNames(store, kSettingsKeyPath));  // open before the disk fills
+        const testing_support::FilesCannotGrow full;
+        EXPECT_EQ(saveUsers(store, {{u"taro", u"pw", false}, {u"jiro", u"pw2", false}}, u"25"),
+                  StoreFailure::SaveFailed);
+    }
+    SqliteValueStore store(file);
+    EXPECT_EQ(*loadUserNames(store, kSettingsKeyPath), (std::vector<std::u16string>{u"", u"taro"}));
+    EXPECT_EQ(readKeyCode(store, kSettingsKeyPath, u"taro").value, 3);
+    // And once there is room again, the same save goes through.
+    EXPECT_FALSE(saveUsers(store, {{u"taro", u"pw", false}, {u"jiro", u"pw2", false}}, u"25"));
+    EXPECT_EQ(readKeyCode(store, kSettingsKeyPath, u"taro").value, 25);
+}
+
+// Another program that holds the store open for reading (voxilo-cli, a sqlite3 shell in the
+// middle of a query) does not make a save wait or fail.
+TEST(SqliteValueStore, AReaderDoesNotHoldUpASave) {
+    testing_support::TempDir dir;
+    const auto file = dir / "settings.db";
+    SqliteValueStore store(file);
+    ASSERT_FALSE(saveUsers(store, {{u"taro", u"pw", false}}, u"3"));
+
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(file.c_str(), &reader, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT * FROM vals;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_FALSE(saveUsers(store, {{u"taro", u"pw", false}, {u"jiro", u"pw2", false}}, u"25"));
+    // The reader still sees the store as it was when its query began.
+    sqlite3_stmt* count = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(reader, "SELECT count(*) FROM keys", -1, &count, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(count, 0), 5);  // the path's four keys and taro's
+    sqlite3_finalize(count);
+    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+
+    SqliteValueStore later(file);
+    EXPECT_EQ(*loadUserNames(later, kSettingsKeyPath),
+              (std::vector<std::u16string>{u"", u"taro", u"jiro"}));
+    EXPECT_EQ(readKeyCode(later, kSettingsKeyPath, u"taro").value, 25);
 }
 
 }  // namespace

@@ -467,14 +467,22 @@ private slots:
         QCOMPARE(paneText(*window_->topPane()), std::u16string(u"ok\r\nbad \uFFFD"));
         QVERIFY(state_.topHasFile && !state_.topModified);
 
-        // A file that cannot be read keeps the panes; its name is taken all the same.
-        dialogs_.expectOpenFile(chosen(path(QStringLiteral("missing.txt"))));
-        dialogs_.expectMessage(QStringLiteral("ファイルまたはフォルダーが見つかりません。\r\n"
-                                              "ファイルを開くことができません。"),
-                               kTitle, Buttons::Ok, MessageIcon::Critical);
-        run("mnuFileOpen");
-        QCOMPARE(state_.topPath, path(QStringLiteral("missing.txt")).toStdU16String());
-        QCOMPARE(paneText(*window_->topPane()), std::u16string(u"ok\r\nbad \uFFFD"));
+        // A file that cannot be read, or a folder, keeps the panes and the file they came from:
+        // a later Save goes to damaged.txt, never to what could not be read.
+        for (const auto& [name, reason] :
+             {std::pair{QStringLiteral("missing.txt"),
+                        QStringLiteral("ファイルまたはフォルダーが見つかりません。")},
+              std::pair{QStringLiteral("folder"),
+                        QStringLiteral("フォルダーはファイルとして開けません。")}}) {
+            QDir(folder_->path()).mkdir(QStringLiteral("folder"));
+            dialogs_.expectOpenFile(chosen(path(name)));
+            dialogs_.expectMessage(reason + QStringLiteral("\r\nファイルを開くことができません。"),
+                                   kTitle, Buttons::Ok, MessageIcon::Critical);
+            run("mnuFileOpen");
+            QCOMPARE(state_.topPath, path(QStringLiteral("damaged.txt")).toStdU16String());
+            QCOMPARE(paneText(*window_->topPane()), std::u16string(u"ok\r\nbad \uFFFD"));
+            QVERIFY(state_.topHasFile && !state_.topModified);
+        }
 
         // A cancelled dialog changes nothing; a failed one says so.
         const QString before = snapshot();

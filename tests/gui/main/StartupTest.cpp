@@ -19,6 +19,11 @@
 #include <fstream>
 #include <memory>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "core/platform/SendToShortcut.h"
 #include "core/store/UserRecords.h"
 #include "gui/dialogs/SingleInstance.h"
@@ -193,6 +198,31 @@ private slots:
         QTRY_VERIFY(!window->isVisible());
         QCOMPARE(optionsShown_, 2);
         QVERIFY(!QFile::exists(entry));
+    }
+
+    // A flag that cannot be read is told of, and counts as not set: the shortcut is made.
+    void aSendToFlagThatCannotBeReadStillMakesTheShortcut() {
+#ifdef Q_OS_WIN
+        const QString entry = QString::fromStdWString(sendToShortcutPath().wstring());
+#else
+        const QString entry = QString::fromStdString(desktopEntryPath().string());
+#endif
+        QFile::remove(entry);
+        dialogs_.expectMessage(kWelcome, kTitle, Dialogs::Buttons::Ok, MessageIcon::Information);
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [this](QDialog& dialog) {
+            faulty_->breakDown();  // the store goes away while the dialog is open
+            dialog.reject();
+            return dialog.result();
+        });
+        dialogs_.expectMessage(QStringLiteral("プログラム情報の取得に失敗しました。"), kTitle,
+                               Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        dialogs_.expectMessage(QStringLiteral("プログラム情報の保存に失敗しました。"), kTitle,
+                               Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+        QVERIFY(start());
+        MainWindow* window = waitForMainWindowMade();
+        QTRY_VERIFY(!window->isVisible());
+        QVERIFY(QFile::exists(entry));
+        QFile::remove(entry);
     }
 
     // From the welcome to working: the user registered in the Options dialog logs in.
@@ -403,6 +433,65 @@ private slots:
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         QTest::qWait(50);
+    }
+
+    // A command-line file that cannot be read leaves the document untitled: the next Save asks
+    // for a name and never writes over what the user could not see.
+    void aCommandLineFileThatCannotBeReadIsNeverSavedOver_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder") << QStringLiteral("a folder")
+                                << QStringLiteral("フォルダーはファイルとして開けません。");
+#ifndef Q_OS_WIN
+        QTest::newRow("pipe")
+            << QStringLiteral("a pipe")
+            << QStringLiteral("通常のファイルではありません (パイプやデバイスは開けません)。");
+        if (::geteuid() != 0) {
+            QTest::newRow("unreadable")
+                << QStringLiteral("report.txt") << QStringLiteral("アクセスが拒否されました。");
+        }
+#endif
+    }
+    void aCommandLineFileThatCannotBeReadIsNeverSavedOver() {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
+        const QString target = path(name);
+        if (name == QStringLiteral("a folder")) {
+            QVERIFY(QDir().mkpath(target));
+#ifndef Q_OS_WIN
+        } else if (name == QStringLiteral("a pipe")) {
+            QCOMPARE(::mkfifo(target.toLocal8Bit().constData(), 0600), 0);
+        } else {
+            {
+                std::ofstream out(target.toStdString(), std::ios::binary);
+                out << "the owner's report\r\n";
+            }
+            QVERIFY(QFile::setPermissions(target, QFileDevice::WriteOwner));
+#endif
+        }
+        dialogs_.expectMessage(reason + QStringLiteral("\r\nファイルを開くことができません。"),
+                               kTitle, Dialogs::Buttons::Ok, MessageIcon::Critical);
+        QVERIFY(start({target}));
+        MainWindow* window = waitForMainWindow();
+        QTRY_VERIFY(app_->state().commandLineFile.empty());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Voxilo [無題] - [無題]"));
+        QVERIFY(app_->state().topPath.empty());
+
+        window->topPane()->setPlainText(QStringLiteral("typed"));
+        dialogs_.expectSaveFile({Dialogs::Outcome::Cancelled, {}});
+        window->findChild<QAction*>(QStringLiteral("mnuFileSave"))->trigger();
+        QVERIFY(app_->state().topModified);
+        QVERIFY(app_->state().topPath.empty());
+        if (name == QStringLiteral("report.txt")) {
+            QVERIFY(
+                QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("the owner's report\r\n"));
+        }
+        window->topPane()->document()->setModified(false);
+        app_->state().topModified = false;
     }
 
     void closingKeepsUnsavedDocuments() {

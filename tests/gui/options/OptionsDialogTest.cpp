@@ -24,6 +24,10 @@
 #include "gui/options/AccountSettings.h"
 #include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
+#include "support/FaultInjectingStore.h"
+#ifndef Q_OS_WIN
+#include "support/FilesCannotGrow.h"
+#endif
 #include "support/ScriptedDialogs.h"
 #include "support/TestStore.h"
 
@@ -856,6 +860,70 @@ private slots:
         QCOMPARE(state_.pattern, std::int16_t{3});
         QVERIFY(!window.findChild<QAction*>(QStringLiteral("mnuViewToolBar"))->isChecked());
         QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("cboUser"))->count(), 3);
+    }
+
+    // An OK whose save fails is told of, and the window goes on with what the store holds: the
+    // new user is not listed, the old key code still enciphers, and nothing demands the end.
+    void aFailedSaveLeavesTheWindowWithWhatTheStoreHolds_data() {
+        QTest::addColumn<bool>("storeGone");
+#ifndef Q_OS_WIN
+        QTest::newRow("the store cannot grow") << false;
+#endif
+        QTest::newRow("the store has gone") << true;
+    }
+    void aFailedSaveLeavesTheWindowWithWhatTheStoreHolds() {
+        QFETCH(bool, storeGone);
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        settings_.fontName = u"IPAGothic";
+        testing_support::FaultInjectingStore store(*store_);
+        MainWindow window(state_, settings_, store, dialogs_);
+        window.show();
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
+            shown_ = &dialog;
+            dialog.show();
+            dialog.activateWindow();
+            [&] { QTRY_COMPARE(QApplication::activeWindow(), &dialog); }();
+            find<QCheckBox>("chkToolbar")->click();
+            QFont bold(QStringLiteral("IPAGothic"), 14);
+            bold.setBold(true);
+            dialogs_.expectFont(bold);
+            find<QPushButton>("cmdFont")->click();
+            tabs()->setCurrentIndex(1);
+            registerInDialog(QStringLiteral("jiro"), QStringLiteral("pw3"));
+            dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo,
+                                   MessageIcon::Question, Dialogs::Answer::Yes);
+            expectPrompt(PasswordPrompt::kShowCipher, QStringLiteral("pw1"));
+            tabs()->setCurrentIndex(2);
+            find<QComboBox>("cboKey")->setCurrentIndex(24);
+            dialog.findChild<QRadioButton*>(QStringLiteral("optPattern3"))->click();
+            expectWarning(QStringLiteral("プログラム情報の保存に失敗しました。"));
+            if (storeGone) {
+                store.breakDown();
+                okButton()->click();
+            } else {
+#ifndef Q_OS_WIN
+                const testing_support::FilesCannotGrow full;
+                okButton()->click();
+#endif
+            }
+            shown_ = nullptr;
+            return dialog.result();
+        });
+        window.findChild<QAction*>(QStringLiteral("mnuViewOptions"))->trigger();
+        QVERIFY(window.isVisible());
+        QVERIFY(!state_.exitRequested);
+        QCOMPARE(state_.keyCode, std::int16_t{3});
+        QCOMPARE(state_.pattern, std::int16_t{1});
+        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"abcd", u"efgh"}));
+        QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("cboUser"))->count(), 2);
+        QVERIFY(window.findChild<QAction*>(QStringLiteral("mnuViewToolBar"))->isChecked());
+        QCOMPARE(settings_.showToolbar, std::int16_t{1});
+        QVERIFY(!window.topPane()->font().bold());
+        QVERIFY(!settings_.fontBold);
+        // The store itself, as the next start reads it.
+        QCOMPARE(*loadUserNames(*store_, kSettingsKeyPath),
+                 (std::vector<std::u16string>{u"", u"abcd", u"efgh"}));
+        QCOMPARE(readKeyCode(*store_, kSettingsKeyPath, u"abcd").value, std::int16_t{3});
     }
 
     // A key code or pattern only a damaged store can hold shows no choice, and OK keeps it.
