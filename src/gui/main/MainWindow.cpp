@@ -427,10 +427,11 @@ void MainWindow::decode() {
     {
         BusyCursor busy;
         decoded = decodeLines(source, state_.keyCode, state_.pattern);
-        setPaneText(*bottom_, decoded.text);
+        // A decoding that fails changes nothing: the lower pane keeps its text and its state,
+        // so that there is never a half-decoded document, nor an empty one, to save.
+        if (!decoded.error) setPaneText(*bottom_, decoded.text);
     }
     if (decoded.error) {
-        // The lower pane keeps the lines decoded before the one that failed.
         const std::u16string text = undecodableLineText(decoded.error->line) + u"\r\n" +
                                     std::u16string(cipherErrorText(decoded.error->reason));
         dialogs_.message(this, qtext(text), AppInfo::title(), Dialogs::Buttons::Ok,

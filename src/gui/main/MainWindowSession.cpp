@@ -98,7 +98,9 @@ void MainWindow::openOptions() {
         if (close()) return;
         // The user kept a document the end would have thrown away. The window goes on with
         // what was saved, so that Encode and the next Options dialog work from the store's
-        // key code and pattern, not from the old ones.
+        // key code and pattern, not from the old ones; and the end is no longer under way, so
+        // that closing offers Cancel again and handed files are opened.
+        state_.exitRequested = false;
         if (std::find(state_.userNames.begin() + 1, state_.userNames.end(), state_.currentUser) !=
             state_.userNames.end()) {
             readUserCipher(store_, state_, dialogs_, this);
@@ -106,6 +108,7 @@ void MainWindow::openOptions() {
     }
     // The users, the panes' font and the bars as they now are.
     fillUsers();
+    openHandedFiles();
     const QFont font = paneFont(settings_);
     top_->setFont(font);
     bottom_->setFont(font);

@@ -323,7 +323,17 @@ private slots:
         QVERIFY(!state_.bottomModified);
     }
 
+    // A decoding that fails names the line and changes nothing: the lower pane keeps its text
+    // and its state, empty and unmodified, or holding an earlier result.
+    void reportsTheLineThatCannotBeDecoded_data() {
+        QTest::addColumn<QString>("before");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("an earlier result") << QStringLiteral("earlier");
+    }
     void reportsTheLineThatCannotBeDecoded() {
+        QFETCH(QString, before);
+        window_->bottomPane()->setPlainText(before);
+        state_.bottomModified = false;
         const std::u16string good = encodeLines(u"first", state_.keyCode, state_.pattern);
         setPaneText(*window_->topPane(), good + u"\r\n" + good + u"\r\n0630062");
         focus(window_->topPane());
@@ -332,13 +342,15 @@ private slots:
                 "3行目を解読できません。\r\n文字数が奇数のため、暗号文として読めません。"),
             kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
         item("mnuEditDecoding")->trigger();
-        QCOMPARE(paneText(*window_->bottomPane()), std::u16string(u"first\r\nfirst"));
+        QCOMPARE(window_->bottomPane()->toPlainText(), before);
+        QVERIFY(!state_.bottomModified);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
 
         // A source of nothing but blanks is not decoded at all: no beep, nothing changes.
         window_->topPane()->setPlainText(QStringLiteral("   "));
         item("mnuEditDecoding")->trigger();
-        QCOMPARE(paneText(*window_->bottomPane()), std::u16string(u"first\r\nfirst"));
+        QCOMPARE(window_->bottomPane()->toPlainText(), before);
+        QVERIFY(!state_.bottomModified);
     }
 
     // What a person meets first: typing goes into the upper pane, with Encode ready, and Tab

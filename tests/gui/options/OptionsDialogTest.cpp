@@ -4,6 +4,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -860,6 +862,30 @@ private slots:
         QCOMPARE(state_.pattern, std::int16_t{3});
         QVERIFY(!window.findChild<QAction*>(QStringLiteral("mnuViewToolBar"))->isChecked());
         QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("cboUser"))->count(), 3);
+
+        // The end is no longer under way: Options cancelled with nothing changed announces
+        // nothing, and a handed file is opened rather than left waiting for an end that never
+        // comes.
+        QVERIFY(!state_.exitRequested);
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [](QDialog& dialog) {
+            dialog.reject();
+            return dialog.result();
+        });
+        window.findChild<QAction*>(QStringLiteral("mnuViewOptions"))->trigger();
+        QVERIFY(window.isVisible());
+        window.topPane()->document()->setModified(false);
+        state_.topModified = false;
+        QTemporaryDir documents;
+        const QString handed = documents.filePath(QStringLiteral("sent.txt"));
+        {
+            QFile file(handed);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("sent\r\n");
+        }
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.openHandedFile(QDir::toNativeSeparators(handed).toStdU16String());
+        QTRY_COMPARE(window.topPane()->toPlainText(), QStringLiteral("sent"));
     }
 
     // An OK whose save fails is told of, and the window goes on with what the store holds: the
