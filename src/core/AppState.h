@@ -38,6 +38,8 @@ struct AppState {
     // The command line taken whole as one path; "" for none, kCommandLineFileMissing when the
     // named file does not exist. Cleared once the main window has first been activated.
     std::u16string commandLineFile;
+    // The command line named more than one file: only the first is opened, and the user is told.
+    bool commandLineNamedOthers = false;
 };
 
 }  // namespace voxilo

@@ -32,8 +32,8 @@ int main(int argc, char** argv) {
     // answer.
     voxilo::SingleInstance instance;
     if (!instance.acquire()) {
-        const bool taken =
-            instance.handOver(voxilo::commandLinePath(QCoreApplication::arguments().mid(1)));
+        const auto file = voxilo::commandLineFile(QCoreApplication::arguments().mid(1));
+        const bool taken = instance.handOver(file.path, file.namedOthers);
         return taken ? 0 : 1;
     }
 

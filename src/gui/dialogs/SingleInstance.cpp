@@ -20,8 +20,9 @@ namespace voxilo {
 namespace {
 
 // A request: this line, the length of the path in bytes (32 bits, big-endian), the path in
-// UTF-8. The answer, once the request was taken whole:
-const QByteArray kRequestHeader = QByteArrayLiteral("voxilo-handover 1\n");
+// UTF-8, then one byte: 1 when the later start named more files than this one, else 0. The
+// answer, once the request was taken whole:
+const QByteArray kRequestHeader = QByteArrayLiteral("voxilo-handover 2\n");
 const QByteArray kAnswer = QByteArrayLiteral("ok\n");
 constexpr qsizetype kLengthBytes = 4;
 // A start that connects and then stays silent is not waited for longer than this.
@@ -41,17 +42,20 @@ enum class Parsed { Incomplete, Refused, Complete };
 
 // A request whole and well formed gives its path; anything else is refused as soon as its
 // bytes show it, and is never opened.
-Parsed parse(const QByteArray& bytes, QString& path) {
+Parsed parse(const QByteArray& bytes, QString& path, bool& namedOthers) {
     const qsizetype header = kRequestHeader.size();
     if (!kRequestHeader.startsWith(bytes.left(header))) return Parsed::Refused;
     if (bytes.size() < header + kLengthBytes) return Parsed::Incomplete;
     const quint32 length = qFromBigEndian<quint32>(bytes.constData() + header);
     if (length > static_cast<quint32>(SingleInstance::kMaxPathBytes)) return Parsed::Refused;
-    const qsizetype total = header + kLengthBytes + static_cast<qsizetype>(length);
+    const qsizetype total = header + kLengthBytes + static_cast<qsizetype>(length) + 1;
     if (bytes.size() < total) return Parsed::Incomplete;
     if (bytes.size() > total) return Parsed::Refused;  // one request a connection
+    const char others = bytes.back();
+    if (others != 0 && others != 1) return Parsed::Refused;
+    namedOthers = others == 1;
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    path = utf8(bytes.mid(header + kLengthBytes));
+    path = utf8(bytes.mid(header + kLengthBytes, static_cast<qsizetype>(length)));
     if (utf8.hasError() || path.contains(QChar(u'\0'))) return Parsed::Refused;
     if (!path.isEmpty() && !QDir::isAbsolutePath(path)) return Parsed::Refused;
     return Parsed::Complete;
@@ -105,7 +109,8 @@ void SingleInstance::accept() {
             }
             request->bytes += socket->readAll();
             QString path;
-            switch (parse(request->bytes, path)) {
+            bool namedOthers = false;
+            switch (parse(request->bytes, path, namedOthers)) {
                 case Parsed::Incomplete:
                     return;
                 case Parsed::Refused:
@@ -120,7 +125,8 @@ void SingleInstance::accept() {
             // The request is worked on once this connection's handling is over: opening the
             // file may ask questions and wait for their answers.
             QMetaObject::invokeMethod(
-                this, [this, path] { emit handedOver(path); }, Qt::QueuedConnection);
+                this, [this, path, namedOthers] { emit handedOver(path, namedOthers); },
+                Qt::QueuedConnection);
         });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         QTimer::singleShot(kReadTimeout, socket, [socket] {
@@ -130,7 +136,8 @@ void SingleInstance::accept() {
     }
 }
 
-bool SingleInstance::handOver(const QString& path, std::chrono::milliseconds timeout) const {
+bool SingleInstance::handOver(const QString& path, bool namedOthers,
+                              std::chrono::milliseconds timeout) const {
     const QByteArray bytes = path.toUtf8();
     if (bytes.size() > kMaxPathBytes) return false;
     QByteArray request = kRequestHeader;
@@ -138,6 +145,7 @@ bool SingleInstance::handOver(const QString& path, std::chrono::milliseconds tim
     qToBigEndian<quint32>(static_cast<quint32>(bytes.size()), length);
     request.append(length, kLengthBytes);
     request.append(bytes);
+    request.append(namedOthers ? '\1' : '\0');
 
     const QDeadlineTimer deadline(timeout);
     const QString name = channelName(folder_);

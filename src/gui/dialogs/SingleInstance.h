@@ -30,9 +30,10 @@ public:
     bool acquire();
 
     // A later start: hands `path` (absolute; empty to have the running program only come to
-    // the front) to the running program. True once that program confirmed it; false when it
-    // could not be reached or did not answer in `timeout`.
-    bool handOver(const QString& path,
+    // the front) to the running program, and whether that start named more files than this
+    // one. True once that program confirmed it; false when it could not be reached or did not
+    // answer in `timeout`.
+    bool handOver(const QString& path, bool namedOthers = false,
                   std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
     // Where the program whose lock is in `folder` listens: a socket beside the lock, in a folder
@@ -46,7 +47,7 @@ public:
 signals:
     // A later start asked to come to the front and, unless `path` is empty, to open `path`.
     // Sent from the event loop, after the request was answered.
-    void handedOver(const QString& path);
+    void handedOver(const QString& path, bool namedOthers);
 
 private:
     void accept();

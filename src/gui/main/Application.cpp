@@ -15,12 +15,18 @@
 
 namespace voxilo {
 
-QString commandLinePath(const QStringList& arguments) {
-    // Arguments are joined with blanks, as an unquoted path with blanks in it arrives. The path
-    // is made absolute here, once: the caption and the save dialogs show it whole.
-    const QString file = arguments.join(QLatin1Char(' '));
-    if (file.isEmpty()) return {};
-    return QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+CommandLineFile commandLineFile(const QStringList& arguments) {
+    // The path is made absolute here, once: the caption and the save dialogs show it whole.
+    const auto absolute = [](const QString& file) {
+        return QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+    };
+    const QString joined = arguments.join(QLatin1Char(' '));
+    if (joined.isEmpty()) return {};
+    if (arguments.size() > 1 && !QFileInfo::exists(absolute(joined)) &&
+        QFileInfo::exists(absolute(arguments.front()))) {
+        return {absolute(arguments.front()), true};
+    }
+    return {absolute(joined), false};
 }
 
 Application::Application(ValueStore& store, Dialogs& dialogs, QString programFolder)
@@ -54,7 +60,8 @@ bool Application::start(const QStringList& arguments) {
     }
     settings_ = std::move(*settings);
 
-    const QString file = commandLinePath(arguments);
+    const auto [file, namedOthers] = commandLineFile(arguments);
+    state_.commandLineNamedOthers = namedOthers;
     if (file.isEmpty()) {
         state_.commandLineFile.clear();
     } else if (!QFileInfo::exists(file)) {
@@ -83,11 +90,12 @@ void Application::openMainWindow() {
     }
     // The login dialog goes once the main window stands in its place.
     if (login_) login_.release()->deleteLater();
-    for (const QString& path : handedFiles_) main_->openHandedFile(path.toStdU16String());
+    for (const auto& [path, namedOthers] : handedFiles_)
+        main_->openHandedFile(path.toStdU16String(), namedOthers);
     handedFiles_.clear();
 }
 
-void Application::handOver(const QString& path) {
+void Application::handOver(const QString& path, bool namedOthers) {
     // The window in front is the one waiting for an answer, if any.
     QWidget* window = main_ ? static_cast<QWidget*>(main_.get()) : login_.get();
     for (QWidget* shown : {window, QApplication::activeModalWidget()}) {
@@ -98,9 +106,9 @@ void Application::handOver(const QString& path) {
     }
     if (path.isEmpty()) return;
     if (main_) {
-        main_->openHandedFile(path.toStdU16String());
+        main_->openHandedFile(path.toStdU16String(), namedOthers);
     } else {
-        handedFiles_.push_back(path);
+        handedFiles_.emplace_back(path, namedOthers);
     }
 }
 

@@ -16,9 +16,15 @@ namespace voxilo {
 class LoginDialog;
 class MainWindow;
 
-// The file the command line names: all arguments are one path, made absolute; empty when there
-// are none.
-QString commandLinePath(const QStringList& arguments);
+// The file the command line names, made absolute; empty when there are none. All arguments are
+// one path when they name an existing file together, as an unquoted path with blanks arrives.
+// Otherwise several arguments are several files (a file manager sending a selection): the first
+// is taken when it exists, and `namedOthers` says that the rest are left.
+struct CommandLineFile {
+    QString path;
+    bool namedOthers = false;
+};
+CommandLineFile commandLineFile(const QStringList& arguments);
 
 // The running program: its state and settings, the login dialog, then the main window.
 class Application : public QObject {
@@ -35,7 +41,8 @@ public:
     void openMainWindow();
     // A later start's request: the program comes to the front and, unless `path` is empty,
     // opens `path` as File > 開く would, once a user is logged in and no dialog is open.
-    void handOver(const QString& path);
+    // `namedOthers`: that start named more files, which are not opened; the user is told.
+    void handOver(const QString& path, bool namedOthers = false);
 
     AppState& state() { return state_; }
     ProgramSettings& settings() { return settings_; }
@@ -58,7 +65,7 @@ private:
     ProgramSettings settings_;
     std::unique_ptr<LoginDialog> login_;
     std::unique_ptr<MainWindow> main_;
-    std::vector<QString> handedFiles_;  // handed over before anybody logged in
+    std::vector<std::pair<QString, bool>> handedFiles_;  // handed before anybody logged in
 };
 
 }  // namespace voxilo

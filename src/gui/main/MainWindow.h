@@ -57,8 +57,9 @@ public:
 
     // A file a later start handed over: opened into the upper pane as File > 開く opens a
     // chosen file, questions first, once no dialog of the program is open and a user is logged
-    // in. Several are opened one after another, in the order they came.
-    void openHandedFile(const std::u16string& path);
+    // in. Several are opened one after another, in the order they came. `namedOthers`: the
+    // start that handed it named more files; the user hears that only this one is opened.
+    void openHandedFile(const std::u16string& path, bool namedOthers = false);
 
     // The Help menu's commands.
     HelpCommands& help() const { return *help_; }
@@ -142,8 +143,12 @@ private:
     bool placed_ = false;         // the splitter has been centred
     bool activating_ = false;     // the work of an activation is under way
     bool switchingUser_ = false;  // the user list's selection is being set by the program
-    std::deque<std::u16string> handedFiles_;  // handed over by later starts, not opened yet
-    bool openingHanded_ = false;              // one of them is being opened
+    struct HandedFile {
+        std::u16string path;
+        bool namedOthers = false;
+    };
+    std::deque<HandedFile> handedFiles_;  // handed over by later starts, not opened yet
+    bool openingHanded_ = false;          // one of them is being opened
 };
 
 }  // namespace voxilo

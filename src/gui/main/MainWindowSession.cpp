@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "core/documents/DocumentPaths.h"
 #include "core/platform/SendToShortcut.h"
 #include "core/store/UserRecords.h"
 #include "gui/dialogs/AppInfo.h"
@@ -33,6 +34,15 @@ namespace {
 void tellCannotOpenGivenFile(Dialogs& dialogs, QWidget* window) {
     dialogs.message(window, QStringLiteral("指定されたファイルを開くことができませんでした。"),
                     AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
+}
+
+// Several files were sent at once: the upper pane holds one document.
+void tellOneFileAtATime(Dialogs& dialogs, QWidget* window, const std::u16string& opened) {
+    dialogs.message(window,
+                    QStringLiteral("ファイルは一度に1つだけ開くことができます。\r\n"
+                                   "最初のファイル %1 を開きます。")
+                        .arg(qtext(fileNamePart(opened))),
+                    AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Information);
 }
 
 }  // namespace
@@ -131,6 +141,10 @@ void MainWindow::createSendToShortcut() {
 void MainWindow::openCommandLineFile() {
     const std::u16string file = state_.commandLineFile;
     state_.commandLineFile.clear();  // once only
+    if (state_.commandLineNamedOthers) {
+        state_.commandLineNamedOthers = false;
+        tellOneFileAtATime(dialogs_, this, file);
+    }
     if (file == kCommandLineFileMissing) {
         tellCannotOpenGivenFile(dialogs_, this);
         return;
@@ -147,8 +161,8 @@ void MainWindow::openCommandLineFile() {
     updateCommands();
 }
 
-void MainWindow::openHandedFile(const std::u16string& path) {
-    handedFiles_.push_back(path);
+void MainWindow::openHandedFile(const std::u16string& path, bool namedOthers) {
+    handedFiles_.push_back({path, namedOthers});
     openHandedFiles();
 }
 
@@ -167,9 +181,10 @@ void MainWindow::openHandedFiles() {
         return;
     }
     while (!handedFiles_.empty() && readyForHandedFiles()) {
-        const std::u16string path = handedFiles_.front();
+        const auto [path, namedOthers] = handedFiles_.front();
         handedFiles_.pop_front();
         openingHanded_ = true;
+        if (namedOthers) tellOneFileAtATime(dialogs_, this, path);
         // Nothing is asked about the documents for a file that cannot be opened.
         const QFileInfo file(qtext(path));
         if (!file.isFile() || !file.isReadable()) {

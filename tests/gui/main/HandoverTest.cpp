@@ -43,11 +43,13 @@ const QString kTitle = QStringLiteral("Voxilo");
 const QString kSaveSource = QStringLiteral("変換元文書を保存しますか。");
 const QString kCannotOpen = QStringLiteral("指定されたファイルを開くことができませんでした。");
 
-// A request as the channel takes it: the header line, the length, the path in UTF-8.
-QByteArray request(const QByteArray& path, quint32 length) {
+// A request as the channel takes it: the header line, the length, the path in UTF-8, whether
+// more files were named.
+QByteArray request(const QByteArray& path, quint32 length, char namedOthers = 0) {
     char size[4];
     qToBigEndian(length, size);
-    return QByteArrayLiteral("voxilo-handover 1\n") + QByteArray(size, 4) + path;
+    return QByteArrayLiteral("voxilo-handover 2\n") + QByteArray(size, 4) + path +
+           QByteArray(1, namedOthers);
 }
 QByteArray request(const QByteArray& path) {
     return request(path, static_cast<quint32>(path.size()));
@@ -262,13 +264,43 @@ private slots:
         QCOMPARE(window->windowTitle(), QStringLiteral("Voxilo [%1] - [無題]").arg(handed));
     }
 
+    // Several files sent at once (a file manager's selection, or an unquoted list): the first
+    // is opened, and the user hears that one file is opened at a time; the same for the first
+    // start's command line. A path with blanks that exists whole is still one file.
+    void ofSeveralFilesTheFirstIsOpened() {
+        registerUsers(0);
+        const QString first = writeText(QStringLiteral("first.txt"), "first\r\n");
+        const QString second = writeText(QStringLiteral("second.txt"), "second\r\n");
+        const QString oneAtATime = QStringLiteral(
+            "ファイルは一度に1つだけ開くことができます。\r\n最初のファイル %1 を開きます。");
+        dialogs_.expectMessage(oneAtATime.arg(QStringLiteral("second.txt")), kTitle,
+                               Dialogs::Buttons::Ok, MessageIcon::Information);
+        startFirst({second, first});
+        MainWindow* window = waitForMainWindow();
+        QTRY_COMPARE(paneText(*window->topPane()), std::u16string(u"second"));
+
+        dialogs_.expectMessage(oneAtATime.arg(QStringLiteral("first.txt")), kTitle,
+                               Dialogs::Buttons::Ok, MessageIcon::Information);
+        QCOMPARE(secondStart({first, second}), 0);
+        QTRY_COMPARE(paneText(*window->topPane()), std::u16string(u"first"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Voxilo [%1] - [無題]").arg(first));
+
+        const QString blanks = writeText(QStringLiteral("a b.txt"), "blanks\r\n");
+        QCOMPARE(secondStart({path(QStringLiteral("a")), QStringLiteral("b.txt")}), 0);
+        QTRY_COMPARE(paneText(*window->topPane()), std::u16string(u"blanks"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Voxilo [%1] - [無題]").arg(blanks));
+    }
+
     void theChannelTakesWholeRequestsOnly_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("leaveEarly");
         const QByteArray file = QByteArrayLiteral("/home/ann/memo.txt");
         QTest::newRow("not a request") << QByteArrayLiteral("GET / HTTP/1.0\r\n\r\n") << false;
         QTest::newRow("another version")
-            << request(file).replace("handover 1", "handover 2") << false;
+            << request(file).replace("handover 2", "handover 1") << false;
+        QTest::newRow("no file count") << request(file).chopped(1) + "x" << false;
+        QTest::newRow("a file count of two")
+            << request(file, static_cast<quint32>(file.size()), 2) << false;
         QTest::newRow("oversized") << request(file, 0xffffffffu) << false;
         QTest::newRow("just over the limit")
             << request(QByteArray(SingleInstance::kMaxPathBytes + 1, 'a').prepend('/')) << false;
