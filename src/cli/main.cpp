@@ -1,5 +1,6 @@
 // voxilo-cli: the window's Encode and Decode for files and pipes.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -38,8 +39,8 @@ constexpr const char* kHelp =
     "\n"
     "  encode              入力を暗号化します\n"
     "  decode              入力を解読します\n"
-    "  --key-code N        暗号化キー (1〜25。それ以外の値はずらしなし)。既定値 0\n"
-    "  --pattern P         パターン (0〜3 がパターン1〜4。それ以外は行をそのまま写す)。既定値 0\n"
+    "  --key-code N        暗号化キー (1～25。それ以外の値はずらしなし)。既定値 0\n"
+    "  --pattern P         パターン (0～3 がパターン1～4。それ以外は行をそのまま写す)。既定値 0\n"
     "  --user NAME         登録ユーザーの暗号化キーとパターンを使います。パスワードは端末で\n"
     "                      尋ねます (入力は表示されません)\n"
     "  --password-stdin    --user のパスワードを標準入力の 1 行目から読みます\n"
@@ -55,9 +56,16 @@ constexpr const char* kHelp =
     "この暗号は文章をひと目で読まれないようにするための可逆な変換であり、\n"
     "暗号学的な保護ではありません。\n";
 
-// A file error: the reason in Japanese, as the window gives it, then the system's own words.
+// A file error: the reason in Japanese, as the window gives it, then the system's own words
+// where the system gives them in Japanese (a Japanese Windows does); English words beside the
+// Japanese reason would only repeat it in a language the reader did not choose.
 std::string reason(std::error_code error) {
-    return fileErrorText(error) + " (" + cli::systemMessage(error) + ")";
+    std::string text = fileErrorText(error);
+    const std::string words = cli::systemMessage(error);
+    const bool ascii = std::all_of(words.begin(), words.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) text += " (" + words + ")";
+    return text;
 }
 
 void report(const std::string& message) { cli::writeText(stderr, "voxilo-cli: " + message + "\n"); }

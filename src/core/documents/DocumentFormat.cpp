@@ -109,7 +109,9 @@ std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
     while (pos < text.size()) {
         const std::size_t cr = findCr(text, pos);
         const std::size_t stop = cr == std::u16string_view::npos ? text.size() : cr;
-        if (auto bad = cp932::encode(text.substr(pos, stop - pos), bytes_)) return pos + *bad;
+        if (auto bad =
+                cp932::encode(text.substr(pos, stop - pos), bytes_, cp932::Mapping::Document))
+            return pos + *bad;
         if (cr == std::u16string_view::npos) break;
         // Every CR ends a line, and every line ends with CR LF in the file.
         bytes_.append("\r\n");
@@ -165,7 +167,8 @@ EncodedDocument encodeDocument(std::u16string_view text) {
         const std::u16string_view part = text.substr(
             pos, cr == std::u16string_view::npos ? std::u16string_view::npos : cr - pos);
         std::size_t first = 0;
-        const std::size_t bad = cp932::encodeReplacing(part, encoded.bytes, '?', &first);
+        const std::size_t bad =
+            cp932::encodeReplacing(part, encoded.bytes, '?', &first, cp932::Mapping::Document);
         if (bad > 0 && encoded.unwritable == 0) {
             // Columns count characters: a surrogate pair is one.
             std::size_t column = 1;

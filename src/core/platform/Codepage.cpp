@@ -143,6 +143,23 @@ constexpr std::uint16_t kUnheld = 0xFFFF;
 struct EncodeTable {
     std::vector<std::uint16_t> entry = std::vector<std::uint16_t>(65536, kUnheld);
 
+    // The exact table with the characters a document may also hold as their look-alikes' codes.
+    EncodeTable(const EncodeTable& exact, const DecodeTable& d) : entry(exact.entry) {
+        struct Kin {
+            char16_t character;
+            std::uint16_t code;
+        };
+        static constexpr Kin kKin[] = {{u'\u301C', 0x8160}, {u'\u2016', 0x8161},
+                                       {u'\u2212', 0x817C}, {u'\u00A2', 0x8191},
+                                       {u'\u00A3', 0x8192}, {u'\u00AC', 0x81CA}};
+        for (const Kin& kin : kKin) {
+            // Only where the converter has the look-alike at that code, and nothing of its own.
+            if (entry[kin.character] == kUnheld && d.pair[kin.code] != kNoPair) {
+                entry[kin.character] = kin.code;
+            }
+        }
+    }
+
     explicit EncodeTable(const DecodeTable& d) {
         // The inverse of the decode table; where several byte sequences read as the same
         // character (the NEC and IBM duplicates), the platform converter chooses.
@@ -170,9 +187,11 @@ struct EncodeTable {
     }
 };
 
-const EncodeTable& encodeTable() {
-    static const EncodeTable table(decodeTable());
-    return table;
+const EncodeTable& encodeTable(Mapping mapping) {
+    static const EncodeTable exact(decodeTable());
+    if (mapping == Mapping::Exact) return exact;
+    static const EncodeTable document(exact, decodeTable());
+    return document;
 }
 
 }  // namespace
@@ -249,7 +268,7 @@ std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
     return failure;
 }
 
-std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
+std::optional<std::size_t> encode(std::u16string_view text, std::string& out, Mapping mapping) {
     const DecodeTable& dtable = decodeTable();
     const std::size_t size = text.size();
     const std::size_t base = out.size();
@@ -278,7 +297,7 @@ std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
             while (i < size && in[i] < 0x80) *o++ = static_cast<char>(in[i++]);
             if (i >= size) break;
         }
-        if (etable == nullptr) etable = &encodeTable();
+        if (etable == nullptr) etable = &encodeTable(mapping);
         // A run of other characters, each looked up in the table, up to the next ASCII.
         const std::uint16_t* entries = etable->entry.data();
         do {
@@ -307,8 +326,8 @@ std::size_t decodeReplacing(std::string_view bytes, std::u16string& out, char16_
         // A lead byte takes a following non-ASCII byte with it, as other readers of Shift-JIS
         // do; an ASCII byte after it stays a character of its own.
         const bool lead = single[static_cast<unsigned char>(bytes[at])] == kLeadByte;
-        const bool pair = lead && at + 1 < bytes.size() &&
-                          static_cast<unsigned char>(bytes[at + 1]) >= 0x80;
+        const bool pair =
+            lead && at + 1 < bytes.size() && static_cast<unsigned char>(bytes[at + 1]) >= 0x80;
         out.push_back(replacement);
         ++replaced;
         bytes.remove_prefix(at + (pair ? 2 : 1));
@@ -317,10 +336,10 @@ std::size_t decodeReplacing(std::string_view bytes, std::u16string& out, char16_
 }
 
 std::size_t encodeReplacing(std::u16string_view text, std::string& out, char replacement,
-                            std::size_t* first) {
+                            std::size_t* first, Mapping mapping) {
     std::size_t replaced = 0;
     std::size_t offset = 0;  // of `text` in the whole
-    while (const auto failure = encode(text, out)) {
+    while (const auto failure = encode(text, out, mapping)) {
         const std::size_t at = *failure;
         if (replaced == 0 && first != nullptr) *first = offset + at;
         ++replaced;

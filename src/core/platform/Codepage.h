@@ -28,16 +28,29 @@ bool isAscii(std::string_view bytes) noexcept;
 std::size_t decodeReplacing(std::string_view bytes, std::u16string& out,
                             char16_t replacement = u'\uFFFD');
 
+// How text is written.
+enum class Mapping {
+    // A character counts as held only when its bytes read back as the same character: the
+    // converter's best-fit replacements are refused, not made silently. For stored values,
+    // which must read back as they were written (a folder's name, a font's).
+    Exact,
+    // Exact, and the six characters that other systems' Shift-JIS has where CP932 has their
+    // fullwidth look-alikes are written as Japanese Windows writes them: the wave dash U+301C
+    // as 0x8160 (read back as U+FF5E), the double vertical line U+2016 as 0x8161, the minus
+    // sign U+2212 as 0x817C, and the cent, pound and not signs U+00A2, U+00A3, U+00AC as 0x8191,
+    // 0x8192 and 0x81CA. For documents, where text pasted from elsewhere holds them.
+    Document,
+};
+
 // Appends the CP932 bytes of `text` to `out`. Returns the index of the first code unit that
-// CP932 cannot hold; `out` then holds the bytes of the text before it. A character counts as
-// held only when its bytes read back as the same character: the converter's best-fit
-// replacements (a wave dash written as a fullwidth tilde, say) are refused, not made silently.
-std::optional<std::size_t> encode(std::u16string_view text, std::string& out);
+// CP932 cannot hold; `out` then holds the bytes of the text before it.
+std::optional<std::size_t> encode(std::u16string_view text, std::string& out,
+                                  Mapping mapping = Mapping::Exact);
 
 // As encode, but every character CP932 cannot hold (a surrogate pair being one character)
 // becomes one `replacement` byte. Returns how many were replaced; `first`, when given, gets
 // the index in `text` of the first of them.
 std::size_t encodeReplacing(std::u16string_view text, std::string& out, char replacement = '?',
-                            std::size_t* first = nullptr);
+                            std::size_t* first = nullptr, Mapping mapping = Mapping::Exact);
 
 }  // namespace voxilo::cp932

@@ -43,13 +43,30 @@ HelpFile HelpFile::load(const QString& path) {
     return parse(text);
 }
 
-HelpFile HelpFile::parse(const QString& text) {
+HelpFile HelpFile::parse(const QString& text, System system) {
     HelpFile help;
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString& line : lines) {
+    QStringList lines;
+    // Under an ".if", the system its lines belong to.
+    bool conditional = false;
+    System only = system;
+    for (QString line : text.split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+        const QString condition = line.trimmed();
+        if (condition == QStringLiteral(".if windows") ||
+            condition == QStringLiteral(".if linux")) {
+            if (conditional) return help;  // no nesting
+            conditional = true;
+            only = condition.endsWith(QStringLiteral("windows")) ? System::Windows : System::Linux;
+            continue;
+        }
+        if (condition == QStringLiteral(".endif")) {
+            if (!conditional) return help;
+            conditional = false;
+            continue;
+        }
+        if (!conditional || only == system) lines.append(line);
     }
-    if (lines.isEmpty() || lines.front().trimmed() != kMagic) return help;
+    if (conditional || lines.isEmpty() || lines.front().trimmed() != kMagic) return help;
 
     HelpTopic* topic = nullptr;
     bool inHeader = false;  // between a ".topic" line and the first line of its text

@@ -25,13 +25,20 @@ struct HelpTopic {
 //   <p>Simple HTML, up to the next ".topic" line. <a href="#panes">A link to a topic</a>.</p>
 //
 // ".title" and ".keywords" follow their ".topic" line directly; keywords are separated by ";".
-// The first topic is the contents page.
+// The first topic is the contents page. Lines between ".if windows" or ".if linux" and ".endif"
+// belong to that system's help only: each system's help speaks of its own store and tools.
 class HelpFile {
 public:
     enum class Status { Loaded, Missing, Unreadable, NotHelp };
+    enum class System { Windows, Linux };
+#ifdef Q_OS_WIN
+    static constexpr System kThisSystem = System::Windows;
+#else
+    static constexpr System kThisSystem = System::Linux;
+#endif
 
     static HelpFile load(const QString& path);
-    static HelpFile parse(const QString& text);
+    static HelpFile parse(const QString& text, System system = kThisSystem);
 
     Status status() const { return status_; }
     const std::vector<HelpTopic>& topics() const { return topics_; }

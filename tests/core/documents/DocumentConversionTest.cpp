@@ -108,12 +108,12 @@ TEST(DocumentConversion, FailuresNameTheFileLine) {
     EXPECT_EQ(badBytes.bytes, throughTheWindow(Direction::Encode, 0, 0, "ok\r\nok\r\n"));
 
     // Ciphertext of a character that CP932 cannot hold decodes, but cannot be written.
-    const std::u16string cipher = encodeLines(u"ok\r\n\u301c", 4, 2);
+    const std::u16string cipher = encodeLines(u"ok\r\n\u00e9", 4, 2);
     const Outcome unwritable = convert(Direction::Decode, 4, 2, *documentBytesFromText(cipher));
     ASSERT_TRUE(unwritable.failure);
     EXPECT_EQ(unwritable.failure->kind, Kind::UnwritableCharacter);
     EXPECT_EQ(unwritable.failure->line, 2u);
-    EXPECT_EQ(unwritable.failure->character, u'\u301c');
+    EXPECT_EQ(unwritable.failure->character, u'\u00e9');
     EXPECT_EQ(unwritable.bytes, "ok\r\n");
     // Writing runs behind the conversion: a line that cannot be written still counts before a
     // later line that cannot be decoded.

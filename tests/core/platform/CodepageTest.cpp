@@ -57,6 +57,33 @@ TEST(Codepage, WritesTheNecAndIbmDuplicatesAsWindowsDoes) {
     EXPECT_EQ(decoded, u"纊∵∵￢￢ⅰⅠ≒");
 }
 
+// Text from other systems holds the wave dash and its kin where CP932 has fullwidth look-alikes.
+// A document takes them at the codes Japanese Windows writes for them; a stored value, which
+// must read back as written, does not.
+TEST(Codepage, DocumentsTakeTheWaveDashAndItsKin) {
+    const std::u16string text = u"1\u301c2\u2016\u2212\u00a2\u00a3\u00ac";
+    const std::string bytes =
+        "1\x81\x60"
+        "2\x81\x61\x81\x7c\x81\x91\x81\x92\x81\xca";
+    std::string encoded;
+    EXPECT_FALSE(cp932::encode(text, encoded, cp932::Mapping::Document));
+    EXPECT_EQ(encoded, bytes);
+    std::u16string decoded;
+    EXPECT_FALSE(cp932::decode(bytes, decoded));
+    EXPECT_EQ(decoded, u"1\uff5e2\u2225\uff0d\uffe0\uffe1\uffe2");
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        if (text[i] == u'2') continue;
+        std::string exact;
+        EXPECT_EQ(cp932::encode(text.substr(i, 1), exact), 0u) << i;
+    }
+    // What CP932 truly cannot hold stays refused.
+    std::string out;
+    EXPECT_EQ(
+        cp932::encodeReplacing(u"\u301c\u00e9\u00a5", out, '?', nullptr, cp932::Mapping::Document),
+        2u);
+    EXPECT_EQ(out, "\x81\x60??");
+}
+
 TEST(Codepage, RefusesInsteadOfReplacing) {
     for (std::u16string text : {u"ab\u301c", u"ab\u00a5", u"ab\U0001F600", u"ab\xd800"}) {
         std::string out;

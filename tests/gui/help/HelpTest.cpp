@@ -244,6 +244,40 @@ private slots:
         QCOMPARE(linked.size(), help.topics().size() - 1);
     }
 
+    // Each system's help speaks of its own store and tools, in its text and in its index.
+    void eachSystemsHelpSpeaksOfItsOwn_data() {
+        QTest::addColumn<HelpFile::System>("system");
+        QTest::addColumn<QStringList>("own");
+        QTest::addColumn<QStringList>("foreign");
+        QTest::newRow("Windows") << HelpFile::System::Windows
+                                 << QStringList{QStringLiteral("HKEY_CURRENT_USER"),
+                                                QStringLiteral("「送る」")}
+                                 << QStringList{QStringLiteral("settings.db"),
+                                                QStringLiteral("man "), QStringLiteral("Linux"),
+                                                QStringLiteral("XDG_")};
+        QTest::newRow("Linux") << HelpFile::System::Linux
+                               << QStringList{QStringLiteral("settings.db"),
+                                              QStringLiteral("man voxilo-cli")}
+                               << QStringList{QStringLiteral("HKEY_"),
+                                              QStringLiteral("コマンド プロンプト")};
+    }
+    void eachSystemsHelpSpeaksOfItsOwn() {
+        QFETCH(HelpFile::System, system);
+        QFETCH(QStringList, own);
+        QFETCH(QStringList, foreign);
+        QFile file(kShippedHelp);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const HelpFile help = HelpFile::parse(QString::fromUtf8(file.readAll()), system);
+        QCOMPARE(help.status(), HelpFile::Status::Loaded);
+        QString all;
+        for (const HelpTopic& topic : help.topics()) {
+            all += topic.title + topic.keywords.join(QLatin1Char(';')) + topic.body;
+            QVERIFY2(!topic.keywords.isEmpty(), qPrintable(topic.id));
+        }
+        for (const QString& word : own) QVERIFY2(all.contains(word), qPrintable(word));
+        for (const QString& word : foreign) QVERIFY2(!all.contains(word), qPrintable(word));
+    }
+
     void readsTheHelpFormat() {
         const HelpFile help = HelpFile::parse(
             QStringLiteral("Voxilo help 1\r\n# a comment\r\n\r\n.topic a\r\n.title First\r\n"
@@ -259,8 +293,21 @@ private slots:
         QCOMPARE(help.find(QStringLiteral("b")), &help.topics()[1]);
         QCOMPARE(help.find(QStringLiteral("c")), nullptr);
 
-        for (const char* broken : {"", "Voxilo help 2\n.topic a\n", "Voxilo help 1\n",
-                                   "Voxilo help 1\ntext before any topic\n.topic a\n"}) {
+        const QString both = QStringLiteral(
+            "Voxilo help 1\n.topic a\n.if windows\n.title W\n.endif\n.if linux\n.title L\n"
+            ".endif\n<p>all</p>\n.if linux\n<p>only L</p>\n.endif");
+        const HelpFile windows = HelpFile::parse(both, HelpFile::System::Windows);
+        const HelpFile linux = HelpFile::parse(both, HelpFile::System::Linux);
+        QCOMPARE(windows.topics().at(0).title, QStringLiteral("W"));
+        QCOMPARE(windows.topics().at(0).body, QStringLiteral("<p>all</p>\n"));
+        QCOMPARE(linux.topics().at(0).title, QStringLiteral("L"));
+        QCOMPARE(linux.topics().at(0).body, QStringLiteral("<p>all</p>\n<p>only L</p>\n"));
+
+        for (const char* broken :
+             {"", "Voxilo help 2\n.topic a\n", "Voxilo help 1\n",
+              "Voxilo help 1\ntext before any topic\n.topic a\n",
+              "Voxilo help 1\n.topic a\n.if linux\nx\n", "Voxilo help 1\n.topic a\nx\n.endif\n",
+              "Voxilo help 1\n.topic a\n.if linux\n.if windows\n.endif\n"}) {
             QCOMPARE(HelpFile::parse(QString::fromUtf8(broken)).status(),
                      HelpFile::Status::NotHelp);
         }

@@ -431,6 +431,14 @@ private slots:
         run("mnuFileSave");
         QCOMPARE(read(QStringLiteral("a.txt")), QByteArray("ok\r\n?\x96\xec\x89\xc6 ?!\r\n"));
         QVERIFY(state_.topModified);  // not saved: closing will ask again
+
+        // Pasted text from elsewhere: the wave dash and its kin are written as Japanese Windows
+        // writes them, without a question.
+        type(window_->topPane(), u"1\u301c25 \u2212\u00a3");
+        run("mnuFileSave");
+        QCOMPARE(read(QStringLiteral("a.txt")), QByteArray("1\x81\x60"
+                                                           "25 \x81\x7c\x81\x92\r\n"));
+        QVERIFY(!state_.topModified);
     }
 
     void exitWithCancelKeepsTheWindow() {
