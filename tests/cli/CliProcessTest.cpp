@@ -11,6 +11,8 @@
 
 #include "core/cipher/LineConversion.h"
 #include "core/documents/DocumentFormat.h"
+#include "core/platform/Codepage.h"
+#include "core/platform/Utf8.h"
 #include "core/store/ProgramSettings.h"
 #include "core/store/SqliteValueStore.h"
 #include "support/TempDir.h"
@@ -156,6 +158,24 @@ TEST_F(CliProcessTest, MemoryDoesNotGrowWithTheFile) {
     EXPECT_LT(usage.ru_maxrss, 32 * 1024) << "peak resident set in KiB";
 }
 #endif
+
+// What a person reads, on a Japanese Windows console too: the help holds only characters CP932
+// writes (a wave dash there prints as "?"), and a file error gives its reason in Japanese
+// without the system's English words beside it.
+TEST_F(CliProcessTest, ItsWordsReadOnAJapaneseConsole) {
+    ASSERT_EQ(run("--help > '" + file("help.txt").string() + "'"), 0) << err();
+    const std::u16string help = fromUtf8(readFile(file("help.txt")));
+    ASSERT_NE(help.find(u"暗号化キー"), std::u16string::npos);
+    std::string bytes;
+    EXPECT_EQ(cp932::encode(help, bytes), std::nullopt);
+
+    EXPECT_EQ(run("encode --key-code 3 -i '" + file("missing.txt").string() + "'"), 1);
+    EXPECT_NE(err().find("を開けません: ファイルまたはフォルダーが見つかりません。"),
+              std::string::npos)
+        << err();
+    EXPECT_EQ(err().find("No such"), std::string::npos) << err();
+    EXPECT_EQ(err().find(" ("), std::string::npos) << err();
+}
 
 }  // namespace
 }  // namespace voxilo
