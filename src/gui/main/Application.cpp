@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include "core/store/UserRecords.h"
@@ -45,11 +46,13 @@ bool Application::start(const QStringList& arguments) {
         return false;
     }
     state_.userNames = std::move(*names);
+    // Installed, the program lives where nobody but an administrator may save (Program Files,
+    // /usr/bin): the file dialogs first open in the user's documents (ドキュメント) on Windows,
+    // and in the user's home elsewhere.
 #ifdef Q_OS_WIN
-    const QString firstFolder = programFolder_;
+    QString firstFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (firstFolder.isEmpty()) firstFolder = QDir::homePath();
 #else
-    // Installed, the program lives in /usr/bin, where nobody may save: the file dialogs first
-    // open in the user's home.
     const QString firstFolder = QDir::homePath();
 #endif
     auto settings = loadProgramSettings(store_, state_.settingsKey,

@@ -88,9 +88,10 @@ Dialogs::FileRequest FileCommands::fileRequest(const QString& title,
             QStringLiteral("txt")};
 }
 
-// A name chosen in either dialog: the dialogs open in its folder from now on.
+// A name chosen in either dialog: the dialogs open in its folder from now on. Folders are kept
+// with their closing separator, as they are stored.
 void FileCommands::chose(const std::u16string& path) {
-    if (hasSeparator(path)) settings_.currentPath = folderPart(path);
+    if (hasSeparator(path)) settings_.currentPath = folderPart(path) + kPathSeparator;
 }
 
 bool FileCommands::loadTextFile(const std::u16string& path) {

@@ -133,7 +133,7 @@ private slots:
                                                QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
         QCOMPARE(request.defaultSuffix, QStringLiteral("txt"));
         QCOMPARE(state_.topPath, path(QStringLiteral("memo.txt")).toStdU16String());
-        QCOMPARE(settings_.currentPath, folder().toStdU16String());
+        QCOMPARE(settings_.currentPath, (folder() + QDir::separator()).toStdU16String());
         QVERIFY(!state_.topModified && !state_.topHasFile);
         QVERIFY(!item("mnuFileSave")->isEnabled());
         QVERIFY(!item("mnuFileSaveAs")->isEnabled());
@@ -293,7 +293,7 @@ private slots:
         QCOMPARE(snapshot(), before);
         if (step == 2 || step == 3) {
             // Only the dialog's folder is remembered.
-            QCOMPARE(settings_.currentPath, folder().toStdU16String());
+            QCOMPARE(settings_.currentPath, (folder() + QDir::separator()).toStdU16String());
         } else {
             QCOMPARE(settings_.currentPath, folderBefore);
         }

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -277,7 +278,9 @@ private slots:
         // No folder stored yet: the file dialogs start where the user may save.
 #ifdef Q_OS_WIN
         QCOMPARE(app_->settings().currentPath,
-                 QDir::toNativeSeparators(path(QStringLiteral("program/"))).toStdU16String());
+                 QDir::toNativeSeparators(
+                     QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + u'/')
+                     .toStdU16String());
 #else
         QCOMPARE(app_->settings().currentPath, (QDir::homePath() + u'/').toStdU16String());
 #endif
