@@ -31,6 +31,8 @@ std::filesystem::path sendToShortcutPath() {
 bool createSendToShortcut(const std::filesystem::path& executable) {
     const std::filesystem::path target = sendToShortcutPath();
     if (target.empty()) return false;
+    // Windows' own separators: a shortcut's working folder is shown and used as written.
+    const std::filesystem::path program = std::filesystem::path(executable).make_preferred();
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const bool ownsCom = SUCCEEDED(init);
     bool made = false;
@@ -38,8 +40,8 @@ bool createSendToShortcut(const std::filesystem::path& executable) {
     IPersistFile* file = nullptr;
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                    reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->SetPath(executable.wstring().c_str())) &&
-        SUCCEEDED(link->SetWorkingDirectory(executable.parent_path().wstring().c_str())) &&
+        SUCCEEDED(link->SetPath(program.wstring().c_str())) &&
+        SUCCEEDED(link->SetWorkingDirectory(program.parent_path().wstring().c_str())) &&
         SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
         made = SUCCEEDED(file->Save(target.wstring().c_str(), TRUE));
     }
@@ -47,6 +49,30 @@ bool createSendToShortcut(const std::filesystem::path& executable) {
     if (link) link->Release();
     if (ownsCom) CoUninitialize();
     return made;
+}
+
+bool sendToShortcutIsStale(const std::filesystem::path& executable) {
+    const std::filesystem::path shortcut = sendToShortcutPath();
+    std::error_code ec;
+    if (shortcut.empty() || !std::filesystem::is_regular_file(shortcut, ec)) return false;
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const bool ownsCom = SUCCEEDED(init);
+    std::wstring target;
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(shortcut.wstring().c_str(), STGM_READ))) {
+        wchar_t path[MAX_PATH] = {};
+        if (SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH))) target = path;
+    }
+    if (file) file->Release();
+    if (link) link->Release();
+    if (ownsCom) CoUninitialize();
+    // A program that is gone, or another one, makes the shortcut stale; so does one that
+    // cannot be read.
+    return target.empty() || !std::filesystem::equivalent(target, executable, ec);
 }
 
 #else
@@ -165,11 +191,22 @@ std::filesystem::path installedDesktopEntry(const std::filesystem::path& executa
     return {};
 }
 
+bool sendToShortcutIsStale(const std::filesystem::path& executable) {
+    const std::filesystem::path entry = desktopEntryPath();
+    std::error_code ec;
+    return !entry.empty() && std::filesystem::is_regular_file(entry, ec) &&
+           !startsProgram(entry, executable);
+}
+
 bool createSendToShortcut(const std::filesystem::path& executable) {
     const std::filesystem::path entry = desktopEntryPath();
     if (entry.empty() || !executable.is_absolute()) return false;
-    if (!installedDesktopEntry(executable).empty()) return true;
     std::error_code ec;
+    if (!installedDesktopEntry(executable).empty()) {
+        // The system's entry starts this program; a stale copy of the user's would hide it.
+        if (sendToShortcutIsStale(executable)) std::filesystem::remove(entry, ec);
+        return true;
+    }
     std::filesystem::create_directories(entry.parent_path(), ec);
     SafeFileWriter writer;
     return !ec && !writer.open(entry.string()) && !writer.write(desktopEntry(executable)) &&

@@ -12,6 +12,10 @@ namespace voxilo {
 // executable: a user's copy would only shadow that one, so none is written.
 bool createSendToShortcut(const std::filesystem::path& executable);
 
+// Whether the user's shortcut (or desktop entry) is there but starts another program than
+// `executable`: one left behind when Voxilo was moved, reinstalled elsewhere or removed.
+bool sendToShortcutIsStale(const std::filesystem::path& executable);
+
 #ifdef _WIN32
 // Where the shortcut goes: Voxilo.lnk in the user's SendTo folder; empty when the system does
 // not say where that folder is.

@@ -10,6 +10,7 @@
 #include "gui/dialogs/Dialogs.h"
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -100,6 +101,8 @@ private:
     bool readyForHandedFiles() const;
     void openHandedFiles();
     void createSendToShortcut();
+    void mendSendToShortcut();
+    static std::filesystem::path programPath();
     void userChosen();
     void selectUserQuietly(int index);
     void markCurrentUser();
@@ -142,6 +145,7 @@ private:
     bool clipboardHasText_ = false;
     bool placed_ = false;         // the splitter has been centred
     bool activating_ = false;     // the work of an activation is under way
+    bool sendToChecked_ = false;  // the SendTo shortcut has been looked at this run
     bool switchingUser_ = false;  // the user list's selection is being set by the program
     struct HandedFile {
         std::u16string path;

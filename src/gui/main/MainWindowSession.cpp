@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -79,7 +80,12 @@ void MainWindow::activated() {
     activating_ = true;
     updateCommands();
     if (!state_.exitRequested) {
-        if (state_.userNames.size() <= 1) firstRun();
+        if (state_.userNames.size() <= 1) {
+            firstRun();
+        } else if (!sendToChecked_) {
+            mendSendToShortcut();
+        }
+        sendToChecked_ = true;
         if (!state_.commandLineFile.empty() && isVisible()) openCommandLineFile();
     }
     activating_ = false;
@@ -126,6 +132,27 @@ void MainWindow::openOptions() {
     viewStatusBar_->setChecked(settings_.showStatusbar == 1);
 }
 
+// The program as the shortcut names it, with the system's own separators.
+std::filesystem::path MainWindow::programPath() {
+    return QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdU16String();
+}
+
+// Once a run, past the first: the shortcut follows the program. Not made in this installation
+// yet (uninstalling forgets it with the shortcut it removes, and a failed first try leaves it
+// unmade), it is made now, once. Made earlier for a program that has since moved or been
+// reinstalled elsewhere, it is made again for this one, without asking. One the user removed
+// stays removed.
+void MainWindow::mendSendToShortcut() {
+    const auto flag = readSendToFlag(store_, state_.settingsKey);
+    if (flag.failure) return;  // told of, if at all, by the first run
+    const std::filesystem::path executable = programPath();
+    if (flag.value != -1) {
+        if (voxilo::createSendToShortcut(executable)) writeSendToFlag(store_, state_.settingsKey);
+    } else if (sendToShortcutIsStale(executable)) {
+        voxilo::createSendToShortcut(executable);
+    }
+}
+
 void MainWindow::createSendToShortcut() {
     // A flag that cannot be read counts as not set: the shortcut is made (again), which does
     // no harm, rather than never.
@@ -133,9 +160,7 @@ void MainWindow::createSendToShortcut() {
     if (flag.failure) showStoreFailure(dialogs_, this, *flag.failure);
     if (flag.value == -1) return;  // made once already
     // A failure is not told of: the next first run tries again.
-    const std::filesystem::path executable =
-        QCoreApplication::applicationFilePath().toStdU16String();
-    if (voxilo::createSendToShortcut(executable)) writeSendToFlag(store_, state_.settingsKey);
+    if (voxilo::createSendToShortcut(programPath())) writeSendToFlag(store_, state_.settingsKey);
 }
 
 void MainWindow::openCommandLineFile() {

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -225,6 +226,50 @@ private slots:
         QVERIFY(QFile::exists(entry));
         QFile::remove(entry);
     }
+
+#ifndef Q_OS_WIN
+    // A shortcut made earlier for a program that has since moved is made again for this one,
+    // without asking; one the user removed stays removed; one an uninstaller forgot is made.
+    void aShortcutLeftForAnotherProgramIsMended() {
+        registerUsers({{ u"Ann", u"pw1", false }}, 0, 0);
+        QVERIFY(writeSendToFlag(*store_, kSettingsKeyPath));
+        const QString entry = QString::fromStdString(desktopEntryPath().string());
+        QVERIFY(QDir().mkpath(QFileInfo(entry).path()));
+        {
+            QFile file(entry);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray::fromStdString(desktopEntry("/opt/old/voxilo")));
+        }
+        QVERIFY(start());
+        waitForMainWindow();
+        const QString program = QCoreApplication::applicationFilePath();
+        const auto written = [&] {
+            QFile file(entry);
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        QTRY_COMPARE(written(), QString::fromStdString(desktopEntry(program.toStdString())));
+        QCOMPARE(readSendToFlag(*store_, kSettingsKeyPath).value, std::int16_t{-1});
+
+        app_.reset();
+        QVERIFY(QFile::remove(entry));
+        QVERIFY(start());
+        waitForMainWindow();
+        QTest::qWait(50);
+        QVERIFY(!QFile::exists(entry));
+
+        // Forgotten by an uninstaller (no flag): made once for the installed program.
+        app_.reset();
+        registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
+        {
+            auto key = store_->openKey(kSettingsKeyPath);
+            QVERIFY(key && store_->deleteValue(*key, u"SendTo"));
+        }
+        QVERIFY(start());
+        waitForMainWindow();
+        QTRY_COMPARE(written(), QString::fromStdString(desktopEntry(program.toStdString())));
+        QCOMPARE(readSendToFlag(*store_, kSettingsKeyPath).value, std::int16_t{-1});
+    }
+#endif
 
     // From the welcome to working: the user registered in the Options dialog logs in.
     void theFirstRunLogsInTheUserItRegisters() {
