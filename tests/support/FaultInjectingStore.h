@@ -23,6 +23,10 @@ public:
     // From now on every open and write fails, as when the store goes away under a running
     // program.
     void breakDown() { broken_ = true; }
+    // From now on every write of a value named `name` fails (in any key).
+    void failWritesOf(std::u16string name) { failName_ = std::move(name); }
+    // From now on a batch cannot begin, as when another program is writing to the store.
+    void refuseBatches() { refuseBatches_ = true; }
 
     std::optional<Key> openKey(std::u16string_view path) override {
         if (fails()) return std::nullopt;
@@ -42,15 +46,15 @@ public:
         return inner_.readText(key, name, bufferBytes);
     }
     bool writeInteger(Key key, std::u16string_view name, std::int16_t value) override {
-        return record("int", key, name, !fails() && inner_.writeInteger(key, name, value));
+        return record("int", key, name, !fails(name) && inner_.writeInteger(key, name, value));
     }
     bool writeText(Key key, std::u16string_view name, std::string_view bytes) override {
-        return record("text", key, name, !fails() && inner_.writeText(key, name, bytes));
+        return record("text", key, name, !fails(name) && inner_.writeText(key, name, bytes));
     }
     bool deleteValue(Key key, std::u16string_view name) override {
         return record("delete", key, name, inner_.deleteValue(key, name));
     }
-    bool beginBatch() override { return inner_.beginBatch(); }
+    bool beginBatch() override { return !refuseBatches_ && inner_.beginBatch(); }
     bool endBatch() override { return inner_.endBatch(); }
     bool deleteKey(std::u16string_view path) override {
         const bool done = inner_.deleteKey(path);
@@ -60,6 +64,9 @@ public:
 
 private:
     bool fails() { return ++attempts_ == failAt_ || broken_; }
+    bool fails(std::u16string_view name) {
+        return fails() || (!failName_.empty() && name == failName_);
+    }
     bool record(const char* what, Key key, std::u16string_view name, bool done) {
         if (done) log_.push_back(std::string(what) + " " + paths_[key] + "|" + toUtf8(name));
         return done;
@@ -69,6 +76,8 @@ private:
     int failAt_;
     int attempts_ = 0;
     bool broken_ = false;
+    bool refuseBatches_ = false;
+    std::u16string failName_;
     std::map<Key, std::string> paths_;
     std::vector<std::string> log_;
 };

@@ -359,6 +359,14 @@ TEST_P(SettingsStore, ASaveStopsAtTheFirstFailure) {
         EXPECT_TRUE(std::equal(written.begin(), written.end(), complete.begin())) << failAt;
         EXPECT_EQ(faulty.attempts(), failAt) << "nothing is tried after the failure";
     }
+    // A batch that cannot begin (another program writing): nothing is tried, and it fails.
+    {
+        FaultInjectingStore busy(*store_);
+        busy.refuseBatches();
+        EXPECT_EQ(saveAllSettings(busy, kSettings, users, options, u"Cy"),
+                  StoreFailure::SaveFailed);
+        EXPECT_EQ(busy.attempts(), 0);
+    }
     EXPECT_EQ(storeMessage(StoreFailure::SaveFailed).text, u"プログラム情報の保存に失敗しました。");
     EXPECT_EQ(storeMessage(StoreFailure::SaveFailed).icon, MessageIcon::Exclamation);
 }

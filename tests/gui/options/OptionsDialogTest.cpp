@@ -888,19 +888,23 @@ private slots:
         QTRY_COMPARE(window.topPane()->toPlainText(), QStringLiteral("sent"));
     }
 
-    // An OK whose save fails is told of, and the window goes on with what the store holds: the
-    // new user is not listed, the old key code still enciphers, and nothing demands the end.
+    // An OK whose save fails is told of, and the window goes on with what the store holds: a
+    // new user not stored is not listed, the stored key code enciphers, and nothing demands the
+    // end. A save that fails part-way keeps what it wrote before (the registry cannot take its
+    // writes back), and the window shows that too.
     void aFailedSaveLeavesTheWindowWithWhatTheStoreHolds_data() {
-        QTest::addColumn<bool>("storeGone");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<bool>("partWay");
 #ifndef Q_OS_WIN
-        QTest::newRow("the store cannot grow") << false;
+        QTest::newRow("the store cannot grow") << QStringLiteral("full") << false;
 #endif
-        QTest::newRow("the store has gone") << true;
+        QTest::newRow("the store has gone") << QStringLiteral("gone") << false;
+        QTest::newRow("the pattern's write fails") << QStringLiteral("pattern") << true;
     }
     void aFailedSaveLeavesTheWindowWithWhatTheStoreHolds() {
-        QFETCH(bool, storeGone);
+        QFETCH(QString, failure);
+        QFETCH(bool, partWay);
         registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
-        settings_.fontName = u"IPAGothic";
         testing_support::FaultInjectingStore store(*store_);
         MainWindow window(state_, settings_, store, dialogs_);
         window.show();
@@ -923,8 +927,11 @@ private slots:
             find<QComboBox>("cboKey")->setCurrentIndex(24);
             dialog.findChild<QRadioButton*>(QStringLiteral("optPattern3"))->click();
             expectWarning(QStringLiteral("プログラム情報の保存に失敗しました。"));
-            if (storeGone) {
+            if (failure == QLatin1String("gone")) {
                 store.breakDown();
+                okButton()->click();
+            } else if (failure == QLatin1String("pattern")) {
+                store.failWritesOf(u"Pattern");
                 okButton()->click();
             } else {
 #ifndef Q_OS_WIN
@@ -938,18 +945,47 @@ private slots:
         window.findChild<QAction*>(QStringLiteral("mnuViewOptions"))->trigger();
         QVERIFY(window.isVisible());
         QVERIFY(!state_.exitRequested);
-        QCOMPARE(state_.keyCode, std::int16_t{3});
+        // What the next start reads is what the window now works with.
+        const std::vector<std::u16string> names = *loadUserNames(*store_, kSettingsKeyPath);
+        QCOMPARE(names, partWay ? (std::vector<std::u16string>{u"", u"abcd", u"efgh", u"jiro"})
+                                : (std::vector<std::u16string>{u"", u"abcd", u"efgh"}));
+        QCOMPARE(state_.userNames, names);
+        QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("cboUser"))->count(),
+                 static_cast<int>(names.size() - 1));
+        const std::int16_t keyCode = readKeyCode(*store_, kSettingsKeyPath, u"abcd").value;
+        QCOMPARE(keyCode, std::int16_t(partWay ? 25 : 3));
+        QCOMPARE(state_.keyCode, keyCode);
         QCOMPARE(state_.pattern, std::int16_t{1});
-        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"abcd", u"efgh"}));
-        QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("cboUser"))->count(), 2);
-        QVERIFY(window.findChild<QAction*>(QStringLiteral("mnuViewToolBar"))->isChecked());
-        QCOMPARE(settings_.showToolbar, std::int16_t{1});
-        QVERIFY(!window.topPane()->font().bold());
-        QVERIFY(!settings_.fontBold);
-        // The store itself, as the next start reads it.
-        QCOMPARE(*loadUserNames(*store_, kSettingsKeyPath),
-                 (std::vector<std::u16string>{u"", u"abcd", u"efgh"}));
-        QCOMPARE(readKeyCode(*store_, kSettingsKeyPath, u"abcd").value, std::int16_t{3});
+        QCOMPARE(settings_.showToolbar, std::int16_t(partWay ? 0 : 1));
+        QCOMPARE(window.findChild<QAction*>(QStringLiteral("mnuViewToolBar"))->isChecked(),
+                 !partWay);
+        QCOMPARE(settings_.fontBold, partWay);
+        QCOMPARE(window.topPane()->font().bold(), partWay);
+    }
+
+    // A save that failed after the user list was written without the logged-in user: that
+    // user's deletion is stored, and the program ends as after a whole save.
+    void aStoredDeletionEndsAlsoWhenALaterWriteFails() {
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        testing_support::FaultInjectingStore store(*store_);
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
+            shown_ = &dialog;
+            dialog.show();
+            typeName("abcd");
+            expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw1"), true);
+            find<QPushButton>("cmdDelete")->click();
+            expectWarning(QStringLiteral("プログラム情報の保存に失敗しました。"));
+            dialogs_.expectMessage(kClosing, kTitle, Dialogs::Buttons::Ok,
+                                   MessageIcon::Information);
+            store.failWritesOf(u"Password");
+            okButton()->click();
+            shown_ = nullptr;
+            return dialog.result();
+        });
+        state_.optionsTab = 2;
+        QVERIFY(OptionsDialog::open(state_, settings_, store, dialogs_, nullptr, QFont()));
+        QVERIFY(state_.exitRequested);
+        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"efgh"}));
     }
 
     // A key code or pattern only a damaged store can hold shows no choice, and OK keeps it.
