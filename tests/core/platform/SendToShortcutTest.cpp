@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
+#include <objbase.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 #include <windows.h>
+
+#include <utility>
 #else
 #include <cstdlib>
 
@@ -25,6 +29,49 @@ TEST(SendToShortcut, PutsALinkNamedVoxiloInTheSendToFolder) {
     ASSERT_TRUE(createSendToShortcut(L"C:\\Program Files\\Voxilo\\VX_LO.EXE"));
     EXPECT_TRUE(std::filesystem::exists(link));
     EXPECT_GT(std::filesystem::file_size(link), 0u);
+}
+
+// What a shortcut holds, as Explorer reads it: its target and working folder.
+std::pair<std::wstring, std::wstring> readShortcut(const std::filesystem::path& link) {
+    std::pair<std::wstring, std::wstring> held;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellLinkW* shell = nullptr;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&shell))) &&
+        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(link.wstring().c_str(), STGM_READ))) {
+        wchar_t text[MAX_PATH] = {};
+        if (SUCCEEDED(shell->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) held.first = text;
+        if (SUCCEEDED(shell->GetWorkingDirectory(text, MAX_PATH))) held.second = text;
+    }
+    if (file) file->Release();
+    if (shell) shell->Release();
+    CoUninitialize();
+    return held;
+}
+
+// The shortcut names the program and its folder the way Windows writes paths, however the
+// path came; and it follows the program: one that starts another program, or a program that is
+// gone, is stale.
+TEST(SendToShortcut, NamesTheProgramWithBackslashesAndFollowsIt) {
+    wchar_t self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    std::wstring forward(self);
+    for (wchar_t& c : forward) {
+        if (c == L'\\') c = L'/';
+    }
+    ASSERT_TRUE(createSendToShortcut(forward));
+    const auto [target, folder] = readShortcut(sendToShortcutPath());
+    EXPECT_EQ(target, std::wstring(self));
+    EXPECT_EQ(folder, std::filesystem::path(self).parent_path().wstring());
+    EXPECT_EQ(folder.find(L'/'), std::wstring::npos) << folder;
+
+    EXPECT_FALSE(sendToShortcutIsStale(self));
+    ASSERT_TRUE(createSendToShortcut(L"C:\\Program Files\\Gone\\VX_LO.EXE"));
+    EXPECT_TRUE(sendToShortcutIsStale(self));
+    std::filesystem::remove(sendToShortcutPath());
+    EXPECT_FALSE(sendToShortcutIsStale(self)) << "a shortcut the user removed stays removed";
 }
 
 #else
@@ -123,6 +170,25 @@ TEST_F(SendToShortcut, WritesNoCopyOfTheSystemsEntryForThisProgram) {
         EXPECT_TRUE(createSendToShortcut(c.executable));
         EXPECT_EQ(std::filesystem::exists(desktopEntryPath()), c.userCopy);
     }
+}
+
+// The user's entry follows the program: one for a program that moved is stale, one the user
+// removed is not; a stale copy that would hide the system's own entry for this program goes.
+TEST_F(SendToShortcut, AnEntryForAProgramThatMovedIsStale) {
+    std::filesystem::create_directories(dir_ / "bin");
+    const std::filesystem::path program = dir_ / "bin/voxilo";
+    testing_support::writeFile(program, "");
+    EXPECT_FALSE(sendToShortcutIsStale(program));  // none at all
+    ASSERT_TRUE(createSendToShortcut(program));
+    EXPECT_FALSE(sendToShortcutIsStale(program));
+    ASSERT_TRUE(createSendToShortcut("/opt/old/voxilo"));
+    EXPECT_TRUE(sendToShortcutIsStale(program));
+
+    std::filesystem::create_directories(dir_ / "system/applications");
+    testing_support::writeFile(dir_ / "system/applications/voxilo.desktop", desktopEntry(program));
+    EXPECT_TRUE(createSendToShortcut(program));
+    EXPECT_FALSE(std::filesystem::exists(desktopEntryPath()));
+    EXPECT_FALSE(sendToShortcutIsStale(program));
 }
 
 #endif
