@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
-# The Windows installer, as an administrator would use it without a window: installed silently
-# under Program Files, the installed voxilo-cli.exe run, then uninstalled silently. The program's
-# files must go, the users' settings must stay.
-#   tests/windows/installer.sh BUILD_DIR     (with build-windows/Voxilo-<version>-setup.exe)
+# The Windows installer, as an administrator installs it and a user then meets it: installed
+# silently under Program Files, Voxilo started from its Start-menu entry (its window must
+# appear), the installed voxilo-cli.exe run, then uninstalled silently, and installed again in
+# another folder, where the SendTo shortcut must follow it. Setup, the uninstaller and the
+# program wear Voxilo's icon; the installed libraries carry no debugging sections. The
+# program's files, its shortcut and its vendor key must go; the users' settings must stay.
+#   tests/windows/installer.sh BUILD_DIR     (with build-windows/Voxilo-<version>-setup.exe;
+#                                            runs itself under xvfb-run, in the build's prefix)
 set -euo pipefail
 build=$(cd "${1:?usage: installer.sh BUILD_DIR}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+
+if [ -z "${VOXILO_E2E_DISPLAY:-}" ]; then
+    export VOXILO_E2E_DISPLAY=1
+    exec xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$build"
+fi
+
 . "$here/../../scripts/wine-prefix.sh"
 prepare_wine_prefix "${WINEPREFIX:-$build/wineprefix}"
 
@@ -14,8 +24,42 @@ setup=$(ls "$build"/Voxilo-*-setup.exe | tail -n 1)
 version=$(cat "$build/version.txt")
 folder="$WINEPREFIX/drive_c/Program Files/Voxilo"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Voxilo'
+vendor_key='HKLM\Software\Quorvel! Software'
 settings='HKCU\Software\Quorvel Software\Voxilo\Settings'
-wine reg add "$settings" /v Startup /t REG_BINARY /d 0100 /f >/dev/null
+sendto="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/SendTo"
+work=$(mktemp -d)
+trap 'pkill -f VX_LO.exe 2>/dev/null || true; rm -rf "$work"' EXIT
+
+query() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -q "$3"; }
+# The images of the icons a Windows program carries, each by its checksum, in one line.
+icons_of() {
+    rm -rf "$work/icons" && mkdir -p "$work/icons"
+    wrestool -x -t 3 -o "$work/icons" "$1" 2>/dev/null
+    [ -n "$(ls "$work/icons")" ] || { echo none; return; }
+    sha256sum "$work/icons"/* | cut -c1-64 | sort | tr '\n' ' '
+}
+# Waits for a visible window whose title matches.
+wait_window() {
+    for _ in $(seq 1 300); do
+        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 && return 0
+        sleep 0.2
+    done
+    return 1
+}
+# What a shortcut file names, in either of the encodings a .lnk keeps paths in.
+link_names() { { strings -a "$1"; strings -a -el "$1"; } | grep -qF "$2"; }
+
+# A registered user who logs in without a password, and a marker the uninstaller must leave.
+wine reg add "$settings" /v UserCount /t REG_BINARY /d 0100 /f >/dev/null
+wine reg add "$settings" /v User1 /t REG_SZ /d taro /f >/dev/null
+wine reg add "$settings" /v Startup /t REG_BINARY /d 0000 /f >/dev/null
+wine reg add "$settings" /v Retry /t REG_BINARY /d 0900 /f >/dev/null
+wine reg add "$settings" /v SendTo /t REG_BINARY /d FFFF /f >/dev/null
+rm -f "$sendto/Voxilo.lnk"
+
+# Setup wears Voxilo's icon, not NSIS's.
+[ "$(icons_of "$setup")" = "$(icons_of "$build/bin/VX_LO.exe")" ] ||
+    fail "setup does not wear Voxilo's icon"
 
 wine "$setup" /S
 wineserver -w
@@ -25,19 +69,50 @@ for file in voxilo-cli.exe Vx_lo.hlp Qt6Core.dll platforms/qwindows.dll \
     [ -f "$folder/$file" ] || fail "$file was not installed"
 done
 [ -e "$folder/Qt6Test.dll" ] && fail "the test library was installed"
-find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Voxilo.lnk' | grep -q . ||
-    fail "no Start-menu entry"
-query() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -q "$3"; }
+[ "$(icons_of "$folder/Uninstall.exe")" = "$(icons_of "$build/bin/VX_LO.exe")" ] ||
+    fail "the uninstaller does not wear Voxilo's icon"
+for dll in "$folder"/*.dll "$folder"/platforms/*.dll "$folder"/styles/*.dll; do
+    x86_64-w64-mingw32-objdump -h "$dll" | grep -q ' \.debug_' &&
+        fail "$(basename "$dll") was installed with its debugging sections"
+done
+echo "windows-installer: installed size $(du -sm "$folder" | cut -f1) MB"
 query "$uninstall_key" DisplayVersion "$version" || fail "Add/Remove Programs has no version $version"
 query "$uninstall_key" Publisher "Quorvel! Software" || fail "Add/Remove Programs has no company"
+
+# The Start-menu entry starts the program, as a person starts it: its window appears.
+entry=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Voxilo.lnk' | head -n 1)
+[ -n "$entry" ] || fail "no Start-menu entry"
+wine start /unix "$entry" >/dev/null 2>&1 &
+wait_window '^Voxilo \[' || fail "the Start-menu entry did not start Voxilo"
+pkill -f VX_LO.exe || true
+wineserver -w
 
 shown=$(wine "C:\\Program Files\\Voxilo\\voxilo-cli.exe" --version | tr -d '\r')
 [ "$shown" = "voxilo-cli $version" ] || fail "the installed voxilo-cli.exe said '$shown'"
 
+# The SendTo shortcut the program made for the user goes with the program.
+cp "$entry" "$sendto/Voxilo.lnk"
 wine "C:\\Program Files\\Voxilo\\Uninstall.exe" /S
 wineserver -w
 [ -e "$folder/VX_LO.exe" ] && fail "uninstalling left VX_LO.exe"
 [ -e "$folder/Qt6Core.dll" ] && fail "uninstalling left the Qt libraries"
+[ -e "$sendto/Voxilo.lnk" ] && fail "uninstalling left the SendTo shortcut"
 query "$uninstall_key" DisplayVersion . && fail "uninstalling left the Add/Remove Programs entry"
-query "$settings" Startup 0100 || fail "uninstalling removed the users' settings"
+wine reg query "$vendor_key" >/dev/null 2>&1 && fail "uninstalling left the vendor's key"
+query "$settings" Retry 0900 || fail "uninstalling removed the users' settings"
+
+# Installed again elsewhere and started: 送る offers Voxilo again, and it starts the new one.
+wine "$setup" /S '/D=C:\Voxilo2'
+wineserver -w
+[ -f "$WINEPREFIX/drive_c/Voxilo2/VX_LO.exe" ] || fail "the second installation is missing"
+wine start /unix "$WINEPREFIX/drive_c/Voxilo2/VX_LO.exe" >/dev/null 2>&1 &
+wait_window '^Voxilo \[' || fail "the reinstalled Voxilo did not start"
+for _ in $(seq 1 50); do [ -f "$sendto/Voxilo.lnk" ] && break; sleep 0.2; done
+pkill -f VX_LO.exe || true
+wineserver -w
+[ -f "$sendto/Voxilo.lnk" ] || fail "the reinstalled Voxilo made no SendTo shortcut"
+link_names "$sendto/Voxilo.lnk" 'Voxilo2\VX_LO.exe' ||
+    fail "the SendTo shortcut does not start the reinstalled Voxilo"
+wine 'C:\Voxilo2\Uninstall.exe' /S
+wineserver -w
 echo "windows-installer: 1 passed, 0 failed"

@@ -285,6 +285,8 @@ private slots:
         QTRY_COMPARE(paneText(*window->topPane()), std::u16string(u"first"));
         QCOMPARE(window->windowTitle(), QStringLiteral("Voxilo [%1] - [無題]").arg(first));
 
+        // Even when its first word names a file of its own.
+        writeText(QStringLiteral("a"), "a\r\n");
         const QString blanks = writeText(QStringLiteral("a b.txt"), "blanks\r\n");
         QCOMPARE(secondStart({path(QStringLiteral("a")), QStringLiteral("b.txt")}), 0);
         QTRY_COMPARE(paneText(*window->topPane()), std::u16string(u"blanks"));
