@@ -47,7 +47,11 @@ wait_window() {
     return 1
 }
 # What a shortcut file names, in either of the encodings a .lnk keeps paths in.
-link_names() { { strings -a "$1"; strings -a -el "$1"; } | grep -qF "$2"; }
+link_names() {
+    local names
+    names=$(strings -a "$1"; strings -a -el "$1")
+    grep -qF "$2" <<<"$names"
+}
 
 # A registered user who logs in without a password, and a marker the uninstaller must leave.
 wine reg add "$settings" /v UserCount /t REG_BINARY /d 0100 /f >/dev/null
@@ -56,6 +60,13 @@ wine reg add "$settings" /v Startup /t REG_BINARY /d 0000 /f >/dev/null
 wine reg add "$settings" /v Retry /t REG_BINARY /d 0900 /f >/dev/null
 wine reg add "$settings" /v SendTo /t REG_BINARY /d FFFF /f >/dev/null
 rm -f "$sendto/Voxilo.lnk"
+
+# The installer's pages, as CPack wrote them: no licence page (Voxilo has no licence text of its
+# own, and CPack's placeholder is English), and a last page that offers to start Voxilo.
+script="$build/_CPack_Packages/win64/NSIS/project.nsi"
+grep -q 'MUI_PAGE_LICENSE' "$script" && fail "setup shows a licence page"
+grep -q 'MUI_FINISHPAGE_RUN "$INSTDIR\\.\\VX_LO.exe"' "$script" ||
+    fail "setup's last page does not offer to start Voxilo"
 
 # Setup wears Voxilo's icon, not NSIS's.
 [ "$(icons_of "$setup")" = "$(icons_of "$build/bin/VX_LO.exe")" ] ||
