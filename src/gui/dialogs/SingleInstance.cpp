@@ -86,7 +86,10 @@ SingleInstance::SingleInstance(const QString& lockFolder) : folder_(lockFolder) 
 SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::acquire() {
-    if (!lock_->tryLock(0)) return false;
+    // Only a lock that another Voxilo holds makes this start hand over. One that cannot be made
+    // at all (a full disk, a folder that takes no file) says nothing of another Voxilo, so this
+    // one runs, unguarded, rather than end without a word.
+    if (!lock_->tryLock(0) && lock_->error() == QLockFile::LockFailedError) return false;
     const QString name = channelName(folder_);
     // With the lock held no other Voxilo runs: a channel still there is one a killed program
     // left behind.

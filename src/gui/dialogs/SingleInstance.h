@@ -26,7 +26,8 @@ public:
     ~SingleInstance() override;
 
     // False when another instance holds the lock. True: this is the running program, and it
-    // listens for later starts (a channel left by one that was killed is taken over).
+    // listens for later starts (a channel left by one that was killed is taken over); also
+    // when the lock cannot be made at all, which no other instance would have let happen.
     bool acquire();
 
     // A later start: hands `path` (absolute; empty to have the running program only come to

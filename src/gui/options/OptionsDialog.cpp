@@ -397,7 +397,7 @@ void OptionsDialog::confirm() {
     values.patternIndex = accounts_->patternIndex();
     if (const auto failure =
             saveAllSettings(store_, state_.settingsKey, users, values, state_.currentUser)) {
-        showStoreFailure(dialogs_, this, *failure);
+        saveFailure_ = failure;
         // The window goes on with what the store holds, not with what was asked of it: a
         // change that was not kept is neither shown nor a reason to end.
         takeStoredSettings();
@@ -451,10 +451,15 @@ void OptionsDialog::takeStoredSettings() {
 
 bool OptionsDialog::open(AppState& state, ProgramSettings& settings, ValueStore& store,
                          Dialogs& dialogs, QWidget* parent, const QFont& paneFont) {
+    std::optional<StoreFailure> saveFailure;
     {
         OptionsDialog dialog(state, settings, store, dialogs, paneFont, parent);
         dialogs.exec(dialog);
+        saveFailure = dialog.saveFailure_;
     }
+    // Told over the window the dialog returns to: the keyboard is back there once it is
+    // answered.
+    if (saveFailure) showStoreFailure(dialogs, parent, *saveFailure);
     if (!state.exitRequested) return false;
     dialogs.message(parent,
                     QStringLiteral("現在ログインしているユーザーの設定が変更されました。\r\n"

@@ -3,8 +3,11 @@
 #include <QDialog>
 #include <QFont>
 
+#include <optional>
+
 #include "core/AppState.h"
 #include "core/store/ProgramSettings.h"
+#include "core/store/StoreMessages.h"
 #include "core/store/ValueStore.h"
 #include "gui/dialogs/Dialogs.h"
 
@@ -72,7 +75,9 @@ private:
     ValueStore& store_;
     Dialogs& dialogs_;
     AccountSettings* accounts_ = nullptr;
-    bool changed_ = false;      // OptionsChanged
+    bool changed_ = false;  // OptionsChanged
+    // Why OK's save failed, told once the dialog has closed, over the window it returns to.
+    std::optional<StoreFailure> saveFailure_;
     bool reselecting_ = false;  // the next tab click was the program's own: only switch pages
 
     QTabBar* tabs_ = nullptr;

@@ -32,6 +32,7 @@
 #include "gui/main/Application.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
+#include "support/FilesCannotGrow.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestStore.h"
 
@@ -291,6 +292,25 @@ private slots:
         QCOMPARE(secondStart({path(QStringLiteral("a")), QStringLiteral("b.txt")}), 0);
         QTRY_COMPARE(paneText(*window->topPane()), std::u16string(u"blanks"));
         QCOMPARE(window->windowTitle(), QStringLiteral("Voxilo [%1] - [無題]").arg(blanks));
+    }
+
+    // A lock that cannot be written (a full disk) is no other Voxilo: this one runs rather than
+    // end without a word, and listens for later starts all the same.
+    void aLockThatCannotBeWrittenDoesNotStopTheProgram() {
+        SingleInstance running(runtime());
+        {
+            const testing_support::FilesCannotGrow full;
+            QVERIFY(running.acquire());
+        }
+        QVERIFY(!QFile::exists(runtime() + QStringLiteral("/voxilo.lock")));
+        QSignalSpy handed(&running, &SingleInstance::handedOver);
+        QLocalSocket later;
+        later.connectToServer(channel());
+        QVERIFY(later.waitForConnected(5000));
+        later.write(request("/tmp/memo.txt"));
+        QByteArray answer;
+        QTRY_COMPARE((answer += later.readAll()), QByteArrayLiteral("ok\n"));
+        QTRY_COMPARE(handed.count(), 1);
     }
 
     void theChannelTakesWholeRequestsOnly_data() {
