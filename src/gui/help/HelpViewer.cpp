@@ -31,6 +31,7 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
 
     tabs_ = new QTabWidget;
     tabs_->setObjectName(QStringLiteral("tabHelp"));
+    tabs_->setAccessibleName(QStringLiteral("目次とキーワード"));
     contents_ = new QListWidget;
     contents_->setObjectName(QStringLiteral("lstContents"));
     contents_->setAccessibleName(QStringLiteral("目次"));
