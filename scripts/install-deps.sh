@@ -19,6 +19,9 @@ packages=(
     # The real program driven as a person would: a display, a window manager, keystrokes and
     # screenshots.
     xvfb xauth openbox xdotool imagemagick procps
+    # What a screen reader sees of it: a D-Bus session, the AT-SPI bus, and Python's AT-SPI
+    # client to walk the windows.
+    dbus dbus-x11 at-spi2-core gir1.2-atspi-2.0 python3-gi
     # The Windows build: mingw-w64; Debian's source of Qt, cross-built once (apt-get source
     # needs dpkg-dev, Qt's configure perl); the icons drawn from SVG; Wine to run it all in a
     # Japanese locale; NSIS for the installer.

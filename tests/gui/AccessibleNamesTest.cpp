@@ -1,20 +1,31 @@
 // What a screen reader finds in each window: every input and every button named in Japanese by
-// its visible label, caption or tool tip, with the role it really has.
+// its visible label, caption or tool tip, with the role it really has; the drop-down lists'
+// values, the help viewer as a window with links to follow, and pictures named by meaning.
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSplitterHandle>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 
 #include <memory>
 
 #include "core/store/ProgramSettings.h"
 #include "core/store/UserRecords.h"
+#include "gui/dialogs/QtDialogs.h"
+#include "gui/help/AboutDialog.h"
+#include "gui/help/HelpViewer.h"
 #include "gui/login/LoginDialog.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneSplitter.h"
@@ -44,6 +55,12 @@ QString describe(QWidget* widget) {
     return QStringLiteral("%1 (%2): \"%3\"")
         .arg(widget->objectName(), QLatin1String(widget->metaObject()->className()),
              face ? face->text(QAccessible::Name) : QStringLiteral("no interface"));
+}
+
+// The whole text a text interface offers.
+QString wholeText(QAccessibleInterface* face) {
+    QAccessibleTextInterface* text = face ? face->textInterface() : nullptr;
+    return text ? text->text(0, text->characterCount()) : QStringLiteral("(no text interface)");
 }
 
 }  // namespace
@@ -112,6 +129,12 @@ private slots:
                           {"CoolBar1", "ﾂｰﾙﾊﾞｰ", Role::ToolBar},
                           {"Toolbar1", "ｺﾏﾝﾄﾞ", Role::ToolBar},
                       });
+        // The user list tells who is logged in, as its value and as its text.
+        QAccessibleInterface* users =
+            accessible(window.findChild<QComboBox*>(QStringLiteral("cboUser")));
+        QCOMPARE(users->text(QAccessible::Value), QStringLiteral("alice"));
+        QCOMPARE(wholeText(users), QStringLiteral("alice"));
+
         // Each toolbar button by its key.
         auto* toolbar = window.findChild<QToolBar*>(QStringLiteral("Toolbar1"));
         int buttons = 0;
@@ -188,6 +211,10 @@ private slots:
                           {"txtCheck", "確認用パスワード", Role::EditableText},
                           {"txtNew", "新しいパスワード", Role::EditableText},
                           {"txtNow", "現在のパスワード", Role::EditableText},
+                          {"fraChange", "パスワードの変更", Role::Grouping},
+                          {"fraNew", "新しいパスワード", Role::Grouping},
+                          {"fraNow", "現在のパスワード", Role::Grouping},
+                          {"fraKey", "暗号化キー", Role::Grouping},
                           {"cboKey", "暗号化キー", Role::ComboBox},
                           {"optPattern0", "パターン1", Role::RadioButton},
                           {"optPattern3", "パターン4", Role::RadioButton},
@@ -195,6 +222,157 @@ private slots:
                           {"cmdCancel", "ｷｬﾝｾﾙ", Role::Button},
                       });
         everyFocusStopIsNamed(dialog);
+    }
+
+    // The key list says its value, and says it again when it changes; so does the user list.
+    void theDropDownListsTellTheirValue() {
+        OptionsDialog dialog(state_, settings_, *store_, dialogs_, QFont());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* key = dialog.findChild<QComboBox*>(QStringLiteral("cboKey"));
+        QAccessibleInterface* face = accessible(key);
+        QCOMPARE(face->text(QAccessible::Name), QStringLiteral("暗号化キー"));
+        QCOMPARE(face->text(QAccessible::Value), QStringLiteral("1"));
+        QCOMPARE(wholeText(face), QStringLiteral("1"));
+
+        // Telling of the change needs a screen reader's bridge, which the offscreen platform has
+        // not: the AT-SPI walk hears it.
+        key->setCurrentIndex(7);
+        QCOMPARE(face->text(QAccessible::Name), QStringLiteral("暗号化キー"));
+        QCOMPARE(face->text(QAccessible::Value), QStringLiteral("8"));
+        QCOMPARE(wholeText(face), QStringLiteral("8"));
+    }
+
+    // The font area speaks the font's name and size, not the sample, and follows a new choice.
+    void theFontAreaSpeaksTheFont() {
+        OptionsDialog dialog(state_, settings_, *store_, dialogs_,
+                             QFont(QStringLiteral("IPAGothic"), 14));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QAccessibleInterface* sample =
+            accessible(dialog.findChild<QLabel*>(QStringLiteral("lblFont")));
+        QAccessibleInterface* button =
+            accessible(dialog.findChild<QPushButton*>(QStringLiteral("cmdFont")));
+        QCOMPARE(sample->text(QAccessible::Name), QStringLiteral("IPAGothic 14 ポイント"));
+        QCOMPARE(button->text(QAccessible::Name), QStringLiteral("フォント"));
+        QCOMPARE(button->text(QAccessible::Description), QStringLiteral("IPAGothic 14 ポイント"));
+
+        QFont chosen(QStringLiteral("Noto Sans Mono CJK JP"), 20);
+        chosen.setBold(true);
+        dialogs_.expectFont(chosen);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cmdFont")),
+                          Qt::LeftButton);
+        QCOMPARE(sample->text(QAccessible::Name),
+                 QStringLiteral("Noto Sans Mono CJK JP 20 ポイント 太字"));
+        QCOMPARE(button->text(QAccessible::Description),
+                 QStringLiteral("Noto Sans Mono CJK JP 20 ポイント 太字"));
+    }
+
+    // The user switch's prompt keeps its caption and tells for whom it asks aside.
+    void thePromptSaysForWhom() {
+        QString caption, whose, boxWhose;
+        dialogs_.expectBeep();
+        dialogs_.expectExec(QStringLiteral("frmDelete"), [&](QDialog& dialog) {
+            auto& prompt = static_cast<PasswordPrompt&>(dialog);
+            caption = prompt.windowTitle();
+            whose = accessible(&prompt)->text(QAccessible::Description);
+            boxWhose = accessible(prompt.passwordBox())->text(QAccessible::Description);
+            return int(QDialog::Rejected);
+        });
+        QVERIFY(!PasswordPrompt::confirm(state_, dialogs_, nullptr, PasswordPrompt::kLogIn, u"bob",
+                                         u"pw"));
+        QCOMPARE(caption, QStringLiteral("ログイン"));
+        QCOMPARE(whose, QStringLiteral("ユーザー : bob"));
+        QCOMPARE(boxWhose, QStringLiteral("ユーザー : bob"));
+    }
+
+    // The help viewer is a window; its lists and its topic page are named, and the topic's
+    // links are children of the page, followed by their action as by Tab and Enter.
+    void theHelpViewer() {
+        QWidget owner;
+        HelpViewer viewer(&owner);
+        viewer.load(QStringLiteral(VOXILO_HELP_SOURCE));
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        viewer.showContents();
+        QCOMPARE(accessible(&viewer)->role(), Role::Window);
+        QCOMPARE(accessible(&viewer)->text(QAccessible::Name), QStringLiteral("Voxilo ヘルプ"));
+        check(viewer, {
+                          {"lstContents", "目次", Role::List},
+                          {"lstKeywords", "キーワード", Role::List},
+                          {"txtTopic", "トピック", Role::Document},
+                          {"txtKeyword", "探したい語", Role::EditableText},
+                      });
+        QTextBrowser* page = viewer.page();
+        QAccessibleInterface* topic = accessible(page);
+        QVERIFY(wholeText(topic).startsWith(QStringLiteral("Voxiloのヘルプ")));
+        QVERIFY(topic->state().readOnly);
+
+        // The links, by their text, each a link with a press action.
+        QStringList links;
+        for (int i = 0; i < topic->childCount(); ++i) {
+            QAccessibleInterface* link = topic->child(i);
+            QCOMPARE(link->role(), Role::Link);
+            QCOMPARE(link->parent(), topic);
+            QCOMPARE(topic->indexOfChild(link), i);
+            QVERIFY(link->actionInterface());
+            QCOMPARE(link->actionInterface()->actionNames(),
+                     QStringList{QAccessibleActionInterface::pressAction()});
+            links << link->text(QAccessible::Name);
+        }
+        QVERIFY2(links.size() >= 10, qPrintable(links.join(',')));
+        QCOMPARE(links.first(), QStringLiteral("Voxilo でできること"));
+        QCOMPARE(topic->child(0)->hyperlinkInterface()->anchorTarget(),
+                 QStringLiteral("#overview"));
+
+        // Followed through the interface.
+        topic->child(1)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(viewer.currentTopic(), QStringLiteral("start"));
+        QVERIFY(wholeText(topic).startsWith(QStringLiteral("起動とログイン")));
+
+        // And by the keyboard: Tab reaches a link, the screen reader is there, Enter follows.
+        viewer.showContents();
+        viewer.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        page->setFocus();
+        QTest::keyClick(page, Qt::Key_Tab);
+        QTest::keyClick(page, Qt::Key_Tab);
+        QAccessibleInterface* reached = topic->focusChild();
+        QVERIFY(reached);
+        QCOMPARE(reached->text(QAccessible::Name), links.at(1));
+        QVERIFY(reached->state().focused);
+        QTest::keyClick(page, Qt::Key_Return);
+        QCOMPARE(viewer.currentTopic(), QStringLiteral("start"));
+        everyFocusStopIsNamed(viewer);
+    }
+
+    // Message boxes' pictures speak their meaning; the about box's picture is named.
+    void thePictures() {
+        const std::pair<MessageIcon, const char*> icons[] = {
+            {MessageIcon::Critical, "エラー"},
+            {MessageIcon::Exclamation, "警告"},
+            {MessageIcon::Information, "情報"},
+            {MessageIcon::Question, "質問"},
+        };
+        QtDialogs real;
+        for (const auto& [icon, meaning] : icons) {
+            QString spoken = QStringLiteral("not shown");
+            QTimer::singleShot(0, qApp, [&] {
+                QWidget* box = nullptr;
+                QTRY_VERIFY((box = QApplication::activeModalWidget()) != nullptr);
+                auto* picture = box->findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"));
+                spoken = picture ? accessible(picture)->text(QAccessible::Name) : QString();
+                QTest::keyClick(box, Qt::Key_Escape);
+            });
+            real.message(nullptr, QStringLiteral("本文"), QStringLiteral("Voxilo"),
+                         Dialogs::Buttons::Ok, icon);
+            QCOMPARE(spoken, QString::fromUtf8(meaning));
+        }
+
+        AboutDialog about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        check(about, {{"picIcon", "Voxiloのアイコン", Role::Graphic}});
     }
 };
 

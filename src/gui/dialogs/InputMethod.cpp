@@ -27,8 +27,8 @@ protected:
         for (int bit = 0; bit < 32; ++bit) {
             const auto asked = static_cast<Qt::InputMethodQuery>(1u << bit);
             if (!query->queries().testFlag(asked)) continue;
-            query->setValue(asked,
-                            asked == Qt::ImEnabled ? QVariant(false) : box->inputMethodQuery(asked));
+            query->setValue(
+                asked, asked == Qt::ImEnabled ? QVariant(false) : box->inputMethodQuery(asked));
         }
         query->accept();
         return true;
@@ -39,14 +39,23 @@ protected:
 // is over: one the user cancelled is kept and flushed into whatever has the focus when the
 // focus moves or a menu opens, and one still open when the focus moves is committed where it
 // was composed and then once more into the widget that has the focus now. Each comes as a
-// commit of exactly the composed text with no composition shown since; only its first commit,
-// where it was composed, is the user's.
+// commit of exactly the composed text with no composition shown since.
+//
+// A composition still open when the focus leaves its widget, whichever way (a click elsewhere,
+// a menu opened from the keyboard, a dialog, another window), is committed there, once, before
+// the focus is gone; whatever the input context flushes of it later lands nowhere. Qt itself
+// commits only on some of these paths, and on a menu opened by Alt not at all, so the text
+// would reach whatever has the focus by the time the input context lets go of it.
 class CompositionGuard : public QObject {
 public:
     using QObject::QObject;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut || event->type() == QEvent::FocusAboutToChange) {
+            if (watched == composedIn_ && state_ == State::Shown) finishWhereComposed();
+            return false;
+        }
         if (event->type() != QEvent::InputMethod) return false;
         const auto* input = static_cast<QInputMethodEvent*>(event);
         if (!input->commitString().isEmpty()) return commitArrives(watched, *input);
@@ -69,9 +78,19 @@ private:
         None,       // nothing composed, or something else committed since
         Shown,      // on show where it is being composed
         Cancelled,  // cancelled by the user
-        Left,       // gone from its widget, not committed there
-        Committed,  // committed where it was composed
+        Committed,  // committed where it was composed, by the input method
+        Finished,   // committed where it was composed by us, as the focus left it
     };
+
+    // Commits the open composition in its own widget and has the input context forget it, so
+    // that it neither comes back there nor lands where the focus goes.
+    void finishWhereComposed() {
+        QInputMethodEvent commit;
+        commit.setCommitString(composed_);
+        QCoreApplication::sendEvent(composedIn_, &commit);  // seen here: Committed
+        state_ = State::Finished;
+        QGuiApplication::inputMethod()->reset();
+    }
 
     bool commitArrives(QObject* target, const QInputMethodEvent& input) {
         const bool again = state_ != State::None && input.commitString() == composed_ &&
@@ -80,7 +99,7 @@ private:
             state_ = State::None;
             return false;
         }
-        if (target == composedIn_ && (state_ == State::Shown || state_ == State::Left)) {
+        if (target == composedIn_ && state_ == State::Shown) {
             state_ = State::Committed;  // where the user composed it: theirs
             return false;
         }
@@ -90,19 +109,14 @@ private:
             state_ = State::None;
             return false;
         }
-        if (state_ == State::Shown) {
-            // Committed elsewhere while it still shows where it was composed: it shows no more.
-            state_ = State::Left;
-            if (composedIn_) {
-                QInputMethodEvent gone;
-                QCoreApplication::sendEvent(composedIn_, &gone);
-            }
-        }
-        return true;  // dropped
+        // Flushed elsewhere while it still shows where it was composed: it is the user's text
+        // all the same, and goes where they typed it.
+        if (state_ == State::Shown && composedIn_) finishWhereComposed();
+        return true;  // dropped here
     }
 
     State state_ = State::None;
-    QString composed_;               // the last composition
+    QString composed_;              // the last composition
     QPointer<QObject> composedIn_;  // where it was composed
 };
 

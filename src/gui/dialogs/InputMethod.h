@@ -13,8 +13,9 @@ void keepConverterOut(QWidget& box);
 
 // Once for the application: text the user did not commit never lands anywhere. A composition
 // the user cancelled is forgotten by the platform's input context too, and is dropped should
-// it be flushed back later; a composition open when the focus moves lands, once, only where it
-// was composed, never in the widget that has the focus now.
+// it be flushed back later. A composition still open when the focus leaves its widget, by
+// mouse or keyboard, into a menu, a dialog or another window, is committed there, once,
+// before the focus goes; it never lands in the widget that has the focus then.
 void guardCompositions(QApplication& application);
 
 }  // namespace voxilo

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QIntValidator>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
@@ -28,6 +29,20 @@ QMessageBox::Icon iconOf(MessageIcon icon) {
             return QMessageBox::Information;
     }
     return QMessageBox::NoIcon;
+}
+
+QString iconMeaning(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Critical:
+            return QStringLiteral("エラー");
+        case MessageIcon::Exclamation:
+            return QStringLiteral("警告");
+        case MessageIcon::Question:
+            return QStringLiteral("質問");
+        case MessageIcon::Information:
+            return QStringLiteral("情報");
+    }
+    return {};
 }
 
 Dialogs::FileAnswer runFileDialog(QWidget* parent, const Dialogs::FileRequest& request,
@@ -77,6 +92,10 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(iconOf(icon), title, shown, QMessageBox::NoButton, parent);
+    // The picture is spoken by what it means.
+    if (auto* picture = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"))) {
+        picture->setAccessibleName(iconMeaning(icon));
+    }
     switch (buttons) {
         case Buttons::Ok:
             box.setStandardButtons(QMessageBox::Ok);

@@ -26,6 +26,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     picture->setObjectName(QStringLiteral("picIcon"));
     picture->setPixmap(programIcon().pixmap(64, 64));
     picture->setAlignment(Qt::AlignTop);
+    picture->setAccessibleName(AppInfo::title() + QStringLiteral("のアイコン"));
 
     version_ = new QLabel(QStringLiteral("Version ") + AppInfo::version(), this);
     version_->setObjectName(QStringLiteral("lblVersion"));

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+#include "gui/help/HelpAccessible.h"
+
 namespace voxilo {
 namespace {
 
@@ -22,14 +24,17 @@ constexpr int kTopicRole = Qt::UserRole;
 }  // namespace
 
 HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
+    presentAsWindow(*this);  // before anything asks a screen reader's view of it
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Voxilo ヘルプ"));
     setAttribute(Qt::WA_QuitOnClose, false);  // the program ends with its main window
 
     tabs_ = new QTabWidget;
     tabs_->setObjectName(QStringLiteral("tabHelp"));
+    tabs_->setAccessibleName(QStringLiteral("目次とキーワード"));
     contents_ = new QListWidget;
     contents_->setObjectName(QStringLiteral("lstContents"));
+    contents_->setAccessibleName(QStringLiteral("目次"));
     tabs_->addTab(contents_, QStringLiteral("目次(&C)"));
 
     auto* search = new QWidget;
@@ -37,9 +42,11 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
     keyword_ = new QLineEdit;
     keyword_->setObjectName(QStringLiteral("txtKeyword"));
     keyword_->setClearButtonEnabled(true);
+    keyword_->setAccessibleName(QStringLiteral("探したい語"));  // the label's "(W)" is not spoken
     prompt->setBuddy(keyword_);
     keywords_ = new QListWidget;
     keywords_->setObjectName(QStringLiteral("lstKeywords"));
+    keywords_->setAccessibleName(QStringLiteral("キーワード"));
     auto* searchLayout = new QVBoxLayout(search);
     searchLayout->addWidget(prompt);
     searchLayout->addWidget(keyword_);
@@ -47,8 +54,10 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
     tabs_->addTab(search, QStringLiteral("キーワード(&K)"));
 
     page_ = new QTextBrowser;
+    presentAsTopicPage(*page_);
     page_->setObjectName(QStringLiteral("txtTopic"));
     page_->setOpenLinks(false);
+    page_->setAccessibleName(QStringLiteral("トピック"));
 
     auto* split = new QSplitter;
     split->addWidget(tabs_);

@@ -25,6 +25,8 @@ constexpr int kLongestPassword = 8;
 QGroupBox* frame(const char* name, const QString& caption, QWidget* content) {
     auto* box = new QGroupBox(caption);
     box->setObjectName(QLatin1String(name));
+    // Qt names a frame inside another after the outer one's caption; each is its own.
+    box->setAccessibleName(caption);
     // A box alone in its frame is spoken by the frame's caption.
     if (content->focusPolicy() != Qt::NoFocus && content->accessibleName().isEmpty()) {
         content->setAccessibleName(caption);

@@ -1,6 +1,10 @@
 #include "gui/options/FontChoice.h"
 
+#include <QAccessible>
+#include <QEvent>
 #include <QFontInfo>
+#include <QPointer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +19,44 @@ QFont paneFont(const ProgramSettings& settings) {
     font.setBold(settings.fontBold);
     font.setItalic(settings.fontItalic);
     return font;
+}
+
+QString spokenFont(const QFont& font) {
+    const double points = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
+    QString spoken = QStringLiteral("%1 %2 ポイント").arg(font.family(), QString::number(points));
+    if (font.bold()) spoken += QStringLiteral(" 太字");
+    if (font.italic()) spoken += QStringLiteral(" 斜体");
+    return spoken;
+}
+
+namespace {
+
+class FontSpeaker : public QObject {
+public:
+    FontSpeaker(QWidget& preview, QWidget& button) : QObject(&preview), button_(&button) {
+        speak(preview);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FontChange) speak(*static_cast<QWidget*>(watched));
+        return false;
+    }
+
+private:
+    void speak(QWidget& preview) {
+        const QString spoken = spokenFont(preview.font());
+        preview.setAccessibleName(spoken);  // tells a screen reader of the change itself
+        if (button_) button_->setAccessibleDescription(spoken);
+    }
+
+    QPointer<QWidget> button_;
+};
+
+}  // namespace
+
+void speakFontOf(QWidget& preview, QWidget& button) {
+    preview.installEventFilter(new FontSpeaker(preview, button));
 }
 
 std::int16_t wholePoints(double points) {

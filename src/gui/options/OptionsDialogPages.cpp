@@ -15,6 +15,7 @@
 
 #include "gui/dialogs/InputMethod.h"
 #include "gui/options/AccountSettings.h"
+#include "gui/options/FontChoice.h"
 #include "gui/options/OptionsDialog.h"
 
 namespace voxilo {
@@ -99,6 +100,7 @@ QWidget* OptionsDialog::makeGeneralPage() {
     }
     connect(count_, &QLineEdit::textChanged, this, &OptionsDialog::countChanged);
     connect(font_, &QPushButton::clicked, this, &OptionsDialog::chooseFont);
+    speakFontOf(*preview_, *font_);
     return page;
 }
 

@@ -75,6 +75,10 @@ bool PasswordPrompt::confirm(AppState& state, Dialogs& dialogs, QWidget* parent,
     PasswordPrompt prompt(state, dialogs, parent);
     dialogs.beep();
     prompt.setWindowTitle(caption);
+    // The caption does not say whose password is asked for; a screen reader tells it aside.
+    const QString whose = QStringLiteral("ユーザー : ") + QString::fromStdU16String(user);
+    prompt.setAccessibleDescription(whose);
+    prompt.passwordBox()->setAccessibleDescription(whose);
     dialogs.exec(prompt);
     return state.promptAccepted;
 }

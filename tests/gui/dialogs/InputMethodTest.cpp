@@ -8,6 +8,8 @@
 #include <QInputMethodEvent>
 #include <QInputMethodQueryEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -16,6 +18,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QToolBar>
 
 #include <memory>
 
@@ -62,6 +65,15 @@ QString textOf(QWidget* box) {
 QString preeditShown(const QPlainTextEdit* pane) {
     return pane->textCursor().block().layout()->preeditAreaText();
 }
+
+// Down the open menu to `item`, as a user does with the arrow keys.
+void arrowTo(QMenu* menu, QAction* item) {
+    for (int i = 0; i < 10 && menu->activeAction() != item; ++i) {
+        QTest::keyClick(menu, Qt::Key_Down);
+    }
+    QCOMPARE(menu->activeAction(), item);
+}
+QMenu* openMenu() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
 
 }  // namespace
 
@@ -211,14 +223,14 @@ private slots:
         commit(QStringLiteral("か"));
         QCOMPARE(top->toPlainText(), QStringLiteral("日本語あか"));
         QCOMPARE(bottom->toPlainText(), QString());
-        // Or flushed into the lower pane alone: it lands nowhere, and the upper pane shows it
-        // no more.
+        // Or with no commit of the input method's own before the focus moves: committed where
+        // it was composed all the same, and its flush into the lower pane lands not.
         top->setFocus();
         compose(QStringLiteral("さ"));
         bottom->setFocus();
         commit(QStringLiteral("さ"));
         QCOMPARE(bottom->toPlainText(), QString());
-        QCOMPARE(top->toPlainText(), QStringLiteral("日本語あか"));
+        QCOMPARE(top->toPlainText(), QStringLiteral("日本語あかさ"));
         QCOMPARE(preeditShown(top), QString());
         // Typing goes on in the lower pane as usual.
         compose(QStringLiteral("き"));
@@ -228,6 +240,96 @@ private slots:
         // shown (a converter may commit so), is typed again: it lands.
         commit(QStringLiteral("き"));
         QCOMPARE(bottom->toPlainText(), QStringLiteral("きき"));
+    }
+
+    // A dialog opened while a composition is open in a pane, by each way there is: from the
+    // keyboard menu (Alt and the menu's letter, the arrow keys, Enter), into Options and into
+    // the user switch's password prompt, and with the mouse from the toolbar. The input method
+    // then flushes the composition into the dialog's focus. It is committed once, in the pane
+    // where it was composed, before the focus leaves; nothing reaches the dialog. A composition
+    // cancelled with Escape stays cancelled on the same way.
+    void aDialogOpenedMidCompositionLeavesItInThePane_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("keyboard menu, Options") << QStringLiteral("options") << false;
+        QTest::newRow("keyboard menu, user switch") << QStringLiteral("user") << false;
+        QTest::newRow("toolbar button, Options") << QStringLiteral("toolbar") << false;
+        QTest::newRow("keyboard menu, Options, cancelled") << QStringLiteral("options") << true;
+        QTest::newRow("keyboard menu, user switch, cancelled") << QStringLiteral("user") << true;
+    }
+    void aDialogOpenedMidCompositionLeavesItInThePane() {
+        QFETCH(QString, way);
+        QFETCH(bool, cancelled);
+        OptionsValues options;
+        options.startup = 1;
+        options.keyCodeText = u"3";
+        options.patternIndex = 1;
+        QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath,
+                                 {{u"alice", u"Secret1", false}, {u"bob", u"pw2", false}}, options,
+                                 u"alice"));
+        state_.userNames = *loadUserNames(*store_, kSettingsKeyPath);
+        MainWindow window(state_, settings_, *store_, dialogs_);
+        showActive(window);
+        QPlainTextEdit* top = window.topPane();
+        top->setFocus();
+        compose(QStringLiteral("やま"));
+        QCOMPARE(preeditShown(top), QStringLiteral("やま"));
+        if (cancelled) cancel();
+
+        QStringList reached;  // what the dialog's boxes got
+        const auto flushIntoDialog = [&](QDialog& dialog) {
+            dialog.show();
+            dialog.activateWindow();
+            // The focus is in the dialog once it is active; the input context lets go then.
+            if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == &dialog; })) {
+                reached << QStringLiteral("dialog never active");
+            }
+            commit(QStringLiteral("やま"));
+            for (const QLineEdit* box : dialog.findChildren<QLineEdit*>()) {
+                if (box->text().contains(QStringLiteral("やま"))) reached << box->objectName();
+            }
+            return int(QDialog::Rejected);
+        };
+        if (way == QLatin1String("user")) {
+            dialogs_.expectBeep();
+            dialogs_.expectExec(QStringLiteral("frmDelete"), flushIntoDialog);
+            QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+            QMenu* file = openMenu();
+            QVERIFY(file);
+            arrowTo(file, window.findChild<QMenu*>(QStringLiteral("mnuFileUser"))->menuAction());
+            QTest::keyClick(file, Qt::Key_Right);
+            QMenu* users = openMenu();
+            QVERIFY(users && users != file);
+            arrowTo(users, window.findChild<QAction*>(QStringLiteral("mnuFileUserName1")));
+            QTest::keyClick(users, Qt::Key_Return);
+        } else {
+            dialogs_.expectExec(QStringLiteral("frmOptions"), flushIntoDialog);
+            if (way == QLatin1String("toolbar")) {
+                auto* toolbar = window.findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+                QTest::mouseClick(toolbar->widgetForAction(
+                                      window.findChild<QAction*>(QStringLiteral("tbProperties"))),
+                                  Qt::LeftButton);
+            } else {
+                QTest::keyClick(&window, Qt::Key_V, Qt::AltModifier);
+                QMenu* view = openMenu();
+                QVERIFY(view);
+                arrowTo(view, window.findChild<QAction*>(QStringLiteral("mnuViewOptions")));
+                QTest::keyClick(view, Qt::Key_Return);
+            }
+        }
+        QCOMPARE(dialogs_.pending(), std::size_t{0});
+        QCOMPARE(reached, QStringList());
+        QCOMPARE(top->toPlainText(), cancelled ? QString() : QStringLiteral("やま"));
+        QCOMPARE(preeditShown(top), QString());
+        QCOMPARE(window.bottomPane()->toPlainText(), QString());
+        QCOMPARE(state_.currentUser, std::u16string(u"alice"));
+
+        // Back in the pane, the input context flushes once more: it stays as it is.
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        top->setFocus();
+        commit(QStringLiteral("やま"));
+        QCOMPARE(top->toPlainText(), cancelled ? QString() : QStringLiteral("やま"));
     }
 };
 
