@@ -149,6 +149,17 @@ namespace {
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
 
+std::error_code syncFolderOf(const std::string& file) {
+    const std::filesystem::path path(file);
+    const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return lastError();
+    std::error_code error;
+    if (::fsync(fd) != 0) error = lastError();
+    ::close(fd);
+    return error;
+}
+
 }  // namespace
 
 void SafeFileWriter::discard() noexcept {
@@ -262,6 +273,9 @@ std::error_code SafeFileWriter::commit() {
     if (!error && !temporary_.empty() && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
         error = lastError();
     }
+    // The new name reaches the disk with the folder: until then a power cut could bring back
+    // the old file, or none, after the save was reported done.
+    if (!error && !temporary_.empty()) error = syncFolderOf(target_);
     if (!error && !temporary_.empty()) {
         temporary_.clear();
         removeAbandonedTemporaries();
