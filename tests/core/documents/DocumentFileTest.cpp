@@ -115,6 +115,10 @@ TEST(DocumentFile, MarksCharactersCp932CannotHold) {
         {u"\U00020BB7野家", "?\x96\xec\x89\xc6\r\n", 1, 1, 1},     // 𠮷 outside the BMP
         {std::u16string(u"x\xD800y"), "x?y\r\n", 1, 1, 2},         // a lone surrogate
         {u"\r\n\uFFFD", "\r\n?\r\n", 1, 2, 1},                     // from a damaged file
+        // On several lines, the first and the last among them: all are counted, the first
+        // one named.
+        {u"\u00e9a\r\nok\r\nb\u00e9\u00e9", "?a\r\nok\r\nb??\r\n", 3, 1, 1},
+        {u"ok\r\n\r\nx\U0001F600\r\n\u00e9", "ok\r\n\r\nx?\r\n?\r\n", 2, 3, 2},
         {u"a\u301c\u00a5", "a\x81\x60?\r\n", 1, 1, 3},  // WAVE DASH as Windows writes it; YEN
     };
     for (const auto& c : cases) {

@@ -294,6 +294,11 @@ TEST_P(SettingsStore, NamesDifferingInCaseOnlyAreOneUser) {
     EXPECT_EQ(*loadUserNames(*store_, kSettings),
               (std::vector<std::u16string>{u"", u"abcd", u"bob"}));
     EXPECT_TRUE(sameIgnoringCase(u"Taro1", u"tARO1"));
+    // The first and last letters fold; the characters beside them in ASCII do not.
+    EXPECT_TRUE(sameIgnoringCase(u"AZ", u"az"));
+    for (const auto& [a, b] : {std::pair{u"@", u"`"}, std::pair{u"[", u"{"}}) {
+        EXPECT_FALSE(sameIgnoringCase(a, b));
+    }
     EXPECT_FALSE(sameIgnoringCase(u"taro", u"taro1"));
     EXPECT_FALSE(sameIgnoringCase(u"a", u"b"));
 }
