@@ -4,8 +4,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "cli/CliOptions.h"
 #include "cli/Console.h"
@@ -68,6 +73,24 @@ std::string reason(std::error_code error) {
     return text;
 }
 
+// Whether the open input `in` (named `input`, or standard input) is the file named `output`.
+bool sameFile(std::FILE* in, bool fromStdin, const std::string& input, const std::string& output) {
+    std::error_code ec;
+    if (!fromStdin) {
+        return std::filesystem::equivalent(std::filesystem::path(fromUtf8(input)),
+                                           std::filesystem::path(fromUtf8(output)), ec);
+    }
+#ifdef _WIN32
+    (void)in;
+    return false;
+#else
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(::fileno(in), &opened) == 0 && ::stat(output.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+#endif
+}
+
 void report(const std::string& message) { cli::writeText(stderr, "voxilo-cli: " + message + "\n"); }
 
 std::string describe(const ConversionFailure& failure, const std::string& inputName,
@@ -119,6 +142,14 @@ int convert(cli::ConvertRequest request) {
     if (in == nullptr) {
         report(inputName + " を開けません: " + reason({errno, std::generic_category()}));
         return kExitFailure;
+    }
+    // The output would replace the input it is made from: the document would be gone, whichever
+    // name, link or redirection it came by.
+    if (!toStdout && sameFile(in, fromStdin, request.input, request.output)) {
+        report("入力と出力が同じファイルです: " + outputName +
+               "。変換の結果で元の文書を上書きすることはできません。");
+        if (!fromStdin) std::fclose(in);
+        return kExitUsage;
     }
     // The output file is only replaced once the whole conversion has succeeded.
     SafeFileWriter file;

@@ -31,6 +31,48 @@ TEST(CliOptions, ReadsAConversionRequest) {
               -32768);
 }
 
+// Every spelling of every option reaches its own field, and no other.
+TEST(CliOptions, EachSpellingReachesItsOwnField) {
+    struct Case {
+        std::vector<std::string> args;
+        ConvertRequest expected;
+    };
+    const auto with = [](auto change) {
+        ConvertRequest request;
+        change(request);
+        return request;
+    };
+    const auto input = with([](ConvertRequest& r) { r.input = "a.txt"; });
+    const auto output = with([](ConvertRequest& r) { r.output = "a.txt"; });
+    const auto keyCode = with([](ConvertRequest& r) { r.keyCode = 25; });
+    const auto pattern = with([](ConvertRequest& r) { r.pattern = 3; });
+    const auto user = with([](ConvertRequest& r) { r.user = "al"; });
+    const std::vector<Case> cases = {
+        {{"-i", "a.txt"}, input},        {{"--input", "a.txt"}, input},
+        {{"--input=a.txt"}, input},      {{"-o", "a.txt"}, output},
+        {{"--output", "a.txt"}, output}, {{"--output=a.txt"}, output},
+        {{"--key-code", "25"}, keyCode}, {{"--key-code=25"}, keyCode},
+        {{"--pattern", "3"}, pattern},   {{"--pattern=3"}, pattern},
+        {{"--user", "al"}, user},        {{"--user=al"}, user},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"encode"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Command command = parseArguments(args);
+        const auto* got = std::get_if<ConvertRequest>(&command);
+        ASSERT_NE(got, nullptr) << testing::PrintToString(args);
+        EXPECT_EQ(got->input, c.expected.input) << testing::PrintToString(args);
+        EXPECT_EQ(got->output, c.expected.output) << testing::PrintToString(args);
+        EXPECT_EQ(got->keyCode, c.expected.keyCode) << testing::PrintToString(args);
+        EXPECT_EQ(got->pattern, c.expected.pattern) << testing::PrintToString(args);
+        EXPECT_EQ(got->user, c.expected.user) << testing::PrintToString(args);
+        EXPECT_FALSE(got->passwordFromStdin) << testing::PrintToString(args);
+    }
+    for (const char* help : {"-h", "--help"}) {
+        EXPECT_TRUE(std::holds_alternative<ShowHelp>(parseArguments({"decode", help})));
+    }
+}
+
 TEST(CliOptions, RefusesWhatItCannotRead) {
     const std::vector<std::vector<std::string>> bad = {
         {},

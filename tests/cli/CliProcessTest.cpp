@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -140,6 +143,49 @@ TEST_F(CliProcessTest, ConvertsWithARegisteredUsersKey) {
     ASSERT_EQ(runAs("Alice", "secret"), 0) << err();
     const std::u16string top = *documentTextFromBytes(kJapanese);
     EXPECT_EQ(readFile(file("out.txt")), *documentBytesFromText(encodeLines(top, 7, 2)));
+    // A password line as a Windows editor or a pipe from there ends it: CR LF.
+    writeFile(file("out.txt"), "precious");
+    ASSERT_EQ(runAs("Alice", "secret\\r"), 0) << err();
+    EXPECT_EQ(readFile(file("out.txt")), *documentBytesFromText(encodeLines(top, 7, 2)));
+
+    // Typed at a terminal: asked for, taken, and never shown on the screen.
+    writeFile(file("out.txt"), "precious");
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+        const std::string in = file("in.txt").string();
+        const std::string out = file("out.txt").string();
+        ::execl(VOXILO_CLI_PATH, VOXILO_CLI_PATH, "encode", "--user", "Alice", "-i", in.c_str(),
+                "-o", out.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string screen;
+    const auto readScreen = [&] {
+        char buffer[256];
+        const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+        if (n > 0) screen.append(buffer, static_cast<std::size_t>(n));
+        return n > 0;
+    };
+    while (screen.find("パスワード") == std::string::npos && readScreen()) {
+    }
+    ASSERT_NE(screen.find("パスワード"), std::string::npos) << screen;
+    // Typed once the terminal has stopped echoing, as a person types after the prompt.
+    termios mode{};
+    for (int wait = 0; wait < 300 && ::tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & ECHO);
+         ++wait) {
+        ::usleep(10000);
+    }
+    ASSERT_EQ(::write(terminal, "secret\r", 7), 7);
+    while (readScreen()) {
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(terminal);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
+    EXPECT_EQ(screen.find("secret"), std::string::npos) << screen;
+    EXPECT_EQ(readFile(file("out.txt")), *documentBytesFromText(encodeLines(top, 7, 2)));
 }
 
 #ifndef VOXILO_SANITIZED_BUILD  // the sanitizers' own bookkeeping would swamp the figure
@@ -162,6 +208,25 @@ TEST_F(CliProcessTest, MemoryDoesNotGrowWithTheFile) {
 // What a person reads, on a Japanese Windows console too: the help holds only characters CP932
 // writes (a wave dash there prints as "?"), and a file error gives its reason in Japanese
 // without the system's English words beside it.
+// An output that is the input itself, by any name, link or redirection, is refused before
+// anything is written: the conversion would replace the document it is made from.
+TEST_F(CliProcessTest, AnInputIsNeverTakenAsTheOutput) {
+    writeFile(file("doc.txt"), "precious\r\n");
+    fs::create_symlink(file("doc.txt"), file("link.txt"));
+    fs::create_hard_link(file("doc.txt"), file("hard.txt"));
+    const std::string doc = file("doc.txt").string();
+    for (const std::string& args :
+         {"-i '" + doc + "' -o '" + doc + "'",
+          "-i '" + doc + "' --output='" + dir_.path().string() + "/./doc.txt'",
+          "--input '" + doc + "' -o '" + file("link.txt").string() + "'",
+          "-i '" + file("hard.txt").string() + "' -o '" + doc + "'",
+          "-o '" + doc + "' < '" + doc + "'"}) {
+        EXPECT_EQ(run("encode --key-code 3 " + args), 2) << args;
+        EXPECT_NE(err().find("入力と出力が同じファイルです"), std::string::npos) << err();
+        EXPECT_EQ(readFile(file("doc.txt")), "precious\r\n") << args;
+    }
+}
+
 TEST_F(CliProcessTest, ItsWordsReadOnAJapaneseConsole) {
     ASSERT_EQ(run("--help > '" + file("help.txt").string() + "'"), 0) << err();
     const std::u16string help = fromUtf8(readFile(file("help.txt")));
