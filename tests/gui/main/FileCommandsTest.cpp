@@ -411,6 +411,34 @@ private slots:
         QCOMPARE(files(), QStringList({QStringLiteral("b.txt")}));
     }
 
+    // The same for the lower pane: its failed write is told by its own name, and it stays
+    // changed, with the name it had, while the upper pane is saved.
+    void aFailedWriteOfTheConvertedPaneKeepsIt() {
+        twoUnsavedPanes();
+        const QString nowhere = path(QStringLiteral("no such folder/b.txt"));
+        const QString failed = QStringLiteral(
+            "ファイルまたはフォルダーが見つかりません。\r\n変換後ファイルb.txtの保存に失敗しました。");
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("a.txt"))));
+        expectQuestion(kSaveConverted, Answer::Yes);
+        dialogs_.expectSaveFile(chosen(nowhere));
+        dialogs_.expectMessage(failed, kTitle, Buttons::Ok, MessageIcon::Exclamation);
+        run("mnuFileSave");
+        QVERIFY(!state_.topModified);
+        QVERIFY(state_.bottomModified);
+        QVERIFY(state_.bottomPath.empty());
+        QVERIFY(item("mnuFileSave")->isEnabled());
+
+        // Save As to a place that cannot be written keeps the converted document's own file.
+        state_.bottomPath = path(QStringLiteral("memo.enc")).toStdU16String();
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("a.txt"))));
+        dialogs_.expectSaveFile(chosen(nowhere));
+        dialogs_.expectMessage(failed, kTitle, Buttons::Ok, MessageIcon::Exclamation);
+        run("mnuFileSaveAs");
+        QCOMPARE(state_.bottomPath, path(QStringLiteral("memo.enc")).toStdU16String());
+        QVERIFY(state_.bottomModified);
+        QCOMPARE(files(), QStringList({QStringLiteral("a.txt")}));
+    }
+
     void charactersCp932CannotHoldAreAskedAbout() {
         type(window_->topPane(), u"ok\r\n𠮷野家 😀!");
         const QString question = QStringLiteral(
