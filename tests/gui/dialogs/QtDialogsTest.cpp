@@ -67,6 +67,25 @@ private slots:
         }
     }
 
+    // Enter answers with the first button, as a Windows message box does: OK, or はい, so that
+    // Enter at a save question saves and never throws the document away.
+    void enterAnswersWithTheFirstButton() {
+        QtDialogs dialogs;
+        const struct {
+            Dialogs::Buttons buttons;
+            Dialogs::Answer enter;
+        } cases[] = {{Dialogs::Buttons::Ok, Dialogs::Answer::Ok},
+                     {Dialogs::Buttons::OkCancel, Dialogs::Answer::Ok},
+                     {Dialogs::Buttons::YesNo, Dialogs::Answer::Yes},
+                     {Dialogs::Buttons::YesNoCancel, Dialogs::Answer::Yes}};
+        for (const auto& c : cases) {
+            whenShown([](QWidget& box) { QTest::keyClick(&box, Qt::Key_Return); });
+            QCOMPARE(dialogs.message(nullptr, QStringLiteral("変換元文書を保存しますか。"),
+                                     QStringLiteral("Voxilo"), c.buttons, MessageIcon::Question),
+                     c.enter);
+        }
+    }
+
     // A name typed into the open dialog is opened as typed; only saving adds ".txt".
     void openingTakesTheNameAsTyped() {
         QTemporaryDir folder;
