@@ -626,6 +626,36 @@ private slots:
         QCOMPARE(keyCode, std::int16_t(change == QLatin1String("key 4") ? 4 : 3));
     }
 
+    // The first and the last of the key codes and patterns are stored as chosen.
+    void theFirstAndLastKeyCodesAndPatternsAreStored_data() {
+        QTest::addColumn<int>("keyIndex");
+        QTest::addColumn<int>("patternId");
+        QTest::newRow("key code 1, pattern 1") << 0 << 0;
+        QTest::newRow("key code 25, pattern 4") << 24 << 3;
+    }
+    void theFirstAndLastKeyCodesAndPatternsAreStored() {
+        QFETCH(int, keyIndex);
+        QFETCH(int, patternId);
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        state_.optionsTab = 2;
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
+            dialog.show();
+            auto* key = dialog.findChild<QComboBox*>(QStringLiteral("cboKey"));
+            key->setCurrentIndex(keyIndex);
+            dialog.findChild<QRadioButton*>(QStringLiteral("optPattern%1").arg(patternId))
+                ->setChecked(true);
+            dialogs_.expectMessage(kClosing, kTitle, Dialogs::Buttons::Ok,
+                                   MessageIcon::Information);
+            dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+            return dialog.result();
+        });
+        QVERIFY(OptionsDialog::open(state_, settings_, *store_, dialogs_, nullptr, QFont()));
+        QCOMPARE(readKeyCode(*store_, kSettingsKeyPath, u"abcd").value,
+                 static_cast<std::int16_t>(keyIndex + 1));
+        QCOMPARE(readPattern(*store_, kSettingsKeyPath, u"abcd").value,
+                 static_cast<std::int16_t>(patternId));
+    }
+
     void theCipherTabAsksForThePassword() {
         // Nobody logged in: the user tab instead.
         registerUsers({{u"abcd", u"pw1", false}}, u"");
