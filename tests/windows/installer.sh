@@ -28,7 +28,10 @@ vendor_key='HKLM\Software\Quorvel! Software'
 settings='HKCU\Software\Quorvel Software\Voxilo\Settings'
 sendto="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/SendTo"
 work=$(mktemp -d)
-trap 'pkill -f VX_LO.exe 2>/dev/null || true; rm -rf "$work"' EXIT
+# Only what runs in this test's own Wine prefix is ended, never a program of the same name
+# elsewhere: Voxilo is started through its shortcut, whose process id `wine start` does not give.
+stop_voxilo() { wineserver -k 2>/dev/null || true; wineserver -w; }
+trap 'stop_voxilo; rm -rf "$work"' EXIT
 
 query() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -q "$3"; }
 # The images of the icons a Windows program carries, each by its checksum, in one line.
@@ -95,8 +98,7 @@ entry=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Voxilo.lnk' | hea
 [ -n "$entry" ] || fail "no Start-menu entry"
 wine start /unix "$entry" >/dev/null 2>&1 &
 wait_window '^Voxilo \[' || fail "the Start-menu entry did not start Voxilo"
-pkill -f VX_LO.exe || true
-wineserver -w
+stop_voxilo
 
 shown=$(wine "C:\\Program Files\\Voxilo\\voxilo-cli.exe" --version | tr -d '\r')
 [ "$shown" = "voxilo-cli $version" ] || fail "the installed voxilo-cli.exe said '$shown'"
@@ -119,8 +121,7 @@ wineserver -w
 wine start /unix "$WINEPREFIX/drive_c/Voxilo2/VX_LO.exe" >/dev/null 2>&1 &
 wait_window '^Voxilo \[' || fail "the reinstalled Voxilo did not start"
 for _ in $(seq 1 50); do [ -f "$sendto/Voxilo.lnk" ] && break; sleep 0.2; done
-pkill -f VX_LO.exe || true
-wineserver -w
+stop_voxilo
 [ -f "$sendto/Voxilo.lnk" ] || fail "the reinstalled Voxilo made no SendTo shortcut"
 link_names "$sendto/Voxilo.lnk" 'Voxilo2\VX_LO.exe' ||
     fail "the SendTo shortcut does not start the reinstalled Voxilo"

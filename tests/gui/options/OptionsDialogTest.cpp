@@ -137,6 +137,17 @@ private:
             return prompt.result();
         });
     }
+    // On the shown dialog: the cipher tab, after the logged-in user's password, then key code
+    // entry `keyIndex` and pattern `pattern`.
+    void chooseCipher(const QString& password, int keyIndex, int pattern) {
+        dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo, MessageIcon::Question,
+                               Dialogs::Answer::Yes);
+        expectPrompt(PasswordPrompt::kShowCipher, password);
+        tabs()->setCurrentIndex(2);
+        find<QComboBox>("cboKey")->setCurrentIndex(keyIndex);
+        find<QRadioButton>(QStringLiteral("optPattern%1").arg(pattern).toLatin1().constData())
+            ->click();
+    }
     void expectWarning(const QString& text) {
         dialogs_.expectMessage(text, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
     }
@@ -873,12 +884,7 @@ private slots:
             find<QCheckBox>("chkToolbar")->click();
             tabs()->setCurrentIndex(1);
             registerInDialog(QStringLiteral("ijkl"), QStringLiteral("pw3"));
-            dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo,
-                                   MessageIcon::Question, Dialogs::Answer::Yes);
-            expectPrompt(PasswordPrompt::kShowCipher, QStringLiteral("pw1"));
-            tabs()->setCurrentIndex(2);
-            find<QComboBox>("cboKey")->setCurrentIndex(7);
-            dialog.findChild<QRadioButton*>(QStringLiteral("optPattern3"))->click();
+            chooseCipher(QStringLiteral("pw1"), 7, 3);
             dialogs_.expectMessage(kClosing, kTitle, Dialogs::Buttons::Ok,
                                    MessageIcon::Information);
             okButton()->click();
@@ -950,12 +956,7 @@ private slots:
             find<QPushButton>("cmdFont")->click();
             tabs()->setCurrentIndex(1);
             registerInDialog(QStringLiteral("jiro"), QStringLiteral("pw3"));
-            dialogs_.expectMessage(kShowCipher, kTitle, Dialogs::Buttons::YesNo,
-                                   MessageIcon::Question, Dialogs::Answer::Yes);
-            expectPrompt(PasswordPrompt::kShowCipher, QStringLiteral("pw1"));
-            tabs()->setCurrentIndex(2);
-            find<QComboBox>("cboKey")->setCurrentIndex(24);
-            dialog.findChild<QRadioButton*>(QStringLiteral("optPattern3"))->click();
+            chooseCipher(QStringLiteral("pw1"), 24, 3);
             expectWarning(QStringLiteral("プログラム情報の保存に失敗しました。"));
             if (failure == QLatin1String("gone")) {
                 store.breakDown();
