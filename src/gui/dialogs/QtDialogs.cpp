@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QGroupBox>
@@ -13,6 +15,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+
+#include <optional>
 
 namespace voxilo {
 namespace {
@@ -59,11 +63,67 @@ Dialogs::FileAnswer runFileDialog(QWidget* parent, const Dialogs::FileRequest& r
     for (QString& filter : filters) filter.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
     dialog.setNameFilters(filters);
 #endif
-    // Only a name to save under takes the suffix: a typed name to open is the file's own.
-    if (mode == QFileDialog::AcceptSave) dialog.setDefaultSuffix(request.defaultSuffix);
+    if (mode == QFileDialog::AcceptSave) {
+        // Only a name to save under takes the suffix: a typed name to open is the file's own.
+        dialog.setDefaultSuffix(request.defaultSuffix);
+        // Some dialogs (GTK's, a portal's) ask about the name as typed and add the suffix only
+        // afterwards, so "memo" would replace memo.txt unasked. The caller asks about the final
+        // name instead, whichever dialog the desktop gives.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    }
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return {Dialogs::Outcome::Chosen, QDir::toNativeSeparators(dialog.selectedFiles().first())};
+}
+
+// Keys that reach a question in its first moments were typed for what was there before it: a
+// letter meant for the pane must not answer "いいえ" through its access key, nor Enter "はい".
+// So are keys held down since before it appeared. They are swallowed, wherever in the box they
+// land.
+class SettlingKeys : public QObject {
+public:
+    explicit SettlingKeys(QWidget& box, int settleMilliseconds)
+        : box_(box), settle_(settleMilliseconds) {
+        qApp->installEventFilter(this);
+    }
+    ~SettlingKeys() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::Show:
+            case QEvent::WindowActivate:
+                // The keyboard reaches the box from its activation on.
+                if (watched == &box_) since_.start();
+                break;
+            case QEvent::KeyPress:
+            case QEvent::ShortcutOverride:
+                if (inBox(watched) &&
+                    (!since_.isValid() || since_.elapsed() < settle_ ||
+                     static_cast<QKeyEvent*>(event)->isAutoRepeat())) {
+                    event->accept();  // a ShortcutOverride taken here triggers no access key
+                    return true;
+                }
+                break;
+            default:
+                break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool inBox(QObject* object) const {
+        auto* widget = qobject_cast<QWidget*>(object);
+        return widget != nullptr && (widget == &box_ || box_.isAncestorOf(widget));
+    }
+
+    QWidget& box_;
+    const int settle_;
+    QElapsedTimer since_;
+};
+
+QString replaceQuestion(const QString& path) {
+    return QStringLiteral("%1 は既に存在します。\r\n上書きしますか?").arg(QFileInfo(path).fileName());
 }
 
 }  // namespace
@@ -88,6 +148,18 @@ bool QtDialogs::AnswerRequired::eventFilter(QObject* watched, QEvent* event) {
 
 Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const QString& title,
                                    Buttons buttons, MessageIcon icon) {
+    // Enter answers with the first button, as on Windows: OK, or はい, so that Enter at a save
+    // question saves and never throws a document away. A question of only Yes and No must be
+    // answered: Escape and the close box would otherwise answer No.
+    const Answer first = buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok
+                                                                                : Answer::Yes;
+    return ask(parent, text, title, buttons, icon, first,
+               buttons == Buttons::YesNo ? Escape::Refused : Escape::Answers);
+}
+
+Dialogs::Answer QtDialogs::ask(QWidget* parent, const QString& text, const QString& title,
+                               Buttons buttons, MessageIcon icon, Answer preferred,
+                               Escape escape) {
     // Message texts break their lines with CR LF; a Qt label breaks at LF alone.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -105,16 +177,36 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
             break;
         case Buttons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            // A question with only Yes and No must be answered: Escape and the close box would
-            // otherwise answer No, which may throw a document away.
-            box.setWindowFlags((box.windowFlags() & ~Qt::WindowCloseButtonHint) |
-                               Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-            box.installEventFilter(&answerRequired_);
+            box.setEscapeButton(QMessageBox::No);
             break;
         case Buttons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box.setEscapeButton(QMessageBox::Cancel);
             break;
     }
+    if (escape == Escape::Refused) {
+        box.setWindowFlags((box.windowFlags() & ~Qt::WindowCloseButtonHint) |
+                           Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+        box.installEventFilter(&answerRequired_);
+    }
+    // The desktop decides where each button stands (GNOME puts いいえ before はい), never which
+    // one Enter presses: the default and the focus are set here, by answer.
+    const QMessageBox::StandardButton defaultButton = [preferred] {
+        switch (preferred) {
+            case Answer::Ok:
+                return QMessageBox::Ok;
+            case Answer::Cancel:
+                return QMessageBox::Cancel;
+            case Answer::Yes:
+                return QMessageBox::Yes;
+            case Answer::No:
+                return QMessageBox::No;
+        }
+        return QMessageBox::Ok;
+    }();
+    box.setDefaultButton(defaultButton);
+    std::optional<SettlingKeys> settling;
+    if (buttons != Buttons::Ok) settling.emplace(box, kSettleMilliseconds);
     switch (box.exec()) {
         case QMessageBox::Yes:
             return Answer::Yes;
@@ -131,8 +223,22 @@ Dialogs::FileAnswer QtDialogs::openFile(QWidget* parent, const FileRequest& requ
     return runFileDialog(parent, request, QFileDialog::AcceptOpen);
 }
 
+// The question about replacing a file is asked here, about the name the dialog returned with
+// its suffix; いいえ brings the dialog back with that name.
 Dialogs::FileAnswer QtDialogs::saveFile(QWidget* parent, const FileRequest& request) {
-    return runFileDialog(parent, request, QFileDialog::AcceptSave);
+    FileRequest next = request;
+    for (;;) {
+        const FileAnswer answer = runFileDialog(parent, next, QFileDialog::AcceptSave);
+        if (answer.outcome != Outcome::Chosen) return answer;
+        const QFileInfo target(answer.path);
+        if (!target.exists() && !target.isSymLink()) return answer;
+        if (ask(parent, replaceQuestion(answer.path), request.title, Buttons::YesNo,
+                MessageIcon::Exclamation, Answer::No, Escape::Answers) == Answer::Yes) {
+            return answer;
+        }
+        next.folder = QDir::toNativeSeparators(target.absolutePath());
+        next.fileName = target.fileName();
+    }
 }
 
 std::optional<QFont> QtDialogs::chooseFont(QWidget* parent, const QFont& initial) {

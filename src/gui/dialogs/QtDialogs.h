@@ -17,6 +17,10 @@ public:
     void beep() override;
     int exec(QDialog& dialog) override;
 
+    // How long a question ignores the keyboard after it appears: keys typed meanwhile were
+    // meant for what was there before it, and must not answer it.
+    static constexpr int kSettleMilliseconds = 400;
+
 private:
     // Keeps a Yes/No question open until it is answered: no Escape, no closing.
     class AnswerRequired : public QObject {
@@ -24,6 +28,10 @@ private:
         bool eventFilter(QObject* watched, QEvent* event) override;
     };
     AnswerRequired answerRequired_;
+
+    enum class Escape { Answers, Refused };
+    Answer ask(QWidget* parent, const QString& text, const QString& title, Buttons buttons,
+               MessageIcon icon, Answer preferred, Escape escape);
 };
 
 }  // namespace voxilo

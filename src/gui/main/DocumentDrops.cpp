@@ -15,13 +15,14 @@
 namespace voxilo {
 namespace {
 
-// The first local file among what is dragged; empty when there is none.
-QString droppedFile(const QMimeData* data) {
-    if (data == nullptr || !data->hasUrls()) return {};
+// The local files among what is dragged, in their order.
+QStringList droppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (data == nullptr || !data->hasUrls()) return files;
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile()) return QDir::toNativeSeparators(url.toLocalFile());
+        if (url.isLocalFile()) files << QDir::toNativeSeparators(url.toLocalFile());
     }
-    return {};
+    return files;
 }
 
 }  // namespace
@@ -44,15 +45,20 @@ bool DocumentDrops::eventFilter(QObject* watched, QEvent* event) {
         return QObject::eventFilter(watched, event);
     }
     auto* drop = static_cast<QDropEvent*>(event);
-    const QString file = droppedFile(drop->mimeData());
-    if (!file.isEmpty()) {
+    const QStringList files = droppedFiles(drop->mimeData());
+    if (!files.isEmpty()) {
         // The file is only read: a copy, never a move that would have its source delete it.
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
         if (type == QEvent::Drop) {
             // Opened once the drop is over: the save questions must not hold up the drag.
-            const std::u16string path = file.toStdU16String();
-            QTimer::singleShot(0, &files_, [this, path] { files_.openPath(path); });
+            // Of several, the first is opened, and the user hears so.
+            const std::u16string path = files.first().toStdU16String();
+            const bool others = files.size() > 1;
+            QTimer::singleShot(0, &files_, [this, path, others] {
+                if (others) files_.tellOneFileAtATime(path);
+                files_.openPath(path);
+            });
         }
         return true;
     }

@@ -51,8 +51,37 @@ QString unwritableText(FileCommands::Pane pane, std::size_t count, std::size_t l
         .arg(column);
 }
 
+// Both panes were to be written to one file, or one pane to the other's.
+QString sharedFileText(const QString& name) {
+    return QStringLiteral(
+               "変換元文書と変換後文書を同じファイル %1 に保存することはできません。\r\n"
+               "別の名前を付けて保存してください。")
+        .arg(name);
+}
+
 bool hasSeparator(const std::u16string& path) {
     return path.find(kPathSeparator) != std::u16string::npos;
+}
+
+// Whether two names lead to one file: the same name however spelt, or, for files that exist,
+// the same file by any link.
+bool sameFile(const std::u16string& one, const std::u16string& other) {
+    namespace fs = std::filesystem;
+    std::error_code failed;
+    if (fs::equivalent(fs::path(one), fs::path(other), failed)) return true;
+    const auto normal = [](const std::u16string& name) {
+        std::error_code ignored;
+        fs::path full = fs::absolute(fs::path(name), ignored).lexically_normal();
+        std::u16string text = full.u16string();
+#ifdef _WIN32
+        // Windows' names do not tell letter case apart.
+        for (char16_t& c : text) {
+            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        }
+#endif
+        return text;
+    };
+    return normal(one) == normal(other);
 }
 
 }  // namespace
@@ -242,7 +271,24 @@ void FileCommands::save() {
         if (bottomTarget.empty()) return;
     }
 
+    if (top != Answer::Yes && bottom != Answer::Yes) {
+        writePanes(false, topTarget, false, bottomTarget);
+        return;
+    }
+    if (!namesApart(topTarget, bottomTarget)) return;
     writePanes(top == Answer::Yes, topTarget, bottom == Answer::Yes, bottomTarget);
+}
+
+// The names the panes would have after a save: two panes never share a file, where the second
+// write would replace the first. Refused with a word, and nothing changes.
+bool FileCommands::namesApart(const std::u16string& topTarget,
+                              const std::u16string& bottomTarget) {
+    if (topTarget.empty() || bottomTarget.empty() || !sameFile(topTarget, bottomTarget)) {
+        return true;
+    }
+    dialogs_.message(&window_, sharedFileText(qtext(fileNamePart(bottomTarget))),
+                     AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+    return false;
 }
 
 // Writes the panes decided on and takes their names. A pane that could not be written, or
@@ -293,6 +339,7 @@ void FileCommands::saveAs() {
         bottomTarget = askSaveFileName(name, Pane::Bottom);
         if (bottomTarget.empty()) return;
     }
+    if (!namesApart(topTarget, bottomTarget)) return;
     state_.topHasFile = true;
     writePanes(topHasText, topTarget, bottomHasText, bottomTarget);
 }
@@ -315,6 +362,14 @@ void FileCommands::open() {
     if (anyModified()) saveAsking();
     if (anyModified()) return;
     if (openSourceFile()) refresh();
+}
+
+void FileCommands::tellOneFileAtATime(const std::u16string& opened) {
+    dialogs_.message(&window_,
+                     QStringLiteral("ファイルは一度に1つだけ開くことができます。\r\n"
+                                    "最初のファイル %1 を開きます。")
+                         .arg(qtext(fileNamePart(opened))),
+                     AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Information);
 }
 
 void FileCommands::openPath(const std::u16string& path) {

@@ -45,6 +45,9 @@ public:
     void saveBeforeClosing();
     // Opens `path` into the upper pane as File > 開く does when that file is chosen.
     void openPath(const std::u16string& path);
+    // Several files were given at once (dropped, named or handed over): the upper pane holds
+    // one document, and the user hears that `opened`, the first, is the one opened.
+    void tellOneFileAtATime(const std::u16string& opened);
 
     // Reads the file at `path` into the upper pane and empties the lower one; tells the user
     // why when it cannot, and returns false.
@@ -58,6 +61,7 @@ private:
     bool openChosen(const std::u16string& path);
     std::u16string askSaveFileName(std::u16string& path, Pane pane);
     Written writeTextFile(const std::u16string& path, Pane pane);
+    bool namesApart(const std::u16string& topTarget, const std::u16string& bottomTarget);
     void writePanes(bool writeTop, const std::u16string& topTarget, bool writeBottom,
                     const std::u16string& bottomTarget);
     Dialogs::Answer askToSave(const QString& question);

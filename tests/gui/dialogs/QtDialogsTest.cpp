@@ -1,12 +1,15 @@
 // The program's real message boxes and file dialogs, worked by the keyboard as a user would.
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +34,39 @@ private:
         });
     }
 
+    // Runs `act` on the file dialog once it is up, after whatever box was there before.
+    static void whenFileDialogShown(std::function<void(QFileDialog&)> act) {
+        QTimer::singleShot(0, qApp, [act] {
+            QFileDialog* dialog = nullptr;
+            QTRY_VERIFY((dialog = qobject_cast<QFileDialog*>(
+                             QApplication::activeModalWidget())) != nullptr);
+            act(*dialog);
+        });
+    }
+    // Where a key typed now goes in `box`.
+    static QWidget* keyTarget(QWidget& box) {
+        QWidget* focus = QApplication::focusWidget();
+        return focus != nullptr && box.isAncestorOf(focus) ? focus : &box;
+    }
+
+    // Waits until a question takes keys: those typed in its first moments are not its answer.
+    static void settle() { QTest::qWait(QtDialogs::kSettleMilliseconds + 100); }
+
+    // A style that lays out dialog buttons in the order of one desktop.
+    class DesktopOrder : public QProxyStyle {
+    public:
+        explicit DesktopOrder(QDialogButtonBox::ButtonLayout layout)
+            : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))), layout_(layout) {}
+        int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                      QStyleHintReturn* returned) const override {
+            if (hint == SH_DialogButtonLayout) return layout_;
+            return QProxyStyle::styleHint(hint, option, widget, returned);
+        }
+
+    private:
+        QDialogButtonBox::ButtonLayout layout_;
+    };
+
 private slots:
     void initTestCase() { applyProgramLook(*qApp); }
 
@@ -40,6 +76,7 @@ private slots:
         QtDialogs dialogs;
         bool stayed = false;
         whenShown([&](QWidget& box) {
+            settle();
             QTest::keyClick(&box, Qt::Key_Escape);
             QVERIFY(!box.close());
             QTest::qWait(50);
@@ -60,7 +97,10 @@ private slots:
                            {Dialogs::Buttons::OkCancel, Dialogs::Answer::Cancel},
                            {Dialogs::Buttons::Ok, Dialogs::Answer::Ok}};
         for (const auto& c : dismissable) {
-            whenShown([](QWidget& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+            whenShown([](QWidget& box) {
+                settle();
+                QTest::keyClick(&box, Qt::Key_Escape);
+            });
             QCOMPARE(dialogs.message(nullptr, QStringLiteral("?"), QStringLiteral("Voxilo"),
                                      c.buttons, MessageIcon::Question),
                      c.escape);
@@ -68,22 +108,84 @@ private slots:
     }
 
     // Enter answers with the first button, as a Windows message box does: OK, or はい, so that
-    // Enter at a save question saves and never throws the document away.
-    void enterAnswersWithTheFirstButton() {
-        QtDialogs dialogs;
+    // Enter at a save question saves and never throws the document away; and that button has
+    // the focus. Whatever order the desktop puts the buttons in: GNOME's いいえ|はい and
+    // キャンセル|いいえ|はい included.
+    void enterAnswersWithTheFirstButtonInEveryButtonOrder() {
+        const struct {
+            const char* desktop;
+            QDialogButtonBox::ButtonLayout layout;
+        } desktops[] = {{"Windows", QDialogButtonBox::WinLayout},
+                        {"macOS", QDialogButtonBox::MacLayout},
+                        {"KDE", QDialogButtonBox::KdeLayout},
+                        {"GNOME", QDialogButtonBox::GnomeLayout}};
         const struct {
             Dialogs::Buttons buttons;
             Dialogs::Answer enter;
-        } cases[] = {{Dialogs::Buttons::Ok, Dialogs::Answer::Ok},
-                     {Dialogs::Buttons::OkCancel, Dialogs::Answer::Ok},
-                     {Dialogs::Buttons::YesNo, Dialogs::Answer::Yes},
-                     {Dialogs::Buttons::YesNoCancel, Dialogs::Answer::Yes}};
-        for (const auto& c : cases) {
-            whenShown([](QWidget& box) { QTest::keyClick(&box, Qt::Key_Return); });
-            QCOMPARE(dialogs.message(nullptr, QStringLiteral("変換元文書を保存しますか。"),
-                                     QStringLiteral("Voxilo"), c.buttons, MessageIcon::Question),
-                     c.enter);
+            QMessageBox::StandardButton button;
+        } cases[] = {{Dialogs::Buttons::Ok, Dialogs::Answer::Ok, QMessageBox::Ok},
+                     {Dialogs::Buttons::OkCancel, Dialogs::Answer::Ok, QMessageBox::Ok},
+                     {Dialogs::Buttons::YesNo, Dialogs::Answer::Yes, QMessageBox::Yes},
+                     {Dialogs::Buttons::YesNoCancel, Dialogs::Answer::Yes, QMessageBox::Yes}};
+        QStringList firstOfYesNoCancel;  // the leftmost button, to see the orders really differ
+        for (const auto& desktop : desktops) {
+            QApplication::setStyle(new DesktopOrder(desktop.layout));
+            for (const auto& c : cases) {
+                QtDialogs dialogs;
+                bool focused = false;
+                whenShown([&](QWidget& widget) {
+                    auto& box = static_cast<QMessageBox&>(widget);
+                    QVERIFY(QTest::qWaitForWindowActive(&box));
+                    QAbstractButton* leftmost = nullptr;
+                    for (QAbstractButton* button : box.buttons()) {
+                        if (!leftmost || button->x() < leftmost->x()) leftmost = button;
+                    }
+                    if (c.buttons == Dialogs::Buttons::YesNoCancel) {
+                        firstOfYesNoCancel << leftmost->text();
+                    }
+                    focused = QApplication::focusWidget() == box.button(c.button);
+                    settle();
+                    QTest::keyClick(keyTarget(box), Qt::Key_Return);
+                });
+                QCOMPARE(dialogs.message(nullptr, QStringLiteral("変換元文書を保存しますか。"),
+                                         QStringLiteral("Voxilo"), c.buttons,
+                                         MessageIcon::Question),
+                         c.enter);
+                QVERIFY2(focused, desktop.desktop);
+            }
         }
+        firstOfYesNoCancel.removeDuplicates();
+        QVERIFY2(firstOfYesNoCancel.size() > 1, qPrintable(firstOfYesNoCancel.join(u',')));
+        applyProgramLook(*qApp);
+    }
+
+    // Keys already on their way when a question appears were meant for the window behind it:
+    // neither a letter (いいえ's access key included) nor Enter answers it, nor a key held down.
+    // Once the question has been there a moment, the keyboard answers it.
+    void keysTypedAsAQuestionAppearsDoNotAnswerIt() {
+        QApplication::setStyle(new DesktopOrder(QDialogButtonBox::GnomeLayout));
+        QtDialogs dialogs;
+        bool stayed = false;
+        whenShown([&](QWidget& box) {
+            QVERIFY(QTest::qWaitForWindowActive(&box));
+            for (const Qt::Key key : {Qt::Key_N, Qt::Key_Return, Qt::Key_Space, Qt::Key_Escape}) {
+                QTest::keyClick(keyTarget(box), key);
+                QTest::keyClick(keyTarget(box), key, Qt::AltModifier);
+            }
+            settle();
+            QKeyEvent held(QEvent::KeyPress, Qt::Key_N, Qt::NoModifier, QStringLiteral("n"),
+                           /*autorep=*/true);
+            QApplication::sendEvent(keyTarget(box), &held);
+            QTest::qWait(50);
+            stayed = box.isVisible();
+            QTest::keyClick(keyTarget(box), Qt::Key_Return);
+        });
+        QCOMPARE(dialogs.message(nullptr, QStringLiteral("変換元文書を保存しますか。"),
+                                 QStringLiteral("Voxilo"), Dialogs::Buttons::YesNoCancel,
+                                 MessageIcon::Question),
+                 Dialogs::Answer::Yes);
+        QVERIFY(stayed);
+        applyProgramLook(*qApp);
     }
 
     // A name typed into the open dialog is opened as typed; only saving adds ".txt".
@@ -111,8 +213,37 @@ private slots:
         QCOMPARE(opened.outcome, Dialogs::Outcome::Chosen);
         QCOMPARE(QDir::fromNativeSeparators(opened.path), folder.filePath(QStringLiteral("noext")));
 
+        // noext.txt exists: Voxilo asks about the name with its suffix, whichever dialog the
+        // desktop gave, since some ask about "noext" alone; いいえ brings the dialog back with
+        // that name, and its Cancel then saves nothing.
+        QString asked;
+        QString offered;
         whenShown([&](QWidget& dialog) {
-            // noext.txt exists: the overwrite question comes first.
+            QVERIFY(static_cast<QFileDialog&>(dialog).testOption(
+                QFileDialog::DontConfirmOverwrite));
+            QTimer::singleShot(0, qApp, [&] {
+                QMessageBox* question = nullptr;
+                QTRY_VERIFY((question = qobject_cast<QMessageBox*>(
+                                 QApplication::activeModalWidget())) != nullptr);
+                QVERIFY(QTest::qWaitForWindowActive(question));
+                asked = question->text();
+                QCOMPARE(question->windowTitle(), QStringLiteral("ﾌｧｲﾙを開く"));
+                QCOMPARE(QApplication::focusWidget(), question->button(QMessageBox::No));
+                settle();
+                QTest::keyClick(keyTarget(*question), Qt::Key_Return);  // いいえ
+                whenFileDialogShown([&](QFileDialog& again) {
+                    offered = again.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+                    again.reject();
+                });
+            });
+            typeName(dialog);
+        });
+        QCOMPARE(dialogs.saveFile(nullptr, request).outcome, Dialogs::Outcome::Cancelled);
+        QCOMPARE(asked, QStringLiteral("noext.txt は既に存在します。\n上書きしますか?"));
+        QCOMPARE(offered, QStringLiteral("noext.txt"));
+
+        // はい replaces it.
+        whenShown([&](QWidget& dialog) {
             QTimer::singleShot(0, qApp, [] {
                 QMessageBox* question = nullptr;
                 QTRY_VERIFY((question = qobject_cast<QMessageBox*>(
