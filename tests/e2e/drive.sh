@@ -48,7 +48,8 @@ wait_for() {
     done
     [ -n "$id" ] || fail "no window titled '$1'"
     xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-    sleep 0.3
+    # A question takes no key in its first moments, as no person answers it in them.
+    sleep 0.5
 }
 wait_gone() {
     for _ in $(seq 1 "${rounds:-100}"); do

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -16,6 +17,7 @@
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestStore.h"
+#include "support/WindowSnapshot.h"
 
 #ifndef Q_OS_WIN
 #include <fcntl.h>
@@ -99,15 +101,11 @@ private:
         type(window_->topPane(), u"吾輩は猫である。");
         type(window_->bottomPane(), u"3f2a");
     }
-    // The document state a stopped command must leave as it was.
-    QString snapshot() const {
-        return QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8")
-            .arg(qtextOf(state_.topPath), qtextOf(state_.bottomPath))
-            .arg(state_.topHasFile)
-            .arg(state_.topModified)
-            .arg(state_.bottomModified)
-            .arg(window_->topPane()->toPlainText(), window_->bottomPane()->toPlainText(),
-                 files().join(QLatin1Char(',')));
+    // Everything a user or the store can observe, the documents' folder included.
+    testing_support::WindowSnapshot snapshot() const {
+        return testing_support::WindowSnapshot::take(
+            *window_, state_, settings_, storeFolder_.filePath(QStringLiteral("settings.db")),
+            folder_->path());
     }
     static QString qtextOf(const std::u16string& text) { return QString::fromStdU16String(text); }
 
@@ -127,6 +125,8 @@ private slots:
         window_->show();
         window_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        // The work of the first activation (the SendTo shortcut) is done before a test begins.
+        QCoreApplication::processEvents();
         window_->topPane()->setFocus();
     }
     void cleanup() {
@@ -282,7 +282,7 @@ private slots:
         QFETCH(int, step);
         twoUnsavedPanes();
         const Dialogs::FileAnswer cancelled{Dialogs::Outcome::Cancelled, {}};
-        const QString before = snapshot();
+        const auto before = snapshot();
         const std::u16string folderBefore = settings_.currentPath;
         switch (step) {
             case 0:  // the source question
@@ -311,7 +311,7 @@ private slots:
                 break;
         }
         run("mnuFileNew");
-        QCOMPARE(snapshot(), before);
+        VERIFY_CHANGES(before, snapshot(), {});
         if (step == 2 || step == 3) {
             // Only the dialog's folder is remembered.
             QCOMPARE(settings_.currentPath, (folder() + QDir::separator()).toStdU16String());
@@ -327,9 +327,9 @@ private slots:
         type(window_->topPane(), u"changed");
         expectQuestion(QStringLiteral("memo.txtは変更されています。保存しますか。"),
                        Answer::Cancel);
-        const QString opened = snapshot();
+        const auto opened = snapshot();
         run("mnuFileOpen");
-        QCOMPARE(snapshot(), opened);
+        VERIFY_CHANGES(opened, snapshot(), {});
     }
 
     void withTheExitDemandedOnlyYesAndNoAreOffered() {
@@ -578,14 +578,98 @@ private slots:
         }
 
         // A cancelled dialog changes nothing; a failed one says so.
-        const QString before = snapshot();
+        const auto before = snapshot();
         dialogs_.expectOpenFile({Dialogs::Outcome::Cancelled, {}});
         run("mnuFileOpen");
         dialogs_.expectOpenFile({Dialogs::Outcome::Failed, {}});
         dialogs_.expectMessage(QStringLiteral("エラーが発生しました。"), kTitle, Buttons::Ok,
                                MessageIcon::Critical);
         run("mnuFileOpen");
-        QCOMPARE(snapshot(), before);
+        VERIFY_CHANGES(before, snapshot(), {});
+    }
+
+    // Two panes never name one file, where the second write would replace the first: refused
+    // with a word that names it, however the name is spelt, and nothing changes.
+    void twoPanesNeverShareAFile_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("Save As, one name for both") << 0;
+        QTest::newRow("Save, the converted pane onto the source's file") << 2;
+#ifndef Q_OS_WIN
+        QTest::newRow("Save As, a link to the other") << 3;
+#endif
+    }
+    void twoPanesNeverShareAFile() {
+        QFETCH(int, way);
+        const QString memo = path(QStringLiteral("memo.txt"));
+        QString second = memo;
+        if (way == 2) {
+            write(QStringLiteral("memo.txt"), "m\r\n");
+            dialogs_.expectOpenFile(chosen(memo));
+            run("mnuFileOpen");
+            type(window_->topPane(), u"猫");
+            dialogs_.expectBeep();
+            run("mnuEditCoding");
+            window_->topPane()->setFocus();
+        } else {
+            twoUnsavedPanes();
+            if (way == 3) {
+                write(QStringLiteral("memo.txt"), "m\r\n");
+                QVERIFY(QFile::link(memo, path(QStringLiteral("link.txt"))));
+                second = path(QStringLiteral("link.txt"));
+            }
+        }
+        const auto before = snapshot();
+        if (way == 2) {
+            expectQuestion(kSaveConverted, Answer::Yes);
+            dialogs_.expectSaveFile(chosen(second));
+        } else {
+            dialogs_.expectSaveFile(chosen(memo));
+            dialogs_.expectSaveFile(chosen(second));
+        }
+        dialogs_.expectMessage(
+            QStringLiteral("変換元文書と変換後文書を同じファイル %1 に保存することはできません。"
+                           "\r\n別の名前を付けて保存してください。")
+                .arg(QFileInfo(second).fileName()),
+            kTitle, Buttons::Ok, MessageIcon::Exclamation);
+        run(way == 2 ? "mnuFileSave" : "mnuFileSaveAs");
+        VERIFY_CHANGES(before, snapshot(), {});
+    }
+
+    // Several files dropped at once: the upper pane holds one document; the first is opened,
+    // and the user hears so, as when they are named on the command line.
+    void severalDroppedFilesOpenTheFirstAndSaySo() {
+        write(QStringLiteral("first.txt"), "\x82\xa0\r\n");
+        write(QStringLiteral("second.txt"), "2\r\n");
+        setPaneText(*window_->bottomPane(), u"3f2a");
+        state_.bottomModified = false;
+        window_->updateCommands();
+        const auto before = snapshot();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path(QStringLiteral("first.txt"))),
+                      QUrl::fromLocalFile(path(QStringLiteral("second.txt")))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_->topPane()->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        dialogs_.expectMessage(QStringLiteral("ファイルは一度に1つだけ開くことができます。\r\n"
+                                              "最初のファイル first.txt を開きます。"),
+                               kTitle, Buttons::Ok, MessageIcon::Information);
+        QApplication::sendEvent(window_->topPane()->viewport(), &drop);
+        QVERIFY(drop.isAccepted());
+        QTRY_COMPARE(dialogs_.pending(), std::size_t{0});
+        VERIFY_CHANGES(before, snapshot(),
+                       {{QStringLiteral("top text"), QStringLiteral("あ")},
+                        {QStringLiteral("bottom text"), QString()},
+                        {QStringLiteral("top path"), path(QStringLiteral("first.txt")).replace(u'\\', QStringLiteral("\\\\"))},
+                        {QStringLiteral("top has file"), QStringLiteral("yes")},
+                        {QStringLiteral("caption"),
+                         QStringLiteral("Voxilo [%1] - [無題]").arg(path(QStringLiteral("first.txt")))},
+                        // The upper pane now holds a document to convert.
+                        {QStringLiteral("command mnuEditCoding"), QStringLiteral("on")},
+                        {QStringLiteral("command mnuEditDecoding"), QStringLiteral("on")},
+                        {QStringLiteral("command tbCoding"), QStringLiteral("on")},
+                        {QStringLiteral("command tbDecoding"), QStringLiteral("on")},
+                        {QStringLiteral("command mnuFileSaveAs"), QStringLiteral("on")}});
     }
 
     void aDroppedFileOpensAfterTheSaveQuestions() {
