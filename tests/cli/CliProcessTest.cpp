@@ -403,16 +403,16 @@ TEST_F(CliProcessTest, ConvertsWithARegisteredUsersKey) {
             .input = password + "\n"});
     };
 
-    // A wrong password, a name in the wrong case, an unknown name: nothing is converted.
+    // A wrong password, a name in the wrong case, an unknown name: nothing is converted, and
+    // the message does not tell which of name and password was wrong.
+    const std::string refused = "voxilo-cli: ユーザー名またはパスワードが違います。\n";
     for (const auto& [user, password] : std::vector<std::pair<std::string, std::string>>{
-             {"Alice", "Secret"}, {"alice", "secret"}, {"Carol", "secret"}, {"Alice", ""}}) {
-        const Effect effect = runAs(user, password);
-        EXPECT_EQ(effect.status, 1) << user << "/" << password;
-        EXPECT_EQ(effect.out, "");
-        EXPECT_EQ(effect.err.rfind("voxilo-cli: ", 0), 0u) << effect.err;
-        EXPECT_EQ(effect.files, before);
+             {"Alice", "Secret"}, {"alice", "secret"}, {"Carol", "secret"}, {"Bob", "secret"}}) {
+        EXPECT_EQ(runAs(user, password), (Effect{1, "", refused, before}))
+            << user << "/" << password;
     }
-    EXPECT_EQ(runAs("Alice", "").err, "voxilo-cli: パスワードを入力してください。\n");
+    EXPECT_EQ(runAs("Alice", ""),
+              (Effect{1, "", "voxilo-cli: パスワードを入力してください。\n", before}));
 
     const Files converted = with(before, {{"out.txt", encoded(kJapanese, 7, 2)}});
     EXPECT_EQ(runAs("Alice", "secret"), (Effect{0, "", "", converted}));

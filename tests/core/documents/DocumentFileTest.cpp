@@ -91,6 +91,12 @@ TEST(DocumentFile, OpensDamagedBytesAsReplacementCharacters) {
         {"ok\r\n\x81", u"ok\r\n\uFFFD", 1, 2},                     // a lead byte cut off by the end
         {"\r\na\x81\r\nb\x81\x20", u"a\uFFFD\r\nb\uFFFD ", 2, 1},  // ASCII after it stays
         {"\x82\xa0\x81", u"あ\uFFFD", 1, 1},
+        // A lead byte whose pair is no character: ASCII after it stays its own character, also
+        // the letters a trail byte may be, and the pair of two non-ASCII bytes is one mark.
+        {"x\x85"
+         "Ay\x85\x40z\x85~",
+         u"x\uFFFDAy\uFFFD@z\uFFFD~", 3, 1},
+        {"\x85\x82\xa0", u"\uFFFD\uFFFD", 2, 1},
     };
     for (const auto& c : cases) {
         writeFile(dir / "bad.txt", c.file);
