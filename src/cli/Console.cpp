@@ -10,6 +10,7 @@
 #include <shellapi.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -78,6 +79,37 @@ std::FILE* openForReading(const std::string& utf8Path) {
     return _wfopen(wide(utf8Path).c_str(), L"rb");
 }
 
+namespace {
+
+std::optional<FileIdentity> identityOfHandle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{
+        info.dwVolumeSerialNumber,
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> identityOf(std::FILE* stream) {
+    return identityOfHandle(handleOf(stream));
+}
+
+std::optional<FileIdentity> identityOf(const std::string& utf8Path) {
+    // Opened for nothing but its attributes, so that no other program's use of it is in the way.
+    const HANDLE handle = CreateFileW(wide(utf8Path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    const auto identity = identityOfHandle(handle);
+    CloseHandle(handle);
+    return identity;
+}
+
 std::string systemMessage(std::error_code error) {
     if (error.category() != std::system_category()) return error.message();
     wchar_t* buffer = nullptr;
@@ -140,6 +172,28 @@ void writeText(std::FILE* stream, std::string_view utf8) {
 
 std::FILE* openForReading(const std::string& utf8Path) {
     return std::fopen(utf8Path.c_str(), "rb");
+}
+
+namespace {
+
+std::optional<FileIdentity> identityOfStat(const struct stat& info) {
+    if (!S_ISREG(info.st_mode)) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> identityOf(std::FILE* stream) {
+    struct stat info {};
+    if (::fstat(::fileno(stream), &info) != 0) return std::nullopt;
+    return identityOfStat(info);
+}
+
+std::optional<FileIdentity> identityOf(const std::string& utf8Path) {
+    struct stat info {};
+    if (::stat(utf8Path.c_str(), &info) != 0) return std::nullopt;
+    return identityOfStat(info);
 }
 
 std::string systemMessage(std::error_code error) { return error.message(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -24,6 +25,17 @@ void writeText(std::FILE* stream, std::string_view utf8);
 
 // Opens a file named in UTF-8 for reading bytes; nullptr with errno set when it cannot.
 std::FILE* openForReading(const std::string& utf8Path);
+
+// Which regular file an open stream, or a file named in UTF-8 (its links followed), is: two
+// identities are equal when both are one file, by whatever name, link or redirection they were
+// reached. Nothing for a terminal, a pipe, a device or a name that names no file.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> identityOf(std::FILE* stream);
+std::optional<FileIdentity> identityOf(const std::string& utf8Path);
 
 // The system's own words for an error, in UTF-8.
 std::string systemMessage(std::error_code error);

@@ -4,13 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 #include "cli/CliOptions.h"
 #include "cli/Console.h"
@@ -73,22 +68,13 @@ std::string reason(std::error_code error) {
     return text;
 }
 
-// Whether the open input `in` (named `input`, or standard input) is the file named `output`.
-bool sameFile(std::FILE* in, bool fromStdin, const std::string& input, const std::string& output) {
-    std::error_code ec;
-    if (!fromStdin) {
-        return std::filesystem::equivalent(std::filesystem::path(fromUtf8(input)),
-                                           std::filesystem::path(fromUtf8(output)), ec);
-    }
-#ifdef _WIN32
-    (void)in;
-    return false;
-#else
-    struct stat opened {};
-    struct stat named {};
-    return ::fstat(::fileno(in), &opened) == 0 && ::stat(output.c_str(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-#endif
+// Whether the open input `in` is the file the output goes to: the file named `output`, or
+// whatever standard output leads to when there is no name. Only a regular file can be both;
+// a terminal that is standard input and output at once is not a document.
+bool sameFile(std::FILE* in, bool toStdout, const std::string& output) {
+    const auto input = cli::identityOf(in);
+    if (!input) return false;
+    return *input == (toStdout ? cli::identityOf(stdout) : cli::identityOf(output));
 }
 
 void report(const std::string& message) { cli::writeText(stderr, "voxilo-cli: " + message + "\n"); }
@@ -143,9 +129,9 @@ int convert(cli::ConvertRequest request) {
         report(inputName + " を開けません: " + reason({errno, std::generic_category()}));
         return kExitFailure;
     }
-    // The output would replace the input it is made from: the document would be gone, whichever
-    // name, link or redirection it came by.
-    if (!toStdout && sameFile(in, fromStdin, request.input, request.output)) {
+    // The output would replace the input it is made from, or grow it while it is read (`>>`):
+    // the document would be gone, whichever name, link or redirection it came by.
+    if (sameFile(in, toStdout, request.output)) {
         report("入力と出力が同じファイルです: " + outputName +
                "。変換の結果で元の文書を上書きすることはできません。");
         if (!fromStdin) std::fclose(in);
@@ -200,6 +186,7 @@ int convert(cli::ConvertRequest request) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ignoreFileSizeSignal();
     cli::prepareStandardStreams();
     const std::vector<std::string> args = cli::programArguments(argc, argv);
     const cli::Command command = cli::parseArguments(args);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/platform/SafeFileWriter.h"
 #include "core/store/PlatformStore.h"
 #include "gui/dialogs/AppInfo.h"
 #include "gui/dialogs/QtDialogs.h"
@@ -14,6 +15,7 @@
 #include "gui/main/ProgramLook.h"
 
 int main(int argc, char** argv) {
+    voxilo::ignoreFileSizeSignal();
     // Asked for its version, the program answers on the terminal, without a window or a display.
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("voxilo %s\n", voxilo::version::kText);

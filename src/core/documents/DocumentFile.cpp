@@ -17,12 +17,6 @@ namespace voxilo {
 
 namespace {
 
-class FileRefusalCategory : public std::error_category {
-public:
-    const char* name() const noexcept override { return "voxilo.document"; }
-    std::string message(int) const override { return "not a regular file"; }
-};
-
 std::error_code lastError() { return {errno, std::generic_category()}; }
 
 // The file at `path`, opened for reading only when it is a regular file. A pipe is opened
@@ -65,11 +59,6 @@ Expected<std::FILE*, std::error_code> openRegularFile(const std::filesystem::pat
 }
 
 }  // namespace
-
-std::error_code make_error_code(FileRefusal error) {
-    static const FileRefusalCategory category;
-    return {static_cast<int>(error), category};
-}
 
 Expected<LoadedDocument, std::error_code> loadDocumentFile(const std::filesystem::path& path) {
     auto opened = openRegularFile(path);

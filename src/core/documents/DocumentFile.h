@@ -7,14 +7,9 @@
 
 #include "core/documents/DocumentFormat.h"
 #include "core/platform/Expected.h"
+#include "core/platform/FileRefusal.h"
 
 namespace voxilo {
-
-// Why a document cannot be opened when the system has no word for it.
-enum class FileRefusal {
-    NotARegularFile = 1,  // a pipe, a device, a socket: reading one could wait for ever
-};
-std::error_code make_error_code(FileRefusal error);
 
 // The text the upper pane holds after loading the document file at `path`; bytes that are not
 // CP932 text read as U+FFFD, as on the system the program comes from. Fails when the file
@@ -22,13 +17,11 @@ std::error_code make_error_code(FileRefusal error);
 Expected<LoadedDocument, std::error_code> loadDocumentFile(const std::filesystem::path& path);
 
 // Puts `bytes` in place of the file at `path`, whole or not at all: a failure leaves an
-// existing file as it was, and nothing beside it.
+// existing file as it was, and nothing beside it. A folder, a pipe or a device at `path` is
+// refused without being opened.
 std::error_code saveDocumentFile(const std::filesystem::path& path, std::string_view bytes);
 
 // A file error in the user's words (UTF-8), ending in "。".
 std::string fileErrorText(std::error_code error);
 
 }  // namespace voxilo
-
-template <>
-struct std::is_error_code_enum<voxilo::FileRefusal> : std::true_type {};

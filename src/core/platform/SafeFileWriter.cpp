@@ -1,6 +1,7 @@
 #include "core/platform/SafeFileWriter.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -13,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "core/platform/FileRefusal.h"
 
 namespace voxilo {
 namespace {
@@ -72,8 +75,11 @@ std::error_code SafeFileWriter::open(const std::string& path) {
     target_ = path;
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return std::make_error_code(std::errc::is_a_directory);
+    }
+    if (exists && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        return make_error_code(FileRefusal::NotARegularFile);
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = temporaryNameFor(path);
@@ -184,10 +190,8 @@ std::error_code SafeFileWriter::open(const std::string& path) {
 
     struct stat existing {};
     const bool exists = ::stat(target_.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode)) {
-        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-        return fd_ < 0 ? lastError() : std::error_code{};
-    }
+    if (exists && S_ISDIR(existing.st_mode)) return std::make_error_code(std::errc::is_a_directory);
+    if (exists && !S_ISREG(existing.st_mode)) return make_error_code(FileRefusal::NotARegularFile);
     // Replacing needs only the folder's permission; a file its owner made read-only (or that
     // we may not write) is refused as writing into it would be, not silently replaced.
     constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
@@ -218,8 +222,23 @@ std::error_code SafeFileWriter::open(const std::string& path) {
 // The folder will not take a temporary file, but the file may be written: it is rewritten
 // where it is, at the commit, once all its bytes are known.
 std::error_code SafeFileWriter::openInPlace() {
-    fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    // Without waiting, and only once it is known to be a regular file: a pipe put in its place
+    // since it was looked at must not hold the writer.
+    fd_ = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd_ < 0) return lastError();
+    struct stat opened {};
+    std::error_code error;
+    if (::fstat(fd_, &opened) != 0) {
+        error = lastError();
+    } else if (!S_ISREG(opened.st_mode)) {
+        error = make_error_code(FileRefusal::NotARegularFile);
+    } else if (::fcntl(fd_, F_SETFL, 0) != 0) {
+        error = lastError();
+    }
+    if (error) {
+        discard();
+        return error;
+    }
     inPlace_ = true;
     return {};
 }
@@ -304,5 +323,11 @@ void SafeFileWriter::removeAbandonedTemporaries() noexcept {
 }
 
 #endif
+
+void ignoreFileSizeSignal() noexcept {
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
 
 }  // namespace voxilo

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -90,6 +91,12 @@ TEST(DocumentFile, OpensDamagedBytesAsReplacementCharacters) {
         {"ok\r\n\x81", u"ok\r\n\uFFFD", 1, 2},                     // a lead byte cut off by the end
         {"\r\na\x81\r\nb\x81\x20", u"a\uFFFD\r\nb\uFFFD ", 2, 1},  // ASCII after it stays
         {"\x82\xa0\x81", u"あ\uFFFD", 1, 1},
+        // A lead byte whose pair is no character: ASCII after it stays its own character, also
+        // the letters a trail byte may be, and the pair of two non-ASCII bytes is one mark.
+        {"x\x85"
+         "Ay\x85\x40z\x85~",
+         u"x\uFFFDAy\uFFFD@z\uFFFD~", 3, 1},
+        {"\x85\x82\xa0", u"\uFFFD\uFFFD", 2, 1},
     };
     for (const auto& c : cases) {
         writeFile(dir / "bad.txt", c.file);
@@ -167,23 +174,70 @@ TEST(DocumentFile, ReportsFilesThatCannotBeReadOrWritten) {
 }
 
 #ifndef _WIN32
-// A named pipe with nobody writing to it would block the reader for good: it is refused
-// unread, and so is a device.
+// A named pipe with nobody at its other end would block the reader, or the writer, for good: it
+// is refused unread and unwritten, and so is a device; saving onto a folder is refused as
+// opening it is. The reason reads as Open gives it, before the save failure's own words.
 TEST(DocumentFile, RefusesWhatIsNotARegularFile) {
     TempDir dir;
     const auto pipe = dir / "pipe";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    ::alarm(20);  // a read that waits ends the suite rather than hanging it
+    const std::string notAFile = "通常のファイルではありません (パイプやデバイスは開けません)。";
+    ::alarm(20);  // a read or write that waits ends the suite rather than hanging it
     for (const std::filesystem::path& path : {pipe, std::filesystem::path("/dev/zero")}) {
         auto loaded = loadDocumentFile(path);
         ASSERT_FALSE(loaded) << path;
         EXPECT_EQ(loaded.error(), FileRefusal::NotARegularFile);
-        EXPECT_EQ(fileErrorText(loaded.error()),
-                  "通常のファイルではありません (パイプやデバイスは開けません)。");
+        EXPECT_EQ(fileErrorText(loaded.error()), notAFile);
+    }
+    for (const std::filesystem::path& path : {pipe, std::filesystem::path("/dev/null")}) {
+        const std::error_code saved = saveDocumentFile(path, "x\r\n");
+        EXPECT_EQ(saved, FileRefusal::NotARegularFile) << path;
+        EXPECT_EQ(fileErrorText(saved), notAFile);
     }
     ::alarm(0);
+    const std::error_code folder = saveDocumentFile(dir.path(), "x\r\n");
+    EXPECT_EQ(folder, std::errc::is_a_directory);
+    EXPECT_EQ(fileErrorText(folder), "フォルダーはファイルとして開けません。");
+    EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
+    EXPECT_EQ(dir.entries(), 1u);
 }
 #endif
+
+// Each error a file can meet has its own words, the same on every system; a full disk says so.
+TEST(DocumentFile, NamesEachErrorInItsOwnWords) {
+    struct Case {
+        std::errc error;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {std::errc::no_such_file_or_directory, "ファイルまたはフォルダーが見つかりません。"},
+        {std::errc::permission_denied, "アクセスが拒否されました。"},
+        {std::errc::operation_not_permitted, "アクセスが拒否されました。"},
+        {std::errc::read_only_file_system, "書き込みが禁止されたドライブです。"},
+        {std::errc::is_a_directory, "フォルダーはファイルとして開けません。"},
+        {std::errc::not_a_directory, "パスの途中にフォルダーでないものがあります。"},
+        {std::errc::no_space_on_device, "ディスクの空き領域が足りません。"},
+        {std::errc::file_too_large, "ファイルが大きすぎます。"},
+        {std::errc::filename_too_long, "ファイル名が長すぎます。"},
+        {std::errc::too_many_symbolic_link_levels, "リンクの参照が多すぎます。"},
+        {std::errc::device_or_resource_busy, "ファイルは他のプログラムが使用中です。"},
+        {std::errc::text_file_busy, "ファイルは他のプログラムが使用中です。"},
+        {std::errc::too_many_files_open, "開いているファイルが多すぎます。"},
+        {std::errc::too_many_files_open_in_system, "開いているファイルが多すぎます。"},
+        {std::errc::not_enough_memory, "メモリが足りません。"},
+        {std::errc::io_error, "デバイスの入出力エラーです。"},
+        {std::errc::connection_reset, "ファイルの読み書きでエラーが発生しました (エラー番号 " +
+                                          std::to_string(ECONNRESET) + ")。"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(fileErrorText(std::make_error_code(c.error)), c.text)
+            << std::make_error_code(c.error).message();
+    }
+#ifdef EDQUOT
+    EXPECT_EQ(fileErrorText({EDQUOT, std::generic_category()}),
+              "ディスクの使用量の上限を超えています。");
+#endif
+}
 
 // The windows speak Japanese: no error of the system comes out in its English words.
 TEST(DocumentFile, NamesEveryErrorInJapanese) {
