@@ -16,11 +16,13 @@
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
+#include "support/FilesCannotGrow.h"
 #include "support/TestStore.h"
 #include "support/WindowSnapshot.h"
 
 #ifndef Q_OS_WIN
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -433,6 +435,40 @@ private slots:
     }
 
 #ifndef Q_OS_WIN
+    // A save onto a pipe is refused before the pipe is opened, which would hold the window until
+    // some program read it; a save past the file-size limit is an error, not the program's end.
+    // Either way the user hears why, and nothing changes: the old file whole, nothing beside it.
+    void aSaveThatCannotBeWrittenChangesNothing_data() {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("Save As onto a pipe") << true;
+        QTest::newRow("Save past the file-size limit") << false;
+    }
+    void aSaveThatCannotBeWrittenChangesNothing() {
+        QFETCH(bool, pipe);
+        write(QStringLiteral("a.txt"), "old\r\n");
+        QVERIFY(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe.txt"))).constData(), 0600) ==
+                0);
+        dialogs_.expectOpenFile(chosen(path(QStringLiteral("a.txt"))));
+        run("mnuFileOpen");
+        type(window_->topPane(), u"新しい文書");
+        const auto before = snapshot();
+        if (pipe) {
+            dialogs_.expectSaveFile(chosen(path(QStringLiteral("pipe.txt"))));
+            dialogs_.expectMessage(QStringLiteral("通常のファイルではありません (パイプやデバイス"
+                                                  "は開けません)。\r\n変換元ファイルpipe.txtの保存"
+                                                  "に失敗しました。"),
+                                   kTitle, Buttons::Ok, MessageIcon::Exclamation);
+            run("mnuFileSaveAs");
+        } else {
+            dialogs_.expectMessage(
+                QStringLiteral("ファイルが大きすぎます。\r\n変換元ファイルa.txtの保存に失敗しました。"),
+                kTitle, Buttons::Ok, MessageIcon::Exclamation);
+            testing_support::FilesCannotGrow full;
+            run("mnuFileSave");
+        }
+        VERIFY_CHANGES(before, snapshot(), {});
+    }
+
     // The last step of a save failing, for either pane: told with the reason, the file as it
     // was, the pane still changed, so that closing asks again.
     void aSaveWhoseLastStepFailsIsTold_data() {
