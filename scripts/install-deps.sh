@@ -19,6 +19,9 @@ packages=(
     # The real program driven as a person would: a display, a window manager, keystrokes and
     # screenshots.
     xvfb xauth openbox xdotool imagemagick procps
+    # The same on a GNOME desktop, with GTK's own file dialog through Qt's GTK platform theme, and
+    # a second program holding the settings store.
+    qt6-gtk-platformtheme sqlite3
     # What a screen reader sees of it: a D-Bus session, the AT-SPI bus, and Python's AT-SPI
     # client to walk the windows.
     dbus dbus-x11 at-spi2-core gir1.2-atspi-2.0 python3-gi
