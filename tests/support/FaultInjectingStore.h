@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,8 +29,16 @@ public:
     void failWritesOf(std::u16string name) { failName_ = std::move(name); }
     // From now on a batch cannot begin, as when another program is writing to the store.
     void refuseBatches() { refuseBatches_ = true; }
+    // Until openAgain(), every open of the key at `path` fails, as when another program holds
+    // the store: reads of that user's values fail then.
+    void failOpening(std::u16string path) { unopenable_.insert(std::move(path)); }
+    void openAgain() { unopenable_.clear(); }
+    // Called before each open, whether it fails or not.
+    std::function<void(std::u16string_view path)> beforeOpen;
 
     std::optional<Key> openKey(std::u16string_view path) override {
+        if (beforeOpen) beforeOpen(path);
+        if (unopenable_.count(std::u16string(path)) != 0) return std::nullopt;
         if (fails()) return std::nullopt;
         auto key = inner_.openKey(path);
         if (key) {
@@ -78,6 +88,7 @@ private:
     bool broken_ = false;
     bool refuseBatches_ = false;
     std::u16string failName_;
+    std::set<std::u16string> unopenable_;
     std::map<Key, std::string> paths_;
     std::vector<std::string> log_;
 };

@@ -66,12 +66,17 @@ bool writeSendToFlag(ValueStore& store, std::u16string_view keyPath) {
     return key && key.writeInteger(u"SendTo", -1);
 }
 
+bool fontNameStorable(std::u16string_view name) {
+    std::string bytes;
+    return !cp932::encode(name, bytes) && bytes.size() < kFontNameBuffer;
+}
+
 namespace {
 
 // Every write of saveAllSettings, in order; false at the first that fails.
 bool writeAllSettings(ValueStore& store, std::u16string_view keyPath,
                       const std::vector<EditedUser>& users, const OptionsValues& options,
-                      std::u16string_view currentUser) {
+                      std::u16string_view currentUser, std::vector<std::u16string>& names) {
     {
         OpenKey key(store, keyPath);
         if (!key || !key.writeInteger(u"Startup", options.startup)) return false;
@@ -80,22 +85,27 @@ bool writeAllSettings(ValueStore& store, std::u16string_view keyPath,
         } else {
             key.deleteValue(u"Retry");  // no value: no limit
         }
-        // Sizes go to the nearest whole point, halves to the even one: 10.5 is stored as 10.
-        const auto fontSize = static_cast<std::int16_t>(std::nearbyint(options.fontSize));
-        // A face whose name CP932 cannot hold cannot be stored: the stored one stays, as with
-        // the current folder, and the users and passwords after it are still saved.
-        std::string fontNameBytes;
-        const bool fontNameFits = !cp932::encode(options.fontName, fontNameBytes);
-        const bool written = key.writeInteger(u"ShowToolbar", options.showToolbar) &&
-                             key.writeInteger(u"ShowStatusbar", options.showStatusbar) &&
-                             (!fontNameFits || key.writeText(u"FontName", options.fontName)) &&
-                             key.writeInteger(u"FontSize", fontSize) &&
-                             key.writeInteger(u"FontBold", options.fontBold ? -1 : 0) &&
-                             key.writeInteger(u"FontItalic", options.fontItalic ? -1 : 0) &&
-                             store_detail::saveUserList(key, users);
-        if (!written) return false;
+        if (!key.writeInteger(u"ShowToolbar", options.showToolbar) ||
+            !key.writeInteger(u"ShowStatusbar", options.showStatusbar)) {
+            return false;
+        }
+        // The font is one setting: a face whose name the store cannot hold keeps the stored
+        // font whole, not its name with another face's size. The users after it are still saved.
+        if (fontNameStorable(options.fontName)) {
+            // Sizes go to the nearest whole point, halves to the even one: 10.5 is stored as 10.
+            const auto fontSize = static_cast<std::int16_t>(std::nearbyint(options.fontSize));
+            if (!key.writeText(u"FontName", options.fontName) ||
+                !key.writeInteger(u"FontSize", fontSize) ||
+                !key.writeInteger(u"FontBold", options.fontBold ? -1 : 0) ||
+                !key.writeInteger(u"FontItalic", options.fontItalic ? -1 : 0)) {
+                return false;
+            }
+        }
+        // Read inside the batch: no other writer can change the list between this and the write.
+        names = store_detail::mergedUserList(key, users);
+        if (!store_detail::saveUserList(key, names, users.size())) return false;
     }
-    return store_detail::saveUserKeys(store, keyPath, users, options.keyCodeText,
+    return store_detail::saveUserKeys(store, keyPath, users, names, options.keyCodeText,
                                       options.patternIndex, currentUser);
 }
 
@@ -104,13 +114,17 @@ bool writeAllSettings(ValueStore& store, std::u16string_view keyPath,
 std::optional<StoreFailure> saveAllSettings(ValueStore& store, std::u16string_view keyPath,
                                             const std::vector<EditedUser>& users,
                                             const OptionsValues& options,
-                                            std::u16string_view currentUser) {
+                                            std::u16string_view currentUser,
+                                            std::vector<std::u16string>* savedNames) {
     // One batch: a crash in the middle leaves the store as it was before the save. A batch
     // that cannot begin or be kept is a failed save like any failed write.
     if (!store.beginBatch()) return StoreFailure::SaveFailed;
-    const bool written = writeAllSettings(store, keyPath, users, options, currentUser);
+    std::vector<std::u16string> names;
+    const bool written = writeAllSettings(store, keyPath, users, options, currentUser, names);
     const bool kept = store.endBatch();
     if (!written || !kept) return StoreFailure::SaveFailed;
+    if (savedNames != nullptr) *savedNames = std::move(names);
+    if (!fontNameStorable(options.fontName)) return StoreFailure::FontNotSaved;
     return std::nullopt;
 }
 

@@ -70,13 +70,21 @@ StoreRead<std::int16_t> readSendToFlag(ValueStore& store, std::u16string_view ke
 // Records that the shortcut has been made; false when that could not be written.
 bool writeSendToFlag(ValueStore& store, std::u16string_view keyPath);
 
+// Whether the store can hold `name` as the panes' font: CP932 has every character of it, and
+// it fits the value's read buffer. Any other name would be lost by the next start.
+bool fontNameStorable(std::u16string_view name);
+
 // Writes the confirmed Options dialog: the program-wide values, the user list, then each user's
-// key, in that order, stopping at the first open or write that fails. `users` are the dialog's
-// working list in order; only the user named `currentUser` gets a key code and pattern.
-[[nodiscard]] std::optional<StoreFailure> saveAllSettings(ValueStore& store,
-                                                          std::u16string_view keyPath,
-                                                          const std::vector<EditedUser>& users,
-                                                          const OptionsValues& options,
-                                                          std::u16string_view currentUser);
+// key, in that order, stopping at the first open or write that fails (SaveFailed). `users` are
+// the dialog's working list in order; only the user named `currentUser` gets a key code and
+// pattern. The user list is merged with the one the store holds when the save begins, so that
+// a user registered meanwhile by another copy of the program stays; `savedNames`, when given,
+// receives the list as stored (index 0 empty), once the save went through.
+// A font whose name the store cannot hold leaves the four stored font values as they were;
+// the rest is saved, and the result is FontNotSaved.
+[[nodiscard]] std::optional<StoreFailure> saveAllSettings(
+    ValueStore& store, std::u16string_view keyPath, const std::vector<EditedUser>& users,
+    const OptionsValues& options, std::u16string_view currentUser,
+    std::vector<std::u16string>* savedNames = nullptr);
 
 }  // namespace voxilo

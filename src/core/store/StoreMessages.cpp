@@ -13,6 +13,12 @@ StoreMessage storeMessage(StoreFailure failure) noexcept {
             return {u"プログラム情報の取得に失敗しました。", MessageIcon::Exclamation, false};
         case StoreFailure::SaveFailed:
             return {u"プログラム情報の保存に失敗しました。", MessageIcon::Exclamation, false};
+        case StoreFailure::FontNotSaved:
+            // Not the failed-save message: everything else was saved.
+            return {
+                u"選択したフォントは名前を保存できないため、フォントの設定は変更されません"
+                u"でした。\r\nほかの設定は保存されました。",
+                MessageIcon::Exclamation, false};
     }
     return {u"", MessageIcon::Exclamation, false};
 }

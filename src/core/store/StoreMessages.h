@@ -13,6 +13,7 @@ enum class StoreFailure {
     SettingsUnavailable,  // the program settings could not be read at start-up
     ReadFailed,           // a later read could not open its key
     SaveFailed,           // an open or a write of a save failed
+    FontNotSaved,         // a save went through, but the store cannot hold the font's name
 };
 
 struct StoreMessage {

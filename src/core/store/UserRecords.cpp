@@ -72,6 +72,21 @@ std::u16string caseFolded(std::u16string_view name) {
     return folded;
 }
 
+// The user list as the settings key holds it, index 0 empty.
+std::vector<std::u16string> listedNames(OpenKey& key) {
+    // A negative count, which only editing the store by hand can make, reads as missing.
+    const std::int16_t count = std::max<std::int16_t>(key.integerOr(u"UserCount", 0), 0);
+    std::vector<std::u16string> names{u""};
+    // Key names ignore letter case, so abcd and ABCD, listed by a store written elsewhere,
+    // would share one key and one password: only the first of them is a user here.
+    std::unordered_set<std::u16string> keys;
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(count); ++i) {
+        std::u16string name = userValue(key, numbered(u"User", i), kNameBuffer);
+        if (name.empty() || keys.insert(caseFolded(name)).second) names.push_back(std::move(name));
+    }
+    return names;
+}
+
 }  // namespace
 
 bool sameIgnoringCase(std::u16string_view a, std::u16string_view b) {
@@ -89,17 +104,7 @@ Expected<std::vector<std::u16string>, StoreFailure> loadUserNames(ValueStore& st
                                                                   std::u16string_view keyPath) {
     OpenKey key(store, keyPath);
     if (!key) return Unexpected{StoreFailure::UserListUnavailable};
-    // A negative count, which only editing the store by hand can make, reads as missing.
-    const std::int16_t count = std::max<std::int16_t>(key.integerOr(u"UserCount", 0), 0);
-    std::vector<std::u16string> names{u""};
-    // Key names ignore letter case, so abcd and ABCD, listed by a store written elsewhere,
-    // would share one key and one password: only the first of them is a user here.
-    std::unordered_set<std::u16string> keys;
-    for (std::size_t i = 1; i <= static_cast<std::size_t>(count); ++i) {
-        std::u16string name = userValue(key, numbered(u"User", i), kNameBuffer);
-        if (name.empty() || keys.insert(caseFolded(name)).second) names.push_back(std::move(name));
-    }
-    return names;
+    return listedNames(key);
 }
 
 StoreRead<std::u16string> readPassword(ValueStore& store, std::u16string_view keyPath,
@@ -124,25 +129,57 @@ StoreRead<std::int16_t> readPattern(ValueStore& store, std::u16string_view keyPa
 
 namespace store_detail {
 
-bool saveUserList(OpenKey& settings, const std::vector<EditedUser>& users) {
-    std::int16_t kept = 0;
-    for (const EditedUser& user : users)
-        kept = static_cast<std::int16_t>(kept + (user.deleted ? 0 : 1));
-    if (!settings.writeInteger(u"UserCount", kept)) return false;
-    // Kept users take User1 ... UserK in list order; every other User value up to the
-    // length of the list goes.
-    std::size_t k = 0;
-    for (std::size_t t = 1; t <= users.size(); ++t) {
+std::vector<std::u16string> mergedUserList(OpenKey& settings,
+                                           const std::vector<EditedUser>& users) {
+    const std::vector<std::u16string> stored = listedNames(settings);
+    std::vector<std::u16string> names{u""};
+    const auto holds = [](const std::vector<std::u16string>& list, const std::u16string& name) {
+        return std::any_of(list.begin() + 1, list.end(), [&](const std::u16string& listed) {
+            return sameIgnoringCase(listed, name);
+        });
+    };
+    // The dialog's users in its order. One it only carried along stays only while the store
+    // lists it: a user another copy deleted meanwhile does not come back without a password.
+    for (const EditedUser& user : users) {
+        if (user.deleted || (user.keepStoredPassword && !holds(stored, user.user))) continue;
+        if (user.user.empty() || !holds(names, user.user)) names.push_back(user.user);
+    }
+    // Then the users the store holds that the dialog never knew of: registered since it read
+    // the list. A user the dialog deleted stays deleted.
+    for (std::size_t i = 1; i < stored.size(); ++i) {
+        const std::u16string& name = stored[i];
+        const bool known = std::any_of(users.begin(), users.end(), [&](const EditedUser& user) {
+            return sameIgnoringCase(user.user, name);
+        });
+        if (!known) names.push_back(name);
+    }
+    return names;
+}
+
+bool saveUserList(OpenKey& settings, const std::vector<std::u16string>& names,
+                  std::size_t editedCount) {
+    const std::size_t storedCount =
+        static_cast<std::size_t>(std::max<std::int16_t>(settings.integerOr(u"UserCount", 0), 0));
+    const std::size_t kept = names.size() - 1;
+    if (!settings.writeInteger(u"UserCount", static_cast<std::int16_t>(kept))) return false;
+    // Kept users take User1 ... UserK in order; every other User value up to the length of
+    // the dialog's list, or of the list stored before, goes.
+    for (std::size_t k = 1; k <= kept; ++k) {
+        if (!settings.writeText(numbered(u"User", k), names[k])) return false;
+    }
+    for (std::size_t t = kept + 1; t <= std::max(editedCount, storedCount); ++t) {
         settings.deleteValue(numbered(u"User", t));
-        if (users[t - 1].deleted) continue;
-        if (!settings.writeText(numbered(u"User", ++k), users[t - 1].user)) return false;
     }
     return true;
 }
 
 bool saveUserKeys(ValueStore& store, std::u16string_view keyPath,
-                  const std::vector<EditedUser>& users, std::u16string_view keyCodeText,
-                  std::int16_t patternIndex, std::u16string_view currentUser) {
+                  const std::vector<EditedUser>& users, const std::vector<std::u16string>& names,
+                  std::u16string_view keyCodeText, std::int16_t patternIndex,
+                  std::u16string_view currentUser) {
+    const auto listed = [&](const std::u16string& user) {
+        return std::find(names.begin() + 1, names.end(), user) != names.end();
+    };
     // In list order, so that a user deleted and added again under the same name loses the
     // old key before the new one is made.
     for (const EditedUser& user : users) {
@@ -150,11 +187,18 @@ bool saveUserKeys(ValueStore& store, std::u16string_view keyPath,
             store.deleteKey(userKeyPath(keyPath, user.user));
             continue;
         }
+        if (!listed(user.user)) continue;  // deleted elsewhere since the dialog read the list
+        const bool ownCipher =
+            user.user == currentUser && (!keyCodeText.empty() || patternIndex >= 0);
+        if (user.keepStoredPassword && !ownCipher) continue;  // nothing of theirs changed
         OpenKey key(store, userKeyPath(keyPath, user.user));
-        if (!key || !key.writeText(u"Password", enciphered(user.password))) return false;
+        if (!key) return false;
+        if (!user.keepStoredPassword && !key.writeText(u"Password", enciphered(user.password))) {
+            return false;
+        }
         if (user.user != currentUser) continue;
-        // Nothing chosen (the dialog had no entry for a damaged stored value): the stored
-        // value stays as it is.
+        // Nothing chosen, or nothing changed: the stored value stays as it is. The dialog may
+        // show a default that stands in for a value it could not read.
         if (!keyCodeText.empty() && !key.writeText(u"KeyCode", enciphered(keyCodeText))) {
             return false;
         }

@@ -31,6 +31,10 @@ struct EditedUser {
     std::u16string user;
     std::u16string password;  // plain text
     bool deleted = false;
+    // The password is the one the store held when the dialog read it (or tried to: a read that
+    // failed leaves "" here), untouched since: the save leaves the stored one as it is, so that a
+    // value that could not be read is never written back.
+    bool keepStoredPassword = false;
 };
 
 // Whether two user names name the same key: key names compare without regard to the case of
@@ -58,11 +62,19 @@ StoreRead<std::int16_t> readPattern(ValueStore& store, std::u16string_view keyPa
 
 namespace store_detail {
 
+// The user list a save stores, index 0 "": the users `users` keeps, in its order, then those
+// the store holds now that `users` does not name (another copy of the program registered them
+// since the dialog read the list). A user `users` only carries along (its stored password kept)
+// is left out when the store no longer holds it.
+std::vector<std::u16string> mergedUserList(OpenKey& settings, const std::vector<EditedUser>& users);
+
 // The user half of saving the Options dialog: the list in the settings key, still open, then
 // each user's key. False at the first open or write that fails.
-[[nodiscard]] bool saveUserList(OpenKey& settings, const std::vector<EditedUser>& users);
+[[nodiscard]] bool saveUserList(OpenKey& settings, const std::vector<std::u16string>& names,
+                                std::size_t editedCount);
 [[nodiscard]] bool saveUserKeys(ValueStore& store, std::u16string_view keyPath,
                                 const std::vector<EditedUser>& users,
+                                const std::vector<std::u16string>& names,
                                 std::u16string_view keyCodeText, std::int16_t patternIndex,
                                 std::u16string_view currentUser);
 

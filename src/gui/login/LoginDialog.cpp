@@ -12,10 +12,11 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/store/UserRecords.h"
 #include "gui/dialogs/AppInfo.h"
+#include "gui/dialogs/BusyCursor.h"
 #include "gui/dialogs/InputMethod.h"
 #include "gui/dialogs/StoreAlerts.h"
-#include "core/store/UserRecords.h"
 
 namespace voxilo {
 
@@ -128,7 +129,11 @@ void LoginDialog::tryLogIn() {
     bool matches = false;
     if (std::find(names.begin() + 1, names.end(), name) != names.end()) {
         // A user key that cannot be read is told of, and the password then reads as "".
-        const auto stored = readPassword(store_, state_.settingsKey, name);
+        StoreRead<std::u16string> stored;
+        {
+            const BusyCursor busy;  // a store another program holds is waited for
+            stored = readPassword(store_, state_.settingsKey, name);
+        }
         if (stored.failure) showStoreFailure(dialogs_, this, *stored.failure);
         matches = stored.value == password_->text().toStdU16String();
     }

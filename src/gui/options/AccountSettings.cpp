@@ -55,7 +55,9 @@ void AccountSettings::load(
     }
     for (std::size_t k = 1; k < state_.userNames.size(); ++k) {
         const std::u16string& name = state_.userNames[k];
-        users_.push_back({name, storedPassword(name), false});
+        // The stored password stays as it is unless it is changed here: one that could not be
+        // read is "" in the copy, and must not become "" in the store.
+        users_.push_back({name, storedPassword(name), false, true});
         const QSignalBlocker quiet(user_);
         user_->addItem(qtext(name), static_cast<int>(k));
     }
@@ -100,18 +102,22 @@ bool AccountSettings::currentUserDeleted() const {
     return false;
 }
 
+// Only a choice that differs from the logged-in user's is saved: the dialog shows the key code
+// 1 and pattern 0 also when the user's could not be read at login, and those must not be stored
+// over the real ones.
 std::u16string AccountSettings::keyCodeText() const {
-    return key_->currentIndex() >= 0 ? key_->currentText().toStdU16String() : std::u16string();
+    const int key = key_->currentIndex();
+    return key >= 0 && key != state_.keyCode - 1 ? key_->currentText().toStdU16String()
+                                                 : std::u16string();
 }
 
 std::int16_t AccountSettings::patternIndex() const {
-    return static_cast<std::int16_t>(pattern_->checkedId());
+    const int pattern = pattern_->checkedId();
+    return static_cast<std::int16_t>(pattern >= 0 && pattern != state_.pattern ? pattern : -1);
 }
 
 bool AccountSettings::cipherChanged() const {
-    const int key = key_->currentIndex();
-    const int pattern = pattern_->checkedId();
-    return (key >= 0 && key != state_.keyCode - 1) || (pattern >= 0 && pattern != state_.pattern);
+    return !keyCodeText().empty() || patternIndex() >= 0;
 }
 
 // The list's selection, set by the program without raising its handling; with no entry the
@@ -247,6 +253,7 @@ void AccountSettings::changePassword() {
     EditedUser& entry = users_[static_cast<std::size_t>(user_->itemData(listIndex_).toInt())];
     entry.password = new_->text().toStdU16String();
     entry.deleted = false;
+    entry.keepStoredPassword = false;
     clearUserText();
 }
 

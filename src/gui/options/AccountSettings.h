@@ -50,7 +50,8 @@ public:
     // The working copy's password of the first entry named `user`; "" when there is none.
     std::u16string passwordOf(const std::u16string& user) const;
     bool currentUserDeleted() const;
-    // The chosen key code as text, and the chosen pattern; "" and -1 when none is chosen.
+    // The chosen key code as text, and the chosen pattern, where they differ from the logged-in
+    // user's; "" and -1 when none is chosen or the choice is the user's own.
     std::u16string keyCodeText() const;
     std::int16_t patternIndex() const;
     // The chosen key code or pattern differs from the logged-in user's.

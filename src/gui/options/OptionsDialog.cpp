@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "gui/dialogs/AppInfo.h"
+#include "gui/dialogs/BusyCursor.h"
 #include "gui/dialogs/StoreAlerts.h"
 #include "gui/options/AccountKeys.h"
 #include "gui/options/AccountSettings.h"
@@ -132,7 +133,12 @@ void OptionsDialog::load(const QFont& paneFont) {
     preview_->setFont(preview);
 
     accounts_->load([this](const std::u16string& name) {
-        const auto password = readPassword(store_, state_.settingsKey, name);
+        StoreRead<std::u16string> password;
+        {
+            // A store another program holds makes each read wait up to its busy timeout.
+            const BusyCursor busy;
+            password = readPassword(store_, state_.settingsKey, name);
+        }
         if (password.failure) showStoreFailure(dialogs_, this, *password.failure);
         return password.value;
     });
@@ -395,28 +401,36 @@ void OptionsDialog::confirm() {
     values.fontItalic = font.italic();
     values.keyCodeText = accounts_->keyCodeText();
     values.patternIndex = accounts_->patternIndex();
-    if (const auto failure =
-            saveAllSettings(store_, state_.settingsKey, users, values, state_.currentUser)) {
-        saveFailure_ = failure;
+    std::vector<std::u16string> savedNames;
+    std::optional<StoreFailure> failure;
+    {
+        const BusyCursor busy;  // a busy store is waited for, and read back after a failure
+        failure = saveAllSettings(store_, state_.settingsKey, users, values, state_.currentUser,
+                                  &savedNames);
         // The window goes on with what the store holds, not with what was asked of it: a
         // change that was not kept is neither shown nor a reason to end.
-        takeStoredSettings();
+        if (failure == StoreFailure::SaveFailed) takeStoredSettings();
+    }
+    saveFailure_ = failure;
+    if (failure == StoreFailure::SaveFailed) {
         accept();
         return;
     }
 
     settings_.startup = values.startup;
     settings_.retry = static_cast<std::int16_t>(retry_->isChecked() ? *count : 0);
-    state_.userNames.assign(1, std::u16string());
-    for (const EditedUser& user : users) {
-        if (!user.deleted) state_.userNames.push_back(user.user);
-    }
+    // The list as stored: users another copy of the program registered meanwhile included.
+    state_.userNames = std::move(savedNames);
     settings_.showToolbar = values.showToolbar;
     settings_.showStatusbar = values.showStatusbar;
-    settings_.fontName = values.fontName;
-    settings_.fontSize = wholePoints(values.fontSize);
-    settings_.fontBold = values.fontBold;
-    settings_.fontItalic = values.fontItalic;
+    // A font the store could not take stays out of the window too: the next start would not
+    // have it.
+    if (failure != StoreFailure::FontNotSaved) {
+        settings_.fontName = values.fontName;
+        settings_.fontSize = wholePoints(values.fontSize);
+        settings_.fontBold = values.fontBold;
+        settings_.fontItalic = values.fontItalic;
+    }
     // The logged-in user's own key code, pattern or existence changed: the program must end.
     if (accounts_->currentUserDeleted() || accounts_->cipherChanged()) {
         state_.exitRequested = true;

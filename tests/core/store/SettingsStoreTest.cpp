@@ -263,24 +263,110 @@ TEST_P(SettingsStore, StoredPasswordBytesNeverChange) {
     EXPECT_EQ(readPassword(*store_, kSettings, u"Eve").value, u"ab");
 }
 
-// A folder or a font face CP932 cannot name is not stored and not reported, and the stored one
-// stays; the rest of the save goes on, so no account is lost for a font.
-TEST_P(SettingsStore, NamesCp932CannotHoldAreNotStored) {
+// A folder CP932 cannot name is not stored and not reported: the stored one stays. The wave
+// dash CP932 holds (0x8160, U+FF5E as Windows reads it) is stored without a failure and reads
+// back as the same folder; U+301C, which only a best fit would turn into that code, would read
+// back as another folder, so it is a character CP932 cannot name.
+TEST_P(SettingsStore, FoldersCp932CannotHoldAreNotStored) {
     ASSERT_FALSE(saveCurrentPath(*store_, kSettings, u"/home/zoe/"));
     EXPECT_FALSE(saveCurrentPath(*store_, kSettings, u"/home/zoë/"));
+    EXPECT_FALSE(saveCurrentPath(*store_, kSettings, u"/home/taro/\u301Cmemo/"));
     EXPECT_EQ(text(kSettings, u"CurrentPath"), "/home/zoe/");
+    const std::u16string wave = u"/home/taro/\uFF5Ememo" + sep;
+    EXPECT_EQ(saveCurrentPath(*store_, kSettings, wave), std::nullopt);
+    EXPECT_EQ(text(kSettings, u"CurrentPath"), "/home/taro/\x81\x60memo" + toUtf8(sep));
+    EXPECT_EQ(load().currentPath, wave);
+}
 
+// A font the store cannot hold (a letter CP932 lacks, a name over 32 bytes) keeps the stored
+// font whole, name, size, bold and italic; the rest of the save goes on, so no account is lost
+// for a font, and the result says so.
+TEST_P(SettingsStore, AFontTheStoreCannotHoldIsNotStored) {
     OptionsValues options;
     options.fontName = u"Noto Sans";
+    options.fontSize = 12;
     ASSERT_FALSE(saveAllSettings(*store_, kSettings, {}, options, u""));
-    options.fontName = u"Zoë Sans";
-    options.fontSize = 14;
-    const std::vector<EditedUser> users = {{u"taro", u"pass1", false}};
-    EXPECT_FALSE(saveAllSettings(*store_, kSettings, users, options, u""));
-    EXPECT_EQ(load().fontName, u"Noto Sans");
-    EXPECT_EQ(load().fontSize, 14);
-    EXPECT_EQ(*loadUserNames(*store_, kSettings), (std::vector<std::u16string>{u"", u"taro"}));
-    EXPECT_EQ(readPassword(*store_, kSettings, u"taro").value, u"pass1");
+    const ProgramSettings before = load();
+    EXPECT_TRUE(fontNameStorable(std::u16string(16, u'Ａ')));  // 32 bytes, the most
+    EXPECT_TRUE(fontNameStorable(std::u16string(32, u'A')));
+    for (const std::u16string& name :
+         {std::u16string(u"Zoë Sans"), std::u16string(33, u'A'), std::u16string(17, u'Ａ')}) {
+        EXPECT_FALSE(fontNameStorable(name));
+        OptionsValues font = options;
+        font.fontName = name;
+        font.fontSize = 14;
+        font.fontBold = true;
+        font.fontItalic = true;
+        font.showToolbar = 0;
+        std::vector<std::u16string> saved;
+        EXPECT_EQ(
+            saveAllSettings(*store_, kSettings, {{u"taro", u"pass1", false}}, font, u"", &saved),
+            StoreFailure::FontNotSaved);
+        EXPECT_EQ(saved, (std::vector<std::u16string>{u"", u"taro"}));
+        ProgramSettings expected = before;
+        expected.showToolbar = 0;
+        const ProgramSettings now = load();
+        EXPECT_EQ(now.currentPath, expected.currentPath);
+        EXPECT_EQ(now.startup, expected.startup);
+        EXPECT_EQ(now.retry, expected.retry);
+        EXPECT_EQ(now.showToolbar, expected.showToolbar);
+        EXPECT_EQ(now.showStatusbar, expected.showStatusbar);
+        EXPECT_EQ(now.fontName, u"Noto Sans");
+        EXPECT_EQ(now.fontSize, 12);
+        EXPECT_FALSE(now.fontBold);
+        EXPECT_FALSE(now.fontItalic);
+        EXPECT_EQ(*loadUserNames(*store_, kSettings), (std::vector<std::u16string>{u"", u"taro"}));
+        EXPECT_EQ(readPassword(*store_, kSettings, u"taro").value, u"pass1");
+    }
+    const StoreMessage told = storeMessage(StoreFailure::FontNotSaved);
+    EXPECT_EQ(told.text,
+              u"選択したフォントは名前を保存できないため、フォントの設定は変更されませんでした。"
+              u"\r\nほかの設定は保存されました。");
+    EXPECT_EQ(told.icon, MessageIcon::Exclamation);
+    EXPECT_FALSE(told.programEnds);
+}
+
+// Two copies of the program on one store: a save from the older one's list keeps a user the
+// other registered since, drops only the users it deleted itself, leaves the passwords it did
+// not change as they are stored, and does not bring back a user the other deleted.
+TEST_P(SettingsStore, ASaveMergesWithTheListTheStoreHolds) {
+    OptionsValues options;
+    options.keyCodeText = u"5";
+    options.patternIndex = 2;
+    ASSERT_FALSE(
+        saveAllSettings(*store_, kSettings,
+                        {{u"Ann", u"pw1", false}, {u"Ben", u"pw2", false}, {u"Cy", u"pw3", false}},
+                        options, u"Ann"));
+    // The other copy: Dee registered, Cy deleted, Ben's password changed.
+    ASSERT_FALSE(saveAllSettings(*store_, kSettings,
+                                 {{u"Ann", u"", false, true},
+                                  {u"Ben", u"new2", false},
+                                  {u"Cy", u"", true, true},
+                                  {u"Dee", u"pw4", false}},
+                                 OptionsValues{}, u""));
+    // This copy, from the list it read first: Ben deleted, Eve registered; Ann and Cy carried.
+    OptionsValues unchanged;
+    unchanged.keyCodeText.clear();
+    unchanged.patternIndex = -1;
+    std::vector<std::u16string> saved;
+    ASSERT_FALSE(saveAllSettings(*store_, kSettings,
+                                 {{u"Ann", u"", false, true},
+                                  {u"Ben", u"", true, true},
+                                  {u"Cy", u"", false, true},
+                                  {u"Eve", u"pw5", false}},
+                                 unchanged, u"Ann", &saved));
+    const std::vector<std::u16string> expected = {u"", u"Ann", u"Eve", u"Dee"};
+    EXPECT_EQ(saved, expected);
+    EXPECT_EQ(*loadUserNames(*store_, kSettings), expected);
+    EXPECT_EQ(integer(kSettings, u"UserCount"), 3);
+    EXPECT_FALSE(text(kSettings, u"User4"));
+    EXPECT_EQ(readPassword(*store_, kSettings, u"Ann").value, u"pw1");
+    EXPECT_EQ(readPassword(*store_, kSettings, u"Dee").value, u"pw4");
+    EXPECT_EQ(readPassword(*store_, kSettings, u"Eve").value, u"pw5");
+    EXPECT_FALSE(text(userKeyPath(kSettings, u"Ben"), u"Password"));
+    EXPECT_FALSE(text(userKeyPath(kSettings, u"Cy"), u"Password"));
+    EXPECT_EQ(readKeyCode(*store_, kSettings, u"Ann").value, 5);
+    EXPECT_EQ(readPattern(*store_, kSettings, u"Ann").value, 2);
 }
 
 // Key names ignore letter case: users listed as abcd and ABCD by a store written elsewhere have

@@ -105,19 +105,34 @@ TEST(SqliteValueStore, ASaveThatCannotBeKeptFails) {
         SqliteValueStore store(file);
         ASSERT_FALSE(saveUsers(store, {{u"taro", u"pw", false}}, u"3"));
     }
+    SqliteValueStore store(file);
+    ASSERT_TRUE(loadUserNames(store, kSettingsKeyPath));  // open before the disk fills
     {
-        SqliteValueStore store(file);
-        ASSERT_TRUE(loadUserNames(store, kSettingsKeyPath));  // open before the disk fills
         const testing_support::FilesCannotGrow full;
         EXPECT_EQ(saveUsers(store, {{u"taro", u"pw", false}, {u"jiro", u"pw2", false}}, u"25"),
                   StoreFailure::SaveFailed);
     }
-    SqliteValueStore store(file);
-    EXPECT_EQ(*loadUserNames(store, kSettingsKeyPath), (std::vector<std::u16string>{u"", u"taro"}));
-    EXPECT_EQ(readKeyCode(store, kSettingsKeyPath, u"taro").value, 3);
-    // And once there is room again, the same save goes through.
+    {
+        SqliteValueStore next(file);  // the next start
+        EXPECT_EQ(*loadUserNames(next, kSettingsKeyPath),
+                  (std::vector<std::u16string>{u"", u"taro"}));
+        EXPECT_EQ(readKeyCode(next, kSettingsKeyPath, u"taro").value, 3);
+    }
+    // Once there is room again, the same save of the same running program goes through, again
+    // as one batch: the failed one has ended.
     EXPECT_FALSE(saveUsers(store, {{u"taro", u"pw", false}, {u"jiro", u"pw2", false}}, u"25"));
     EXPECT_EQ(readKeyCode(store, kSettingsKeyPath, u"taro").value, 25);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    sqlite3_busy_timeout(other, 0);
+    // Nothing of it is left open: another connection can write at once.
+    EXPECT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; COMMIT;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+    SqliteValueStore next(file);
+    EXPECT_EQ(*loadUserNames(next, kSettingsKeyPath),
+              (std::vector<std::u16string>{u"", u"taro", u"jiro"}));
+    EXPECT_EQ(readPassword(next, kSettingsKeyPath, u"jiro").value, u"pw2");
 }
 
 // Another program that holds the store open for reading (voxilo-cli, a sqlite3 shell in the

@@ -21,9 +21,14 @@
 #include <functional>
 #include <memory>
 
+#ifndef Q_OS_WIN
+#include <sqlite3.h>
+#endif
+
 #include "core/store/UserRecords.h"
 #include "gui/main/MainWindow.h"
 #include "gui/options/AccountSettings.h"
+#include "gui/options/FontChoice.h"
 #include "gui/options/OptionsDialog.h"
 #include "gui/options/PasswordPrompt.h"
 #include "support/FaultInjectingStore.h"
@@ -43,6 +48,10 @@ const QString kUnconfirmed = QStringLiteral("入力したパスワードの確�
 const QString kClosing = QStringLiteral(
     "現在ログインしているユーザーの設定が変更されました。\r\n"
     "設定を有効にするためアプリケーションを終了します。");
+const QString kReadFailed = QStringLiteral("プログラム情報の取得に失敗しました。");
+const QString kFontNotSaved = QStringLiteral(
+    "選択したフォントは名前を保存できないため、フォントの設定は変更されませんでした。\r\n"
+    "ほかの設定は保存されました。");
 const QString kShowCipher = QStringLiteral(
     "暗号化情報は現在ログインしているユーザーの設定です。\r\n"
     "ほかのユーザーの暗号化情報を設定する場合は、ログインし直す必要があります。\r\n\r\n"
@@ -152,6 +161,44 @@ private:
         dialogs_.expectMessage(text, kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
     }
     ProgramSettings stored() { return *loadProgramSettings(*store_, kSettingsKeyPath, u"/"); }
+
+    // The whole effect of a command: every value the store holds for `users` and the settings
+    // key, and every field of the state and settings in memory.
+    testing_support::Snapshot held(const std::vector<std::u16string>& users) {
+        return testing_support::storeContents(*store_, users);
+    }
+    testing_support::Snapshot memory() { return testing_support::stateContents(state_, settings_); }
+    // What differs, one sorted line each, "name: before -> after"; compared with sorted(), whose
+    // lines say what must differ.
+    static QString changes(const testing_support::Snapshot& before,
+                           const testing_support::Snapshot& after) {
+        QStringList lines;
+        for (const std::string& line : testing_support::differences(before, after)) {
+            lines << QString::fromStdString(line);
+        }
+        return sorted(lines);
+    }
+    static QString sorted(QStringList lines) {
+        lines.sort();
+        return lines.join(QLatin1Char('\n'));
+    }
+    // A dialog that the code under test opened, shown and active, worked on by find() and the
+    // typing helpers until shown_ is cleared.
+    void work(QDialog& dialog) {
+        shown_ = &dialog;
+        dialog.show();
+        dialog.activateWindow();
+        [&] { QTRY_COMPARE(QApplication::activeWindow(), &dialog); }();
+    }
+    // Another full copy of the program, on the same store.
+    std::unique_ptr<ValueStore> secondStore() {
+#ifdef Q_OS_WIN
+        return std::make_unique<RegistryValueStore>();
+#else
+        return std::make_unique<SqliteValueStore>(
+            folder_->filePath(QStringLiteral("settings.db")).toStdString());
+#endif
+    }
 
 private slots:
     void init() {
@@ -450,11 +497,16 @@ private slots:
         typeAndLeave(box("txtPassword"), QStringLiteral("pw1"));
         QCOMPARE(focusName(), QStringLiteral("txtCheck"));
 
-        // A confirmation that differs: told, back in the box, nobody registered.
-        expectWarning(kWrongPassword);
-        typeAndLeave(box("txtCheck"), QStringLiteral("pw2"));
-        QCOMPARE(focusName(), QStringLiteral("txtCheck"));
-        QCOMPARE(users()->count(), 0);
+        // A confirmation that differs, also in letter case only: told, back in the box, nobody
+        // registered.
+        for (const QString& wrong : {QStringLiteral("pw2"), QStringLiteral("PW1")}) {
+            expectWarning(kWrongPassword);
+            box("txtCheck")->clear();
+            typeAndLeave(box("txtCheck"), wrong);
+            QCOMPARE(focusName(), QStringLiteral("txtCheck"));
+            QCOMPARE(users()->count(), 0);
+            QCOMPARE(dialog_->accounts().editedUsers().size(), 0u);
+        }
 
         // Turning the page leaves the box too: the page stays while the confirmation differs.
         expectWarning(kWrongPassword);
@@ -592,6 +644,8 @@ private slots:
         QTest::addColumn<bool>("ends");
         QTest::newRow("key code 3, 4, back to 3") << "key 3-4-3" << false;
         QTest::newRow("key code 4") << "key 4" << true;
+        QTest::newRow("key code 1, the first, alone") << "key 1" << true;
+        QTest::newRow("key code 25, the last, alone") << "key 25" << true;
         QTest::newRow("pattern") << "pattern" << true;
         QTest::newRow("deleting the logged-in user") << "delete" << true;
         QTest::newRow("deleting another user") << "delete other" << false;
@@ -607,7 +661,9 @@ private slots:
             auto* key = dialog.findChild<QComboBox*>(QStringLiteral("cboKey"));
             auto* user = dialog.findChild<QComboBox*>(QStringLiteral("cboUser"));
             auto* remove = dialog.findChild<QPushButton*>(QStringLiteral("cmdDelete"));
-            if (change.startsWith(QLatin1String("key"))) {
+            if (change == QLatin1String("key 1") || change == QLatin1String("key 25")) {
+                key->setCurrentIndex(change.mid(4).toInt() - 1);
+            } else if (change.startsWith(QLatin1String("key"))) {
                 key->setCurrentIndex(3);
                 if (change.endsWith(QLatin1String("3"))) key->setCurrentIndex(2);
             } else if (change == QLatin1String("pattern")) {
@@ -627,14 +683,75 @@ private slots:
             dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
             return dialog.result();
         });
-        QCOMPARE(OptionsDialog::open(state_, settings_, *store_, dialogs_, nullptr, QFont()), ends);
+        QCOMPARE(
+            OptionsDialog::open(state_, settings_, *store_, dialogs_, nullptr, paneFont(settings_)),
+            ends);
         QCOMPARE(state_.exitRequested, ends);
         if (change == QLatin1String("delete")) {
             QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"efgh"}));
             return;
         }
         const std::int16_t keyCode = readKeyCode(*store_, kSettingsKeyPath, u"abcd").value;
-        QCOMPARE(keyCode, std::int16_t(change == QLatin1String("key 4") ? 4 : 3));
+        const std::int16_t chosen = change.startsWith(QLatin1String("key ")) && change.size() <= 6
+                                        ? change.mid(4).toShort()
+                                        : 3;
+        QCOMPARE(keyCode, chosen);
+        QCOMPARE(readPattern(*store_, kSettingsKeyPath, u"abcd").value,
+                 std::int16_t(change == QLatin1String("pattern") ? 0 : 1));
+    }
+
+    // A logged-in user's key code at either end of the list shows as its entry; OK with another
+    // change leaves it stored as it was, and the program goes on. Moving it to the other end
+    // stores that, and ends the program.
+    void theFirstAndLastKeyCodesLoad_data() {
+        QTest::addColumn<int>("loaded");
+        QTest::addColumn<int>("chosen");
+        QTest::newRow("1 kept") << 1 << 1;
+        QTest::newRow("25 kept") << 25 << 25;
+        QTest::newRow("1 to 25") << 1 << 25;
+        QTest::newRow("25 to 1") << 25 << 1;
+    }
+    void theFirstAndLastKeyCodesLoad() {
+        QFETCH(int, loaded);
+        QFETCH(int, chosen);
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        OptionsValues own;
+        own.keyCodeText = QString::number(loaded).toStdU16String();
+        own.patternIndex = 1;
+        QVERIFY(
+            !saveAllSettings(*store_, kSettingsKeyPath, {{u"abcd", u"pw1", false}}, own, u"abcd"));
+        state_.keyCode = static_cast<std::int16_t>(loaded);
+        state_.optionsTab = 1;
+        const auto storedBefore = held({u"abcd"});
+        const auto memoryBefore = memory();
+        const bool ends = loaded != chosen;
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
+            work(dialog);
+            [&] {
+                QCOMPARE(find<QComboBox>("cboKey")->currentIndex(), loaded - 1);
+                QCOMPARE(find<QComboBox>("cboKey")->currentText(), QString::number(loaded));
+            }();
+            find<QCheckBox>("chkToolbar")->click();
+            find<QComboBox>("cboKey")->setCurrentIndex(chosen - 1);
+            if (ends) {
+                dialogs_.expectMessage(kClosing, kTitle, Dialogs::Buttons::Ok,
+                                       MessageIcon::Information);
+            }
+            okButton()->click();
+            shown_ = nullptr;
+            return dialog.result();
+        });
+        QCOMPARE(
+            OptionsDialog::open(state_, settings_, *store_, dialogs_, nullptr, paneFont(settings_)),
+            ends);
+        QStringList stored = {"ShowToolbar: 1 -> 0"};
+        QStringList inMemory = {"settings.showToolbar: 1 -> 0"};
+        if (ends) {
+            stored << QStringLiteral("abcd|KeyCode: %1 -> %2").arg(loaded).arg(chosen);
+            inMemory << "exitRequested: 0 -> 1";
+        }
+        QCOMPARE(changes(storedBefore, held({u"abcd"})), sorted(stored));
+        QCOMPARE(changes(memoryBefore, memory()), sorted(inMemory));
     }
 
     // The first and the last of the key codes and patterns are stored as chosen.
@@ -660,7 +777,8 @@ private slots:
             dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
             return dialog.result();
         });
-        QVERIFY(OptionsDialog::open(state_, settings_, *store_, dialogs_, nullptr, QFont()));
+        QVERIFY(OptionsDialog::open(state_, settings_, *store_, dialogs_, nullptr,
+                                    paneFont(settings_)));
         QCOMPARE(readKeyCode(*store_, kSettingsKeyPath, u"abcd").value,
                  static_cast<std::int16_t>(keyIndex + 1));
         QCOMPARE(readPattern(*store_, kSettingsKeyPath, u"abcd").value,
@@ -941,6 +1059,9 @@ private slots:
         QFETCH(QString, failure);
         QFETCH(bool, partWay);
         registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        // The file dialogs' folder is the window's own: what the store holds does not replace it.
+        QVERIFY(!saveCurrentPath(*store_, kSettingsKeyPath, u"/stored/folder/"));
+        settings_.currentPath = u"/srv/texts/";
         testing_support::FaultInjectingStore store(*store_);
         MainWindow window(state_, settings_, store, dialogs_);
         window.show();
@@ -992,6 +1113,7 @@ private slots:
                  !partWay);
         QCOMPARE(settings_.fontBold, partWay);
         QCOMPARE(window.topPane()->font().bold(), partWay);
+        QCOMPARE(settings_.currentPath, std::u16string(u"/srv/texts/"));
     }
 
     // A save that failed after the user list was written without the logged-in user: that
@@ -1000,11 +1122,11 @@ private slots:
         registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
         testing_support::FaultInjectingStore store(*store_);
         dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
-            shown_ = &dialog;
-            dialog.show();
+            work(dialog);
             typeName("abcd");
             expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw1"), true);
             find<QPushButton>("cmdDelete")->click();
+            registerInDialog(QStringLiteral("ijkl"), QStringLiteral("pw3"));  // written last
             expectWarning(QStringLiteral("プログラム情報の保存に失敗しました。"));
             dialogs_.expectMessage(kClosing, kTitle, Dialogs::Buttons::Ok,
                                    MessageIcon::Information);
@@ -1016,7 +1138,7 @@ private slots:
         state_.optionsTab = 2;
         QVERIFY(OptionsDialog::open(state_, settings_, store, dialogs_, nullptr, QFont()));
         QVERIFY(state_.exitRequested);
-        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"efgh"}));
+        QCOMPARE(state_.userNames, (std::vector<std::u16string>{u"", u"efgh", u"ijkl"}));
     }
 
     // A key code or pattern only a damaged store can hold shows no choice, and OK keeps it.
@@ -1032,6 +1154,187 @@ private slots:
         QVERIFY(!state_.exitRequested);
         QCOMPARE(readKeyCode(*store_, kSettingsKeyPath, u"abcd").value, std::int16_t{3});
         QCOMPARE(readPattern(*store_, kSettingsKeyPath, u"abcd").value, std::int16_t{1});
+    }
+
+    // Another program holds the store while the dialog opens: two users' passwords cannot be
+    // read (each read told), and the login could not read the logged-in user's key code and
+    // pattern either, so the defaults stand in. Once the store is free, OK with a new user
+    // writes that user and nothing that could not be read: every password still logs in, and
+    // the key codes and patterns stay. Whatever waits on the store shows the hourglass.
+    void valuesThatCouldNotBeReadAreNeverWrittenBack() {
+        const std::vector<EditedUser> three = {
+            {u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}, {u"ijkl", u"pw3", false}};
+        OptionsValues efghOwn;
+        efghOwn.keyCodeText = u"7";
+        efghOwn.patternIndex = 2;
+        QVERIFY(!saveAllSettings(*store_, kSettingsKeyPath, three, efghOwn, u"efgh"));
+        registerUsers(three, u"abcd");
+        state_.keyCode = 1;
+        state_.pattern = 0;
+        state_.optionsTab = 2;
+        const std::vector<std::u16string> everyone = {u"abcd", u"efgh", u"ijkl", u"mnop"};
+        const auto storedBefore = held(everyone);
+        const auto memoryBefore = memory();
+
+        testing_support::FaultInjectingStore busy(*store_);
+        busy.failOpening(userKeyPath(kSettingsKeyPath, u"efgh"));
+        busy.failOpening(userKeyPath(kSettingsKeyPath, u"ijkl"));
+        std::vector<bool> hourglass;  // at each open of a key
+        busy.beforeOpen = [&](std::u16string_view) {
+            const QCursor* pointer = QApplication::overrideCursor();
+            hourglass.push_back(pointer != nullptr && pointer->shape() == Qt::WaitCursor);
+        };
+        expectWarning(kReadFailed);
+        expectWarning(kReadFailed);
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
+            work(dialog);
+            [&] { QVERIFY(QApplication::overrideCursor() == nullptr); }();  // told after it
+            busy.openAgain();  // the other program is done
+            registerInDialog(QStringLiteral("mnop"), QStringLiteral("pw4"));
+            okButton()->click();
+            shown_ = nullptr;
+            return dialog.result();
+        });
+        QVERIFY(
+            !OptionsDialog::open(state_, settings_, busy, dialogs_, nullptr, paneFont(settings_)));
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(hourglass.size() >= 4);  // three reads, then the save
+        QVERIFY(std::all_of(hourglass.begin(), hourglass.end(), [](bool shown) { return shown; }));
+
+        QCOMPARE(changes(storedBefore, held(everyone)),
+                 sorted({"UserCount: 3 -> 4", "User4: - -> mnop", "mnop|Password: - -> pw4"}));
+        QCOMPARE(changes(memoryBefore, memory()),
+                 sorted({"userNames: [][abcd][efgh][ijkl] -> [][abcd][efgh][ijkl][mnop]"}));
+        const std::pair<std::u16string, std::u16string> logins[] = {
+            {u"abcd", u"pw1"}, {u"efgh", u"pw2"}, {u"ijkl", u"pw3"}, {u"mnop", u"pw4"}};
+        for (const auto& [user, password] : logins) {
+            QCOMPARE(readPassword(*store_, kSettingsKeyPath, user).value, password);
+        }
+    }
+
+#ifndef Q_OS_WIN
+    // The same with the real store, held by another connection with BEGIN EXCLUSIVE while the
+    // dialog opens (each read waits out the busy timeout, then fails), and released before OK.
+    void aLockedStoreWhileOptionsOpensLosesNoPassword() {
+        registerUsers({{u"abcd", u"pw1", false}, { u"efgh", u"pw2", false }}, u"abcd");
+        state_.optionsTab = 2;
+        const std::vector<std::u16string> everyone = {u"abcd", u"efgh", u"ijkl"};
+        const auto storedBefore = held(everyone);
+        const auto memoryBefore = memory();
+        sqlite3* other = nullptr;
+        const QByteArray file = folder_->filePath(QStringLiteral("settings.db")).toLocal8Bit();
+        QCOMPARE(sqlite3_open(file.constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        expectWarning(kReadFailed);
+        expectWarning(kReadFailed);
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
+            work(dialog);
+            sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(other);
+            other = nullptr;
+            registerInDialog(QStringLiteral("ijkl"), QStringLiteral("pw3"));
+            okButton()->click();
+            shown_ = nullptr;
+            return dialog.result();
+        });
+        QVERIFY(!OptionsDialog::open(state_, settings_, *store_, dialogs_, nullptr,
+                                     paneFont(settings_)));
+        if (other != nullptr) sqlite3_close(other);
+        QCOMPARE(changes(storedBefore, held(everyone)),
+                 sorted({"UserCount: 2 -> 3", "User3: - -> ijkl", "ijkl|Password: - -> pw3"}));
+        QCOMPARE(changes(memoryBefore, memory()),
+                 sorted({"userNames: [][abcd][efgh] -> [][abcd][efgh][ijkl]"}));
+        for (const auto& [user, password] :
+             {std::pair{u"abcd", u"pw1"}, std::pair{u"efgh", u"pw2"}, std::pair {
+                  u"ijkl",
+                  u"pw3"
+              }}) {
+            QCOMPARE(readPassword(*store_, kSettingsKeyPath, user).value, std::u16string(password));
+        }
+    }
+#endif
+
+    // Two full copies of the program: the other registers ijkl while this dialog is open on the
+    // list it read before. This OK deletes efgh and registers mnop; ijkl stays, with its
+    // password, and the window lists what the store now holds.
+    void aSaveFromAnOlderCopyKeepsUsersRegisteredSince() {
+        registerUsers({{u"abcd", u"pw1", false}, {u"efgh", u"pw2", false}}, u"abcd");
+        state_.optionsTab = 2;
+        const std::vector<std::u16string> everyone = {u"abcd", u"efgh", u"ijkl", u"mnop"};
+        const auto memoryBefore = memory();
+        testing_support::Snapshot storedBefore;
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
+            work(dialog);
+            const auto other = secondStore();
+            const auto failure = saveAllSettings(*other, kSettingsKeyPath,
+                                                 {{u"abcd", u"", false, true},
+                                                  {u"efgh", u"", false, true},
+                                                  {u"ijkl", u"pw3", false}},
+                                                 OptionsValues{}, u"");
+            [&] { QVERIFY(!failure); }();
+            storedBefore = held(everyone);
+            typeName("efgh");
+            expectPrompt(PasswordPrompt::kDeleteUser, QStringLiteral("pw2"), true);
+            find<QPushButton>("cmdDelete")->click();
+            registerInDialog(QStringLiteral("mnop"), QStringLiteral("pw4"));
+            okButton()->click();
+            shown_ = nullptr;
+            return dialog.result();
+        });
+        QVERIFY(!OptionsDialog::open(state_, settings_, *store_, dialogs_, nullptr,
+                                     paneFont(settings_)));
+        QCOMPARE(
+            changes(storedBefore, held(everyone)),
+            sorted({"User2: efgh -> mnop", "efgh|Password: pw2 -> -", "mnop|Password: - -> pw4"}));
+        QCOMPARE(changes(memoryBefore, memory()),
+                 sorted({"userNames: [][abcd][efgh] -> [][abcd][mnop][ijkl]",
+                         "promptUser:  -> efgh", "promptPassword:  -> pw2"}));
+    }
+
+    // A face whose name the store cannot hold (a letter CP932 lacks, more than 32 bytes) is
+    // told of at OK, and neither stored nor taken by the window: the panes keep the stored font,
+    // as the next start would. Everything else is saved.
+    void aFontTheStoreCannotHoldIsToldAndNotTaken_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("storable");
+        QTest::newRow("a letter CP932 lacks") << QStringLiteral("Zoë Sans") << false;
+        QTest::newRow("33 bytes") << QString(33, QLatin1Char('A')) << false;
+        QTest::newRow("17 full-width letters, 34 bytes") << QString(17, QChar(0xFF21)) << false;
+        QTest::newRow("32 bytes, the most") << QString(32, QLatin1Char('A')) << true;
+        QTest::newRow("16 full-width letters, 32 bytes") << QString(16, QChar(0xFF21)) << true;
+    }
+    void aFontTheStoreCannotHoldIsToldAndNotTaken() {
+        QFETCH(QString, name);
+        QFETCH(bool, storable);
+        registerUsers({{u"abcd", u"pw1", false}}, u"abcd");
+        state_.optionsTab = 1;
+        const auto storedBefore = held({u"abcd"});
+        const auto memoryBefore = memory();
+        QFont chosen(name, 14);
+        chosen.setBold(true);
+        dialogs_.expectExec(QStringLiteral("frmOptions"), [&](QDialog& dialog) {
+            work(dialog);
+            find<QCheckBox>("chkToolbar")->click();
+            dialogs_.expectFont(chosen);
+            find<QPushButton>("cmdFont")->click();
+            if (!storable) expectWarning(kFontNotSaved);  // once the dialog has closed
+            okButton()->click();
+            shown_ = nullptr;
+            return dialog.result();
+        });
+        QVERIFY(!OptionsDialog::open(state_, settings_, *store_, dialogs_, nullptr,
+                                     paneFont(settings_)));
+        QStringList stored = {"ShowToolbar: 1 -> 0"};
+        QStringList inMemory = {"settings.showToolbar: 1 -> 0"};
+        if (storable) {
+            stored << "FontName: ＭＳ ゴシック -> " + name << "FontSize: 11 -> 14"
+                   << "FontBold: 0 -> -1";
+            inMemory << "settings.fontName: ＭＳ ゴシック -> " + name
+                     << "settings.fontSize: 11 -> 14"
+                     << "settings.fontBold: 0 -> 1";
+        }
+        QCOMPARE(changes(storedBefore, held({u"abcd"})), sorted(stored));
+        QCOMPARE(changes(memoryBefore, memory()), sorted(inMemory));
     }
 
     void cancelKeepsEverything() {

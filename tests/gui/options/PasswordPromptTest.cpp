@@ -79,13 +79,18 @@ private slots:
     void aWrongPasswordKeepsAsking() {
         QFETCH(QString, caption);
         const bool accepted = run(caption, [&](PasswordPrompt& prompt) {
-            dialogs_.expectMessage(QStringLiteral("パスワードが違います。"),
-                                   QStringLiteral("Voxilo"), Dialogs::Buttons::Ok,
-                                   MessageIcon::Exclamation);
-            QTest::keyClicks(prompt.passwordBox(), QStringLiteral("secret1"));  // case differs
-            QTest::keyClick(prompt.passwordBox(), Qt::Key_Return);
-            QVERIFY(prompt.isVisible());
-            QCOMPARE(prompt.passwordBox()->selectedText(), QStringLiteral("secret1"));
+            // The letter case differs; the start of the password; the password and more.
+            for (const QString& wrong : {QStringLiteral("secret1"), QStringLiteral("Secret"),
+                                         QStringLiteral("S"), QStringLiteral("Secret12")}) {
+                dialogs_.expectMessage(QStringLiteral("パスワードが違います。"),
+                                       QStringLiteral("Voxilo"), Dialogs::Buttons::Ok,
+                                       MessageIcon::Exclamation);
+                QTest::keyClicks(prompt.passwordBox(), wrong);  // replaces the selected text
+                QTest::keyClick(prompt.passwordBox(), Qt::Key_Return);
+                QVERIFY2(prompt.isVisible(), qPrintable(wrong));
+                QCOMPARE(prompt.passwordBox()->selectedText(), wrong);
+                QVERIFY(!state_.promptAccepted);
+            }
             QTest::keyClicks(prompt.passwordBox(), QStringLiteral("Secret1"));  // replaces it
             QTest::keyClick(prompt.passwordBox(), Qt::Key_Return);  // no question: accepted
             QVERIFY(!prompt.isVisible());
