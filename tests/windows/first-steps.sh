@@ -92,25 +92,25 @@ wait_for '^Voxilo \[.*japanese.txt\]'
 keys ctrl+l
 shot japanese-encoded
 # A later start, as the SendTo shortcut or a double click makes one, hands its file to the
-# running window and ends.
+# running window and ends once the window is done with it.
 wine "$bin/VX_LO.exe" "$folder\\plain.txt" &
 later=$!
-wait_exit "$later"
 # The running window asks about its unsaved ciphertext first: いいえ, and the file opens.
 wait_for '^Voxilo$'
 shot handed-over-question
 keys Tab space
 wait_for '^Voxilo \[.*plain.txt\] - \[無題\]$'
+wait_exit "$later"
 shot handed-over
 # Two files sent at once, as 送る sends a selection: the first opens, after a word that one file
 # is opened at a time.
 wine "$bin/VX_LO.exe" "$folder\\cipher.txt" "$folder\\japanese.txt" &
 later=$!
-wait_exit "$later"
 wait_for '^Voxilo$'
 shot two-files-sent
 keys Return
 wait_for '^Voxilo \[.*cipher.txt\] - \[無題\]$'
+wait_exit "$later"
 shot first-of-two-opened
 kill "$pid"
 wait "$pid" 2>/dev/null || true

@@ -1,9 +1,12 @@
 #include "gui/dialogs/SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QThread>
@@ -11,19 +14,31 @@
 #include <QtEndian>
 
 #ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 #include <QCryptographicHash>
+#else
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "core/documents/DocumentFile.h"
 
 namespace voxilo {
 namespace {
 
 // A request: this line, the length of the path in bytes (32 bits, big-endian), the path in
 // UTF-8, then one byte: 1 when the later start named more files than this one, else 0. The
-// answer, once the request was taken whole:
-const QByteArray kRequestHeader = QByteArrayLiteral("voxilo-handover 2\n");
-const QByteArray kAnswer = QByteArrayLiteral("ok\n");
+// answers: the first once the request was taken whole, the second once the program is done
+// with the file.
+const QByteArray kRequestHeader = QByteArrayLiteral("voxilo-handover 3\n");
+const QByteArray kTaken = QByteArrayLiteral("taken\n");
+const QByteArray kDone = QByteArrayLiteral("done\n");
 constexpr qsizetype kLengthBytes = 4;
 // A start that connects and then stays silent is not waited for longer than this.
 constexpr std::chrono::milliseconds kReadTimeout = std::chrono::seconds(5);
@@ -35,7 +50,7 @@ int remainingMs(const QDeadlineTimer& deadline) {
 // What one connection has sent so far.
 struct Request {
     QByteArray bytes;
-    bool answered = false;
+    bool taken = false;
 };
 
 enum class Parsed { Incomplete, Refused, Complete };
@@ -61,6 +76,33 @@ Parsed parse(const QByteArray& bytes, QString& path, bool& namedOthers) {
     return Parsed::Complete;
 }
 
+// Why no lock file can be made in `folder`: the error of making a file of the lock's size
+// there, which is removed again. The lock itself tells only that it failed.
+std::error_code lockFileError(const QString& folder) {
+    const QString probe =
+        folder + QStringLiteral("/voxilo.lock.%1.probe").arg(QCoreApplication::applicationPid());
+    const char bytes[64] = {};
+#ifdef Q_OS_WIN
+    const int fd = ::_wopen(reinterpret_cast<const wchar_t*>(probe.utf16()),
+                            _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return {errno, std::generic_category()};
+    const auto written = ::_write(fd, bytes, sizeof bytes);
+    int error = written < 0 ? errno : 0;
+    ::_close(fd);
+#else
+    const int fd =
+        ::open(QFile::encodeName(probe).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return {errno, std::generic_category()};
+    const auto written = ::write(fd, bytes, sizeof bytes);
+    int error = written < 0 ? errno : 0;
+    ::close(fd);
+#endif
+    // Part of it written: the disk filled up on the way.
+    if (error == 0 && static_cast<std::size_t>(written) != sizeof bytes) error = ENOSPC;
+    QFile::remove(probe);
+    return {error, std::generic_category()};
+}
+
 }  // namespace
 
 QString SingleInstance::channelName(const QString& folder) {
@@ -83,30 +125,62 @@ SingleInstance::SingleInstance(const QString& lockFolder) : folder_(lockFolder) 
     lock_->setStaleLockTime(0);
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+    // Ending: first nobody new finds this program, then the lock goes, and only then do the
+    // later starts still waiting for their files hear that it ended, so that the first of
+    // them finds the lock free and opens its file itself.
+    if (server_ != nullptr) server_->close();
+    lock_.reset();
+    // The connections close with the server, a child of this object.
+}
 
-bool SingleInstance::acquire() {
-    // Only a lock that another Voxilo holds makes this start hand over. One that cannot be made
-    // at all (a full disk, a folder that takes no file) says nothing of another Voxilo, so this
-    // one runs, unguarded, rather than end without a word.
-    if (!lock_->tryLock(0) && lock_->error() == QLockFile::LockFailedError) return false;
+SingleInstance::Claim SingleInstance::acquire(std::chrono::milliseconds wait) {
+    lockProblem_.clear();
+    if (!lock_->tryLock(wait)) {
+        if (lock_->error() == QLockFile::LockFailedError) return Claim::Another;
+        // No lock can be made here (a full disk, a folder that takes no file). That says
+        // nothing of another Voxilo, and one may run that could not make its lock either:
+        // it still answers on its channel.
+        if (channelAnswers()) return Claim::Another;
+        const QString lockFile = QDir::toNativeSeparators(lock_->fileName());
+        lockProblem_ = QStringLiteral("ロックファイル %1 を作成できません。").arg(lockFile);
+        if (const std::error_code error = lockFileError(folder_))
+            lockProblem_ += QString::fromStdString(fileErrorText(error));
+        listen();
+        return Claim::Unguarded;
+    }
+    // The lock held, no Voxilo but one that runs without a lock can be there: hand over to it
+    // rather than take its channel and run beside it.
+    if (channelAnswers()) {
+        lock_->unlock();
+        return Claim::Another;
+    }
+    listen();
+    return Claim::Running;
+}
+
+bool SingleInstance::channelAnswers() const {
+    QLocalSocket probe;
+    probe.connectToServer(channelName(folder_));
+    return probe.waitForConnected(1000);
+}
+
+void SingleInstance::listen() {
     const QString name = channelName(folder_);
-    // With the lock held no other Voxilo runs: a channel still there is one a killed program
-    // left behind.
+    // Nobody answers there: a channel still there is one a killed program left behind.
     QLocalServer::removeServer(name);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::accept);
     // Without its channel the program still runs; later starts then only end.
     server_->listen(name);
-    return true;
 }
 
 void SingleInstance::accept() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         auto request = std::make_shared<Request>();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, request] {
-            if (request->answered) {
+            if (request->taken) {
                 socket->readAll();
                 return;
             }
@@ -122,27 +196,37 @@ void SingleInstance::accept() {
                 case Parsed::Complete:
                     break;
             }
-            request->answered = true;
-            socket->write(kAnswer);
-            socket->disconnectFromServer();
+            request->taken = true;
+            socket->write(kTaken);
+            // The connection stays open until the program is done with the file: the later
+            // start waits for that, and if this program ends first, the closed connection
+            // tells it to open the file itself.
+            const QPointer<QLocalSocket> peer(socket);
+            const Done done = [peer] {
+                if (peer.isNull() || peer->state() != QLocalSocket::ConnectedState) return;
+                peer->write(kDone);
+                peer->disconnectFromServer();
+            };
             // The request is worked on once this connection's handling is over: opening the
             // file may ask questions and wait for their answers.
             QMetaObject::invokeMethod(
-                this, [this, path, namedOthers] { emit handedOver(path, namedOthers); },
+                this, [this, path, namedOthers, done] { emit handedOver(path, namedOthers, done); },
                 Qt::QueuedConnection);
         });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(kReadTimeout, socket, [socket] {
+        // Only a request still incomplete is given up on; a taken one waits for its file.
+        QTimer::singleShot(kReadTimeout, socket, [socket, request] {
+            if (request->taken) return;
             socket->abort();
             socket->deleteLater();
         });
     }
 }
 
-bool SingleInstance::handOver(const QString& path, bool namedOthers,
-                              std::chrono::milliseconds timeout) const {
+SingleInstance::Handed SingleInstance::handOver(const QString& path, bool namedOthers,
+                                                std::chrono::milliseconds timeout) const {
     const QByteArray bytes = path.toUtf8();
-    if (bytes.size() > kMaxPathBytes) return false;
+    if (bytes.size() > kMaxPathBytes) return Handed::NoAnswer;
     QByteArray request = kRequestHeader;
     char length[kLengthBytes];
     qToBigEndian<quint32>(static_cast<quint32>(bytes.size()), length);
@@ -159,14 +243,21 @@ bool SingleInstance::handOver(const QString& path, bool namedOthers,
             // Sent once only: a request that reached the running program must not open twice.
             socket.write(request);
             while (socket.bytesToWrite() > 0) {
-                if (!socket.waitForBytesWritten(remainingMs(deadline))) return false;
+                if (!socket.waitForBytesWritten(remainingMs(deadline))) return Handed::NoAnswer;
             }
             QByteArray answer;
-            while (answer.size() < kAnswer.size() && socket.waitForReadyRead(remainingMs(deadline)))
+            while (answer.size() < kTaken.size() && socket.waitForReadyRead(remainingMs(deadline)))
                 answer += socket.readAll();
-            return answer == kAnswer;
+            if (!answer.startsWith(kTaken)) return Handed::NoAnswer;
+            answer.remove(0, kTaken.size());
+            // Taken: now as long as the program keeps it. Without a time limit, since a dialog
+            // of its own may be open for long; its end closes the connection, as the system
+            // does when it crashes.
+            while (answer.size() < kDone.size() && socket.waitForReadyRead(-1))
+                answer += socket.readAll();
+            return answer == kDone ? Handed::Done : Handed::Ended;
         }
-        if (deadline.hasExpired()) return false;
+        if (deadline.hasExpired()) return Handed::NoAnswer;
         // The running program may have only just started and not listen yet.
         QThread::msleep(100);
     }

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "core/store/UserRecords.h"
+#include "gui/dialogs/AppInfo.h"
 #include "gui/dialogs/BusyCursor.h"
 #include "gui/dialogs/StoreAlerts.h"
 #include "gui/help/HelpCommands.h"
@@ -35,7 +36,7 @@ Application::Application(ValueStore& store, Dialogs& dialogs, QString programFol
 
 Application::~Application() = default;
 
-bool Application::start(const QStringList& arguments) {
+bool Application::start(const QStringList& arguments, const QString& lockProblem) {
     helpFile_ = helpFilePath(programFolder_);
     state_.settingsKey = std::u16string(kSettingsKeyPath);
     state_.exitRequested = false;
@@ -73,6 +74,17 @@ bool Application::start(const QStringList& arguments) {
         state_.commandLineFile = file.toStdU16String();
     }
 
+    // Once, before anything else is asked: a second Voxilo of this user would now run as a
+    // program of its own, and the user is the one who can avoid that.
+    if (!lockProblem.isEmpty()) {
+        dialogs_.message(nullptr,
+                         QStringLiteral("ほかにVoxiloが起動していないことを確かめられませんでした。"
+                                        "\r\n%1\r\n\r\nこのまま起動します。"
+                                        "Voxiloを同時に2つ使わないでください。")
+                             .arg(lockProblem),
+                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+    }
+
     login_ = std::make_unique<LoginDialog>(state_, settings_, store_, dialogs_);
     connect(login_.get(), &LoginDialog::loggedIn, this, &Application::openMainWindow,
             Qt::QueuedConnection);
@@ -93,12 +105,13 @@ void Application::openMainWindow() {
     }
     // The login dialog goes once the main window stands in its place.
     if (login_) login_.release()->deleteLater();
-    for (const auto& [path, namedOthers] : handedFiles_)
-        main_->openHandedFile(path.toStdU16String(), namedOthers);
+    for (const auto& [path, namedOthers, done] : handedFiles_)
+        main_->openHandedFile(path.toStdU16String(), namedOthers, done);
     handedFiles_.clear();
 }
 
-void Application::handOver(const QString& path, bool namedOthers) {
+void Application::handOver(const QString& path, bool namedOthers,
+                           const std::function<void()>& done) {
     // The window in front is the one waiting for an answer, if any.
     QWidget* window = main_ ? static_cast<QWidget*>(main_.get()) : login_.get();
     for (QWidget* shown : {window, QApplication::activeModalWidget()}) {
@@ -107,11 +120,14 @@ void Application::handOver(const QString& path, bool namedOthers) {
         shown->raise();
         shown->activateWindow();
     }
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) {
+        if (done) done();
+        return;
+    }
     if (main_) {
-        main_->openHandedFile(path.toStdU16String(), namedOthers);
+        main_->openHandedFile(path.toStdU16String(), namedOthers, done);
     } else {
-        handedFiles_.emplace_back(path, namedOthers);
+        handedFiles_.push_back({path, namedOthers, done});
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -35,14 +36,18 @@ public:
 
     // Start-up: the users and the settings from the store, the file named on the command line,
     // then the login dialog. False when the store cannot be read: the program then ends, after
-    // the message.
-    bool start(const QStringList& arguments);
+    // the message. `lockProblem`: why this start could not make sure that no other Voxilo
+    // runs; the user is told so before the login.
+    bool start(const QStringList& arguments, const QString& lockProblem = {});
     // After a login: the user's key code and pattern, the main window in place of the login.
     void openMainWindow();
     // A later start's request: the program comes to the front and, unless `path` is empty,
     // opens `path` as File > 開く would, once a user is logged in and no dialog is open.
     // `namedOthers`: that start named more files, which are not opened; the user is told.
-    void handOver(const QString& path, bool namedOthers = false);
+    // `done` is called once the file was opened or the user told why not; never when the
+    // program ends first.
+    void handOver(const QString& path, bool namedOthers = false,
+                  const std::function<void()>& done = {});
 
     AppState& state() { return state_; }
     ProgramSettings& settings() { return settings_; }
@@ -65,7 +70,12 @@ private:
     ProgramSettings settings_;
     std::unique_ptr<LoginDialog> login_;
     std::unique_ptr<MainWindow> main_;
-    std::vector<std::pair<QString, bool>> handedFiles_;  // handed before anybody logged in
+    struct HandedFile {
+        QString path;
+        bool namedOthers = false;
+        std::function<void()> done;
+    };
+    std::vector<HandedFile> handedFiles_;  // handed before anybody logged in
 };
 
 }  // namespace voxilo

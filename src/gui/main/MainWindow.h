@@ -60,7 +60,10 @@ public:
     // chosen file, questions first, once no dialog of the program is open and a user is logged
     // in. Several are opened one after another, in the order they came. `namedOthers`: the
     // start that handed it named more files; the user hears that only this one is opened.
-    void openHandedFile(const std::u16string& path, bool namedOthers = false);
+    // `done` is called once it was opened, or the user was told why not; a file still
+    // waiting when the window goes is never done.
+    void openHandedFile(const std::u16string& path, bool namedOthers = false,
+                        std::function<void()> done = {});
 
     // The Help menu's commands.
     HelpCommands& help() const { return *help_; }
@@ -150,6 +153,7 @@ private:
     struct HandedFile {
         std::u16string path;
         bool namedOthers = false;
+        std::function<void()> done;  // tells the start that handed it over
     };
     std::deque<HandedFile> handedFiles_;  // handed over by later starts, not opened yet
     bool openingHanded_ = false;          // one of them is being opened

@@ -186,8 +186,9 @@ void MainWindow::openCommandLineFile() {
     updateCommands();
 }
 
-void MainWindow::openHandedFile(const std::u16string& path, bool namedOthers) {
-    handedFiles_.push_back({path, namedOthers});
+void MainWindow::openHandedFile(const std::u16string& path, bool namedOthers,
+                                std::function<void()> done) {
+    handedFiles_.push_back({path, namedOthers, std::move(done)});
     openHandedFiles();
 }
 
@@ -206,7 +207,7 @@ void MainWindow::openHandedFiles() {
         return;
     }
     while (!handedFiles_.empty() && readyForHandedFiles()) {
-        const auto [path, namedOthers] = handedFiles_.front();
+        const auto [path, namedOthers, done] = handedFiles_.front();
         handedFiles_.pop_front();
         openingHanded_ = true;
         if (namedOthers) tellOneFileAtATime(dialogs_, this, path);
@@ -218,6 +219,7 @@ void MainWindow::openHandedFiles() {
             files_->openPath(path);
         }
         openingHanded_ = false;
+        if (done) done();
     }
 }
 

@@ -259,7 +259,7 @@ private slots:
 
         // Forgotten by an uninstaller (no flag): made once for the installed program.
         app_.reset();
-        registerUsers({{u"Ann", u"pw1", false}}, 0, 0);
+        registerUsers({{ u"Ann", u"pw1", false }}, 0, 0);
         {
             auto key = store_->openKey(kSettingsKeyPath);
             QVERIFY(key && store_->deleteValue(*key, u"SendTo"));
@@ -613,9 +613,10 @@ private slots:
 
     void aSecondInstanceStepsAside() {
         SingleInstance first(path(QString()));
-        QVERIFY(first.acquire());
+        QCOMPARE(first.acquire(), SingleInstance::Claim::Running);
+        QVERIFY(first.lockProblem().isEmpty());
         SingleInstance second(path(QString()));
-        QVERIFY(!second.acquire());
+        QCOMPARE(second.acquire(), SingleInstance::Claim::Another);
 
         // A lock left by a program that is gone is taken over.
         QTemporaryDir crashed;
@@ -624,7 +625,7 @@ private slots:
         stale.write("2147483646\nvoxilo\n\n");
         stale.close();
         SingleInstance afterCrash(crashed.path());
-        QVERIFY(afterCrash.acquire());
+        QCOMPARE(afterCrash.acquire(), SingleInstance::Claim::Running);
     }
 
     void theRealProgramRunsOnce() {
