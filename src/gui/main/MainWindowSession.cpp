@@ -37,15 +37,6 @@ void tellCannotOpenGivenFile(Dialogs& dialogs, QWidget* window) {
                     AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Critical);
 }
 
-// Several files were sent at once: the upper pane holds one document.
-void tellOneFileAtATime(Dialogs& dialogs, QWidget* window, const std::u16string& opened) {
-    dialogs.message(window,
-                    QStringLiteral("ファイルは一度に1つだけ開くことができます。\r\n"
-                                   "最初のファイル %1 を開きます。")
-                        .arg(qtext(fileNamePart(opened))),
-                    AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Information);
-}
-
 }  // namespace
 
 // The user list and the File menu's user items, the current user's selected and checked.
@@ -168,7 +159,7 @@ void MainWindow::openCommandLineFile() {
     state_.commandLineFile.clear();  // once only
     if (state_.commandLineNamedOthers) {
         state_.commandLineNamedOthers = false;
-        tellOneFileAtATime(dialogs_, this, file);
+        files_->tellOneFileAtATime(file);
     }
     if (file == kCommandLineFileMissing) {
         tellCannotOpenGivenFile(dialogs_, this);
@@ -210,7 +201,7 @@ void MainWindow::openHandedFiles() {
         const auto [path, namedOthers, done] = handedFiles_.front();
         handedFiles_.pop_front();
         openingHanded_ = true;
-        if (namedOthers) tellOneFileAtATime(dialogs_, this, path);
+        if (namedOthers) files_->tellOneFileAtATime(path);
         // Nothing is asked about the documents for a file that cannot be opened.
         const QFileInfo file(qtext(path));
         if (!file.isFile() || !file.isReadable()) {
