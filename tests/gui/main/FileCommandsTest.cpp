@@ -16,11 +16,12 @@
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
-#include "support/FilesCannotGrow.h"
 #include "support/TestStore.h"
 #include "support/WindowSnapshot.h"
 
 #ifndef Q_OS_WIN
+#include "support/FilesCannotGrow.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
