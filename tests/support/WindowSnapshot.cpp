@@ -68,7 +68,8 @@ void readKey(HKEY parent, const std::wstring& path, const QString& shownPath,
             ERROR_SUCCESS) {
             break;
         }
-        fields.insert(QStringLiteral("store %1\\%2").arg(shownPath, QString::fromWCharArray(name, nameLength).toLower()),
+        fields.insert(QStringLiteral("store %1\\%2")
+                          .arg(shownPath, QString::fromWCharArray(name, nameLength).toLower()),
                       shownBytes(QByteArray(reinterpret_cast<const char*>(data),
                                             static_cast<int>(dataLength))));
     }
@@ -162,18 +163,19 @@ WindowSnapshot WindowSnapshot::take(const MainWindow& window, const AppState& st
     f.insert(QStringLiteral("retry"), QString::number(settings.retry));
     f.insert(QStringLiteral("show toolbar"), QString::number(settings.showToolbar));
     f.insert(QStringLiteral("show status bar"), QString::number(settings.showStatusbar));
-    f.insert(QStringLiteral("font"), QStringLiteral("%1 %2%3%4")
-                                         .arg(q(settings.fontName))
-                                         .arg(settings.fontSize)
-                                         .arg(settings.fontBold ? QStringLiteral(" bold") : QString())
-                                         .arg(settings.fontItalic ? QStringLiteral(" italic")
-                                                                  : QString()));
+    f.insert(QStringLiteral("font"),
+             QStringLiteral("%1 %2%3%4")
+                 .arg(q(settings.fontName))
+                 .arg(settings.fontSize)
+                 .arg(settings.fontBold ? QStringLiteral(" bold") : QString())
+                 .arg(settings.fontItalic ? QStringLiteral(" italic") : QString()));
 
     for (const QAction* action : window.findChildren<QAction*>()) {
         if (action->objectName().isEmpty()) continue;
         QString value = action->isEnabled() ? QStringLiteral("on") : QStringLiteral("off");
-        if (action->isCheckable()) value += action->isChecked() ? QStringLiteral(", checked")
-                                                                : QStringLiteral(", unchecked");
+        if (action->isCheckable())
+            value +=
+                action->isChecked() ? QStringLiteral(", checked") : QStringLiteral(", unchecked");
         if (!action->isVisible()) value += QStringLiteral(", hidden");
         QString name = QStringLiteral("command %1").arg(action->objectName());
         while (f.contains(name)) name += QLatin1Char('\'');

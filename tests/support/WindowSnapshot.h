@@ -36,9 +36,9 @@ QString unexpectedChanges(const WindowSnapshot& before, const WindowSnapshot& af
 }  // namespace voxilo::testing_support
 
 // Fails the test with the differences when the snapshots differ other than in `expected`.
-#define VERIFY_CHANGES(before, after, ...)                                                      \
-    do {                                                                                        \
-        const QString problems_ =                                                               \
-            ::voxilo::testing_support::unexpectedChanges(before, after, __VA_ARGS__);          \
-        QVERIFY2(problems_.isEmpty(), qPrintable(problems_));                                   \
+#define VERIFY_CHANGES(before, after, ...)                                            \
+    do {                                                                              \
+        const QString problems_ =                                                     \
+            ::voxilo::testing_support::unexpectedChanges(before, after, __VA_ARGS__); \
+        QVERIFY2(problems_.isEmpty(), qPrintable(problems_));                         \
     } while (false)

@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QIntValidator>
@@ -98,9 +98,8 @@ protected:
                 break;
             case QEvent::KeyPress:
             case QEvent::ShortcutOverride:
-                if (inBox(watched) &&
-                    (!since_.isValid() || since_.elapsed() < settle_ ||
-                     static_cast<QKeyEvent*>(event)->isAutoRepeat())) {
+                if (inBox(watched) && (!since_.isValid() || since_.elapsed() < settle_ ||
+                                       static_cast<QKeyEvent*>(event)->isAutoRepeat())) {
                     event->accept();  // a ShortcutOverride taken here triggers no access key
                     return true;
                 }
@@ -123,7 +122,8 @@ private:
 };
 
 QString replaceQuestion(const QString& path) {
-    return QStringLiteral("%1 は既に存在します。\r\n上書きしますか?").arg(QFileInfo(path).fileName());
+    return QStringLiteral("%1 は既に存在します。\r\n上書きしますか?")
+        .arg(QFileInfo(path).fileName());
 }
 
 }  // namespace
@@ -151,15 +151,14 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
     // Enter answers with the first button, as on Windows: OK, or はい, so that Enter at a save
     // question saves and never throws a document away. A question of only Yes and No must be
     // answered: Escape and the close box would otherwise answer No.
-    const Answer first = buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok
-                                                                                : Answer::Yes;
+    const Answer first =
+        buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
     return ask(parent, text, title, buttons, icon, first,
                buttons == Buttons::YesNo ? Escape::Refused : Escape::Answers);
 }
 
 Dialogs::Answer QtDialogs::ask(QWidget* parent, const QString& text, const QString& title,
-                               Buttons buttons, MessageIcon icon, Answer preferred,
-                               Escape escape) {
+                               Buttons buttons, MessageIcon icon, Answer preferred, Escape escape) {
     // Message texts break their lines with CR LF; a Qt label breaks at LF alone.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -281,13 +281,12 @@ void FileCommands::save() {
 
 // The names the panes would have after a save: two panes never share a file, where the second
 // write would replace the first. Refused with a word, and nothing changes.
-bool FileCommands::namesApart(const std::u16string& topTarget,
-                              const std::u16string& bottomTarget) {
+bool FileCommands::namesApart(const std::u16string& topTarget, const std::u16string& bottomTarget) {
     if (topTarget.empty() || bottomTarget.empty() || !sameFile(topTarget, bottomTarget)) {
         return true;
     }
-    dialogs_.message(&window_, sharedFileText(qtext(fileNamePart(bottomTarget))),
-                     AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+    dialogs_.message(&window_, sharedFileText(qtext(fileNamePart(bottomTarget))), AppInfo::title(),
+                     Dialogs::Buttons::Ok, MessageIcon::Exclamation);
     return false;
 }
 

@@ -38,8 +38,8 @@ private:
     static void whenFileDialogShown(std::function<void(QFileDialog&)> act) {
         QTimer::singleShot(0, qApp, [act] {
             QFileDialog* dialog = nullptr;
-            QTRY_VERIFY((dialog = qobject_cast<QFileDialog*>(
-                             QApplication::activeModalWidget())) != nullptr);
+            QTRY_VERIFY((dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) !=
+                        nullptr);
             act(*dialog);
         });
     }
@@ -147,10 +147,10 @@ private slots:
                     settle();
                     QTest::keyClick(keyTarget(box), Qt::Key_Return);
                 });
-                QCOMPARE(dialogs.message(nullptr, QStringLiteral("変換元文書を保存しますか。"),
-                                         QStringLiteral("Voxilo"), c.buttons,
-                                         MessageIcon::Question),
-                         c.enter);
+                QCOMPARE(
+                    dialogs.message(nullptr, QStringLiteral("変換元文書を保存しますか。"),
+                                    QStringLiteral("Voxilo"), c.buttons, MessageIcon::Question),
+                    c.enter);
                 QVERIFY2(focused, desktop.desktop);
             }
         }
@@ -219,8 +219,8 @@ private slots:
         QString asked;
         QString offered;
         whenShown([&](QWidget& dialog) {
-            QVERIFY(static_cast<QFileDialog&>(dialog).testOption(
-                QFileDialog::DontConfirmOverwrite));
+            QVERIFY(
+                static_cast<QFileDialog&>(dialog).testOption(QFileDialog::DontConfirmOverwrite));
             QTimer::singleShot(0, qApp, [&] {
                 QMessageBox* question = nullptr;
                 QTRY_VERIFY((question = qobject_cast<QMessageBox*>(

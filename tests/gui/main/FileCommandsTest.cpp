@@ -462,7 +462,8 @@ private slots:
             run("mnuFileSaveAs");
         } else {
             dialogs_.expectMessage(
-                QStringLiteral("ファイルが大きすぎます。\r\n変換元ファイルa.txtの保存に失敗しました。"),
+                QStringLiteral(
+                    "ファイルが大きすぎます。\r\n変換元ファイルa.txtの保存に失敗しました。"),
                 kTitle, Buttons::Ok, MessageIcon::Exclamation);
             testing_support::FilesCannotGrow full;
             run("mnuFileSave");
@@ -694,19 +695,21 @@ private slots:
         QApplication::sendEvent(window_->topPane()->viewport(), &drop);
         QVERIFY(drop.isAccepted());
         QTRY_COMPARE(dialogs_.pending(), std::size_t{0});
-        VERIFY_CHANGES(before, snapshot(),
-                       {{QStringLiteral("top text"), QStringLiteral("あ")},
-                        {QStringLiteral("bottom text"), QString()},
-                        {QStringLiteral("top path"), path(QStringLiteral("first.txt")).replace(u'\\', QStringLiteral("\\\\"))},
-                        {QStringLiteral("top has file"), QStringLiteral("yes")},
-                        {QStringLiteral("caption"),
-                         QStringLiteral("Voxilo [%1] - [無題]").arg(path(QStringLiteral("first.txt")))},
-                        // The upper pane now holds a document to convert.
-                        {QStringLiteral("command mnuEditCoding"), QStringLiteral("on")},
-                        {QStringLiteral("command mnuEditDecoding"), QStringLiteral("on")},
-                        {QStringLiteral("command tbCoding"), QStringLiteral("on")},
-                        {QStringLiteral("command tbDecoding"), QStringLiteral("on")},
-                        {QStringLiteral("command mnuFileSaveAs"), QStringLiteral("on")}});
+        VERIFY_CHANGES(
+            before, snapshot(),
+            {{QStringLiteral("top text"), QStringLiteral("あ")},
+             {QStringLiteral("bottom text"), QString()},
+             {QStringLiteral("top path"),
+              path(QStringLiteral("first.txt")).replace(u'\\', QStringLiteral("\\\\"))},
+             {QStringLiteral("top has file"), QStringLiteral("yes")},
+             {QStringLiteral("caption"),
+              QStringLiteral("Voxilo [%1] - [無題]").arg(path(QStringLiteral("first.txt")))},
+             // The upper pane now holds a document to convert.
+             {QStringLiteral("command mnuEditCoding"), QStringLiteral("on")},
+             {QStringLiteral("command mnuEditDecoding"), QStringLiteral("on")},
+             {QStringLiteral("command tbCoding"), QStringLiteral("on")},
+             {QStringLiteral("command tbDecoding"), QStringLiteral("on")},
+             {QStringLiteral("command mnuFileSaveAs"), QStringLiteral("on")}});
     }
 
     void aDroppedFileOpensAfterTheSaveQuestions() {
