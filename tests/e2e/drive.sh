@@ -40,14 +40,18 @@ shot() {
     import -window root "$out/$(printf '%02d' "$step")-$1.png"
 }
 # Waits until a visible window's whole title matches, and gives it the keyboard.
+# A window found may be gone by the time it is activated (a toolkit may map a window anew):
+# then it is looked for again.
 wait_for() {
     local id=
     for _ in $(seq 1 "${rounds:-100}"); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n 1) && [ -n "$id" ] && break
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n 1) && [ -n "$id" ] &&
+            { xdotool windowactivate --sync "$id" 2>/dev/null ||
+                xdotool windowfocus --sync "$id" 2>/dev/null; } && break
+        id=
         sleep 0.2
     done
     [ -n "$id" ] || fail "no window titled '$1'"
-    xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
     # A question takes no key in its first moments, as no person answers it in them.
     sleep 0.5
 }
