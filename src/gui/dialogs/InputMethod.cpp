@@ -2,11 +2,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QInputMethodQueryEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPointer>
+#include <QTimer>
 
 namespace voxilo {
 namespace {
@@ -53,7 +57,16 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::FocusOut || event->type() == QEvent::FocusAboutToChange) {
-            if (watched == composedIn_ && state_ == State::Shown) finishWhereComposed();
+            if (watched == composedIn_ && state_ == State::Shown) {
+                finishWhereComposed();
+                // Alt pressed with a letter that the input method took: the menu bar saw Alt
+                // alone, pressed and released, and takes the keyboard with no menu open. What
+                // the user types next would go nowhere; the keyboard goes back to the pane.
+                if (static_cast<QFocusEvent*>(event)->reason() == Qt::MenuBarFocusReason &&
+                    QApplication::activePopupWidget() == nullptr) {
+                    QTimer::singleShot(0, this, &CompositionGuard::leaveMenuBar);
+                }
+            }
             return false;
         }
         if (event->type() != QEvent::InputMethod) return false;
@@ -81,6 +94,15 @@ private:
         Committed,  // committed where it was composed, by the input method
         Finished,   // committed where it was composed by us, as the focus left it
     };
+
+    // The menu bar leaves its keyboard mode as on Escape, which gives the keyboard back to the
+    // widget that had it.
+    static void leaveMenuBar() {
+        auto* bar = qobject_cast<QMenuBar*>(QApplication::focusWidget());
+        if (bar == nullptr || QApplication::activePopupWidget() != nullptr) return;
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(bar, &escape);
+    }
 
     // Commits the open composition in its own widget and has the input context forget it, so
     // that it neither comes back there nor lands where the focus goes.

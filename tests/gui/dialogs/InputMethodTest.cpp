@@ -242,6 +242,36 @@ private slots:
         QCOMPARE(bottom->toPlainText(), QStringLiteral("きき"));
     }
 
+    // Alt with a letter while a composition is open: the input method takes the letter, so the
+    // menu bar sees Alt alone, pressed and released, and would take the keyboard with no menu
+    // open. The composition is committed where the caret is, in the middle of the line, and the
+    // keyboard stays in the pane: what is typed next lands there.
+    void altWithALetterTheInputMethodTookLeavesTheKeyboardInThePane() {
+        MainWindow window(state_, settings_, *store_, dialogs_);
+        showActive(window);
+        QPlainTextEdit* top = window.topPane();
+        top->setFocus();
+        QTest::keyClicks(top, QStringLiteral("abcdef"));
+        QTextCursor caret = top->textCursor();
+        caret.setPosition(3);
+        top->setTextCursor(caret);
+        compose(QStringLiteral("か"));
+        QTest::keyPress(top, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyRelease(top, Qt::Key_Alt, Qt::NoModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), top);
+        QCOMPARE(window.menuBar()->activeAction(), nullptr);
+        QTest::keyClicks(top, QStringLiteral("x"));
+        QCOMPARE(top->toPlainText(), QStringLiteral("abcかxdef"));
+
+        // Alt alone with nothing composed still takes the menu bar into its keyboard mode.
+        QTest::keyPress(top, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyRelease(top, Qt::Key_Alt, Qt::NoModifier);
+        QTest::qWait(50);
+        QCOMPARE(QApplication::focusWidget(), window.menuBar());
+        QTest::keyClick(window.menuBar(), Qt::Key_Escape);
+        QTRY_COMPARE(QApplication::focusWidget(), top);
+    }
+
     // A dialog opened while a composition is open in a pane, by each way there is: from the
     // keyboard menu (Alt and the menu's letter, the arrow keys, Enter), into Options and into
     // the user switch's password prompt, and with the mouse from the toolbar. The input method
