@@ -17,6 +17,7 @@
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestStore.h"
+#include "support/WindowSnapshot.h"
 
 using namespace voxilo;
 
@@ -217,6 +218,41 @@ private slots:
         QCOMPARE(bottom->toPlainText(), QStringLiteral("abc"));
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("a"));
         delete menu;
+    }
+
+    // Text dragged into the upper pane, from the lower pane or another program, is copied,
+    // never moved: the drag's source keeps it, as the lower pane keeps its text on Cut. The
+    // lower pane takes no text at all. Nothing else changes but the upper pane's text and flag.
+    void draggedTextIsCopiedIntoTheUpperPaneOnly() {
+        prepare(pane(QStringLiteral("txtBottom")), QStringLiteral("3f2a"), 0, 4);
+        pane(QStringLiteral("txtTop"))->setPlainText(QStringLiteral("ab"));
+        state_.topModified = false;
+        window_->updateCommands();
+        const auto before = testing_support::WindowSnapshot::take(
+            *window_, state_, settings_, folder_.filePath(QStringLiteral("settings.db")), {});
+        QMimeData text;
+        text.setText(QStringLiteral("3f2a"));
+        QDropEvent refused(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &text, Qt::LeftButton,
+                           Qt::NoModifier);
+        QApplication::sendEvent(pane(QStringLiteral("txtBottom"))->viewport(), &refused);
+        QVERIFY(!refused.isAccepted());
+        QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction | Qt::MoveAction, &text, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(pane(QStringLiteral("txtTop"))->viewport(), &enter);
+        QDropEvent drop(QPointF(1, 1), Qt::CopyAction | Qt::MoveAction, &text, Qt::LeftButton,
+                        Qt::NoModifier, QEvent::Drop);
+        drop.setDropAction(Qt::MoveAction);
+        QApplication::sendEvent(pane(QStringLiteral("txtTop"))->viewport(), &drop);
+        QVERIFY(drop.isAccepted());
+        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+        const auto after = testing_support::WindowSnapshot::take(
+            *window_, state_, settings_, folder_.filePath(QStringLiteral("settings.db")), {});
+        VERIFY_CHANGES(before, after,
+                       {{QStringLiteral("top text"), QStringLiteral("3f2aab")},
+                        {QStringLiteral("top modified"), QStringLiteral("yes")},
+                        {QStringLiteral("command mnuFileSave"), QStringLiteral("on")},
+                        {QStringLiteral("command tbSave"), QStringLiteral("on")},
+                        {QStringLiteral("command mnuFileSaveAs"), QStringLiteral("on")}});
     }
 };
 
