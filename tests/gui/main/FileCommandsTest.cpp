@@ -110,6 +110,10 @@ private:
             *window_, state_, settings_, storeFolder_.filePath(QStringLiteral("settings.db")),
             folder_->path());
     }
+    // A path as the snapshot shows it, its backslashes escaped.
+    static QString shown(QString path) {
+        return path.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    }
     static QString qtextOf(const std::u16string& text) { return QString::fromStdU16String(text); }
 
 private slots:
@@ -673,6 +677,58 @@ private slots:
         VERIFY_CHANGES(before, snapshot(), {});
     }
 
+    // A file opened into the upper pane, by each way there is, empties the lower pane, whose
+    // ciphertext belonged to the text before; everything else a user can see follows the file.
+    void openingAFileEmptiesTheConvertedPane_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("開く") << 0;
+        QTest::newRow("a dropped file") << 1;
+        QTest::newRow("a file handed over by a later start") << 2;
+    }
+    void openingAFileEmptiesTheConvertedPane() {
+        QFETCH(int, way);
+        write(QStringLiteral("memo.txt"), "\x94\x4c\r\n");
+        setPaneText(*window_->topPane(), u"old");
+        setPaneText(*window_->bottomPane(), u"3f2a");
+        state_.topModified = state_.bottomModified = false;
+        window_->updateCommands();
+        const auto before = snapshot();
+        const QString memo = path(QStringLiteral("memo.txt"));
+        bool done = false;
+        switch (way) {
+            case 0:
+                dialogs_.expectOpenFile(chosen(memo));
+                run("mnuFileOpen");
+                done = true;
+                break;
+            case 1: {
+                QMimeData data;
+                data.setUrls({QUrl::fromLocalFile(memo)});
+                QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                                      Qt::NoModifier);
+                QApplication::sendEvent(window_->topPane()->viewport(), &enter);
+                QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                                Qt::NoModifier);
+                QApplication::sendEvent(window_->topPane()->viewport(), &drop);
+                QTRY_VERIFY(state_.topHasFile);
+                done = true;
+                break;
+            }
+            case 2:
+                window_->openHandedFile(memo.toStdU16String(), false, [&done] { done = true; });
+                break;
+        }
+        QTRY_VERIFY(done);
+        VERIFY_CHANGES(
+            before, snapshot(),
+            {{QStringLiteral("top text"), QStringLiteral("猫")},
+             {QStringLiteral("bottom text"), QString()},
+             {QStringLiteral("top path"), shown(memo)},
+             {QStringLiteral("top has file"), QStringLiteral("yes")},
+             {QStringLiteral("caption"), QStringLiteral("Voxilo [%1] - [無題]").arg(memo)},
+             {QStringLiteral("command mnuFileSaveAs"), QStringLiteral("on")}});
+    }
+
     // Several files dropped at once: the upper pane holds one document; the first is opened,
     // and the user hears so, as when they are named on the command line.
     void severalDroppedFilesOpenTheFirstAndSaySo() {
@@ -699,8 +755,7 @@ private slots:
             before, snapshot(),
             {{QStringLiteral("top text"), QStringLiteral("あ")},
              {QStringLiteral("bottom text"), QString()},
-             {QStringLiteral("top path"),
-              path(QStringLiteral("first.txt")).replace(u'\\', QStringLiteral("\\\\"))},
+             {QStringLiteral("top path"), shown(path(QStringLiteral("first.txt")))},
              {QStringLiteral("top has file"), QStringLiteral("yes")},
              {QStringLiteral("caption"),
               QStringLiteral("Voxilo [%1] - [無題]").arg(path(QStringLiteral("first.txt")))},
