@@ -78,8 +78,7 @@ Dialogs::FileAnswer runFileDialog(QWidget* parent, const Dialogs::FileRequest& r
 
 // Keys that reach a question in its first moments were typed for what was there before it: a
 // letter meant for the pane must not answer "いいえ" through its access key, nor Enter "はい".
-// So are keys held down since before it appeared. They are swallowed, wherever in the box they
-// land.
+// They are swallowed, wherever in the box they land.
 class SettlingKeys : public QObject {
 public:
     explicit SettlingKeys(QWidget& box, int settleMilliseconds)
@@ -92,14 +91,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
             case QEvent::Show:
-            case QEvent::WindowActivate:
-                // The keyboard reaches the box from its activation on.
                 if (watched == &box_) since_.start();
                 break;
             case QEvent::KeyPress:
             case QEvent::ShortcutOverride:
-                if (inBox(watched) && (!since_.isValid() || since_.elapsed() < settle_ ||
-                                       static_cast<QKeyEvent*>(event)->isAutoRepeat())) {
+                if (inBox(watched) && (!since_.isValid() || since_.elapsed() < settle_)) {
                     event->accept();  // a ShortcutOverride taken here triggers no access key
                     return true;
                 }
