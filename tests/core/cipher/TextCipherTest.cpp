@@ -116,6 +116,13 @@ TEST(TextCipher, MatchesTheStepByStepAlgorithmAndRoundTrips) {
 TEST(TextCipher, DropsTrailingSpacesOnlyAndReadsLowerCaseHex) {
     auto encoded = encodeText(u"  a b  ", 4, CipherMode::Hex);
     EXPECT_EQ(*decodeText(*encoded, 4, CipherMode::Hex), u"  a b");
+    // A line of nothing but spaces comes back as nothing at all, whatever its length.
+    for (CipherMode mode : {CipherMode::Hex, CipherMode::Plain}) {
+        for (std::u16string_view blanks : {u" ", u"  ", u"    "}) {
+            EXPECT_EQ(*decodeText(*encodeText(blanks, 4, mode), 4, mode), u"")
+                << blanks.size() << " spaces, " << (mode == CipherMode::Hex ? "hex" : "plain");
+        }
+    }
 
     // U+00FF has the hex stage "FF00": its ciphertext holds letters, which may come back in
     // lower case.

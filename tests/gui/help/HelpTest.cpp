@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -223,6 +224,18 @@ private slots:
             QCOMPARE(viewer->currentTopic(), QString());
             QCOMPARE(viewer->keywordList()->count(), 0);
         }
+
+        // Each opening reads the file afresh: once a sound help file is in its place, the same
+        // viewer shows it.
+        HelpViewer* viewer = window_->help().viewer();
+        if (QFileInfo(path).isDir()) QVERIFY(QDir(path).removeRecursively());
+        QFile::remove(path);
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QVERIFY(QFile::copy(kShippedHelp, path));
+        trigger("mnuHelpContents");
+        QCOMPARE(window_->help().viewer(), viewer);
+        QCOMPARE(viewer->currentTopic(), QStringLiteral("contents"));
+        QVERIFY(viewer->keywordList()->count() > 0);
     }
 
     // What ships: a contents page that leads everywhere, no link to nowhere, keywords everywhere.
