@@ -271,11 +271,8 @@ void FileCommands::save() {
         if (bottomTarget.empty()) return;
     }
 
-    if (top != Answer::Yes && bottom != Answer::Yes) {
-        writePanes(false, topTarget, false, bottomTarget);
-        return;
-    }
-    if (!namesApart(topTarget, bottomTarget)) return;
+    const bool writing = top == Answer::Yes || bottom == Answer::Yes;
+    if (writing && !namesApart(topTarget, bottomTarget)) return;
     writePanes(top == Answer::Yes, topTarget, bottom == Answer::Yes, bottomTarget);
 }
 
