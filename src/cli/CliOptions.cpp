@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace voxilo::cli {
@@ -14,6 +15,46 @@ std::optional<std::int16_t> parseInt16(std::string_view text) {
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (text.empty() || ec != std::errc{} || ptr != end) return std::nullopt;
     return value;
+}
+
+std::string lowered(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+struct EncodingValue {
+    const char* name;
+    std::optional<TextEncoding> encoding;  // none for auto
+};
+constexpr EncodingValue kInputEncodings[] = {{"auto", std::nullopt},
+                                             {"cp932", TextEncoding::Cp932},
+                                             {"utf-8", TextEncoding::Utf8},
+                                             {"utf-16le", TextEncoding::Utf16Le},
+                                             {"utf-16be", TextEncoding::Utf16Be}};
+constexpr EncodingValue kOutputEncodings[] = {{"cp932", TextEncoding::Cp932},
+                                              {"utf-8", TextEncoding::Utf8},
+                                              {"utf-8-bom", TextEncoding::Utf8Bom},
+                                              {"utf-16le", TextEncoding::Utf16Le},
+                                              {"utf-16be", TextEncoding::Utf16Be}};
+
+// The value among `values`, in any letter case.
+template <std::size_t N>
+const EncodingValue* findEncoding(const EncodingValue (&values)[N], std::string_view text) {
+    const std::string key = lowered(text);
+    for (const EncodingValue& value : values) {
+        if (key == value.name) return &value;
+    }
+    return nullptr;
+}
+
+template <std::size_t N>
+std::string encodingChoices(const EncodingValue (&values)[N]) {
+    std::string text;
+    for (std::size_t i = 0; i < N; ++i) text += (i == 0 ? "" : "、") + std::string(values[i].name);
+    return text;
 }
 
 }  // namespace
@@ -59,6 +100,23 @@ Command parseArguments(const std::vector<std::string>& args) {
             auto text = value();
             if (!text || text->empty()) return missing();
             request.user = *text;
+        } else if (name == "--input-encoding" || name == "--output-encoding") {
+            auto text = value();
+            if (!text) return missing();
+            const bool input = name == "--input-encoding";
+            const EncodingValue* found = input ? findEncoding(kInputEncodings, *text)
+                                               : findEncoding(kOutputEncodings, *text);
+            if (found == nullptr) {
+                return UsageError{
+                    std::string(name) + " の値は " +
+                    (input ? encodingChoices(kInputEncodings) : encodingChoices(kOutputEncodings)) +
+                    " のどれかです: '" + *text + "'"};
+            }
+            if (input) {
+                request.inputEncoding = found->encoding;
+            } else {
+                request.outputEncoding = *found->encoding;
+            }
         } else if (arg == "--password-stdin") {
             request.passwordFromStdin = true;
         } else if (name == "-i" || name == "--input" || name == "-o" || name == "--output") {

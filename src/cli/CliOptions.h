@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/cipher/LineConversion.h"
+#include "core/documents/TextEncoding.h"
 
 namespace voxilo::cli {
 
@@ -18,7 +19,9 @@ struct ConvertRequest {
     std::string output;  // "" or "-" for standard output
     // A registered user whose key code and pattern to use, after their password.
     std::optional<std::string> user;
-    bool passwordFromStdin = false;  // else from the terminal, not echoed
+    bool passwordFromStdin = false;             // else from the terminal, not echoed
+    std::optional<TextEncoding> inputEncoding;  // none: found from the input's bytes
+    TextEncoding outputEncoding = TextEncoding::Cp932;
 };
 struct ShowHelp {};
 struct ShowVersion {};

@@ -28,10 +28,11 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
     "使い方: voxilo-cli encode|decode [--key-code N --pattern P | --user NAME] [-i FILE] [-o FILE]"
-    "（詳しくは voxilo-cli --help）\n";
+    " [--input-encoding E] [--output-encoding E]（詳しくは voxilo-cli --help）\n";
 
 constexpr const char* kHelp =
     "使い方: voxilo-cli encode|decode [--key-code N --pattern P | --user NAME] [-i FILE] [-o FILE]\n"
+    "                  [--input-encoding E] [--output-encoding E]\n"
     "\n"
     "Voxilo の 暗号化 (encode) と 解読 (decode) を、ウィンドウを開かずに行います。\n"
     "出力は、入力ファイルを Voxilo で開いて変換し、変換後文書を保存したものと\n"
@@ -47,10 +48,20 @@ constexpr const char* kHelp =
     "                      (文書は -i FILE で指定します)\n"
     "  -i, --input FILE    入力ファイル (既定: 標準入力)\n"
     "  -o, --output FILE   出力ファイル (既定: 標準出力)。失敗したときは元のままです\n"
+    "  --input-encoding E  入力の文字コード: auto (既定)、cp932、utf-8、utf-16le、utf-16be\n"
+    "  --output-encoding E 出力の文字コード: cp932 (既定)、utf-8、utf-8-bom、utf-16le、\n"
+    "                      utf-16be。utf-16le と utf-16be は BOM を付けて書きます\n"
     "  -h, --help          この説明を表示します\n"
     "  --version           バージョンを表示します\n"
     "\n"
-    "ファイルは CP932 (Shift-JIS) のテキストで、行は CR LF で区切ります。\n"
+    "ファイルは CP932 (Shift-JIS)、UTF-8、UTF-16 のテキストで、行は CR で区切ります\n"
+    "(CR の直後の LF は区切りの一部です)。出力の行は CR LF で終わります。\n"
+    "auto では、BOM (EF BB BF、FF FE、FE FF) があればそれに従います。ない場合は、\n"
+    "ASCII 以外の文字を含む最初の行から 1 MB 分が正しい UTF-8 なら UTF-8、\n"
+    "そうでなければ CP932 として読みます。UTF-8 と判断した後で UTF-8 として\n"
+    "読めないバイトが現れたときは、その行を示して失敗します\n"
+    "(--input-encoding cp932 を指定すると CP932 として読みます)。\n"
+    "文字コードの名前は大文字でも小文字でもかまいません。\n"
     "終了コード: 0 成功、1 変換または入出力の失敗、2 引数の誤り\n"
     "\n"
     "この暗号は文章をひと目で読まれないようにするための可逆な変換であり、\n"
@@ -79,6 +90,22 @@ bool sameFile(std::FILE* in, bool toStdout, const std::string& output) {
 
 void report(const std::string& message) { cli::writeText(stderr, "voxilo-cli: " + message + "\n"); }
 
+// An encoding as voxilo-cli's options name it.
+std::string optionName(TextEncoding encoding) {
+    switch (encoding) {
+        case TextEncoding::Cp932:
+            return "CP932";
+        case TextEncoding::Utf8:
+        case TextEncoding::Utf8Bom:
+            return "UTF-8";
+        case TextEncoding::Utf16Le:
+            return "UTF-16LE";
+        case TextEncoding::Utf16Be:
+            return "UTF-16BE";
+    }
+    return {};
+}
+
 std::string describe(const ConversionFailure& failure, const std::string& inputName,
                      const std::string& outputName, int readErrno) {
     using Kind = ConversionFailure::Kind;
@@ -86,15 +113,28 @@ std::string describe(const ConversionFailure& failure, const std::string& inputN
     switch (failure.kind) {
         case Kind::ReadFailed:
             return inputName + " を読めません: " + reason({readErrno, std::generic_category()});
-        case Kind::InvalidBytes:
-            return where + "CP932 のテキストとして読めないバイトがあります。";
+        case Kind::InvalidBytes: {
+            std::string text = where + optionName(failure.encoding) +
+                               " のテキストとして読めないバイトがあります。";
+            if (failure.judged) {
+                text +=
+                    "文書の初めの部分から UTF-8 と判断していました。CP932 の文書なら "
+                    "--input-encoding cp932 を指定してください。";
+            }
+            return text;
+        }
         case Kind::Undecodable:
             return inputName + ": " + toUtf8(undecodableLineText(failure.line)) +
                    toUtf8(cipherErrorText(failure.reason));
         case Kind::UnwritableCharacter: {
             char code[16];
             std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(failure.character));
-            return where + "変換した結果に CP932 で書けない文字 " + code + " があります。";
+            std::string text = where + "変換した結果に " + optionName(failure.encoding) +
+                               " で書けない文字 " + code + " があります。";
+            if (failure.encoding == TextEncoding::Cp932) {
+                text += "--output-encoding utf-8 を指定すると、そのまま書けます。";
+            }
+            return text;
         }
         case Kind::WriteFailed:
             return outputName + " に書き込めません: " + reason(failure.io);
@@ -163,8 +203,8 @@ int convert(cli::ConvertRequest request) {
         }
         return {};
     };
-    auto failure =
-        convertDocument(request.direction, request.keyCode, request.pattern, source, sink);
+    auto failure = convertDocument(request.direction, request.keyCode, request.pattern, source,
+                                   sink, {request.inputEncoding, request.outputEncoding});
     if (!fromStdin) std::fclose(in);
 
     if (!failure) {

@@ -28,7 +28,9 @@ struct LineBatch {
         bool ascii;              // held in `ascii`
     };
     std::vector<Line> lines;
-    std::optional<DocumentError> error;  // the reading stopped here
+    std::optional<DocumentError> error;           // the reading stopped here
+    TextEncoding encoding = TextEncoding::Cp932;  // the input's, as far as it is known
+    bool judged = false;
     bool last = false;
 
     std::size_t bytes() const noexcept { return 2 * text.size() + ascii.size(); }
@@ -83,9 +85,9 @@ private:
 
 // Reads the whole input into batches. Used batches come back through `spare`, so the same few
 // buffers serve the whole file.
-void readBatches(DocumentReader::Source input, bool keepAscii, Channel<LineBatch>& full,
-                 Channel<LineBatch>& spare) {
-    DocumentReader reader(std::move(input));
+void readBatches(DocumentReader::Source input, std::optional<TextEncoding> encoding, bool keepAscii,
+                 Channel<LineBatch>& full, Channel<LineBatch>& spare) {
+    DocumentReader reader(std::move(input), 1 << 20, DocumentReader::BadBytes::Refuse, encoding);
     for (;;) {
         LineBatch batch = spare.tryPop().value_or(LineBatch{});
         batch.text.clear();
@@ -98,15 +100,17 @@ void readBatches(DocumentReader::Source input, bool keepAscii, Channel<LineBatch
                 {ascii ? batch.ascii.size() : batch.text.size(), reader.fileLine(), ascii});
         }
         batch.error = reader.error();
+        batch.encoding = reader.encoding();
+        batch.judged = reader.judged();
         batch.last = batch.bytes() < kBatchBytes;
         const bool last = batch.last;
         if (!full.push(std::move(batch)) || last) return;
     }
 }
 
-// Converted lines on their way to the output: bytes ready to go (ciphertext is written as
-// bytes straight away), or text with the input file's number of each line, which the output
-// thread turns into CP932.
+// Converted lines on their way to the output: ASCII bytes ready to go (ciphertext is written as
+// bytes straight away, widened only for UTF-16), or text with the input file's number of each line,
+// which the output thread turns into the output's encoding.
 struct OutputBatch {
     std::string bytes;
     std::u16string text;
@@ -126,11 +130,12 @@ struct OutputBatch {
 
 // Turns converted text into bytes and hands them to `output`, on a thread of its own, so that
 // writing overlaps converting. Batches go round between the two threads. The first failure (a
-// character CP932 cannot hold, or the output's error) ends the writing: the lines before the
-// failing one still go out, later batches are dropped.
+// character the output's encoding cannot hold, or the output's error) ends the writing: the lines
+// before the failing one still go out, later batches are dropped.
 class OutputThread {
 public:
-    explicit OutputThread(ByteSink& output) : output_(output), thread_([this] { run(); }) {}
+    OutputThread(ByteSink& output, TextEncoding encoding)
+        : output_(output), writer_(encoding), thread_([this] { run(); }) {}
     ~OutputThread() { finish(false); }
     OutputThread(const OutputThread&) = delete;
     OutputThread& operator=(const OutputThread&) = delete;
@@ -169,16 +174,18 @@ private:
             writer_.finish();
         } else {
             endLastLine();  // the conversion stopped at a line it could not convert
+            // Nothing went out but the byte-order mark: nothing goes out at all.
+            if (!wrote_ && writer_.bytes().size() == writer_.markSize()) writer_.bytes().clear();
         }
         (void)flush(0);
     }
     // Every line that went out ends with CR LF, also when a later one stopped the conversion.
     void endLastLine() {
-        if (wrote_ || !writer_.bytes().empty()) writer_.bytes().append("\r\n");
+        if (wrote_ || writer_.bytes().size() > writer_.markSize()) writer_.finish();
     }
     bool take(const OutputBatch& batch) {
         // Bytes made earlier go out as they are, without a copy when nothing waits before them.
-        if (writer_.bytes().empty() && batch.text.empty()) {
+        if (writer_.bytes().empty() && batch.text.empty() && writer_.asciiAsIs()) {
             if (batch.bytes.empty()) return true;
             if (std::error_code ec = output_(batch.bytes)) {
                 failure_ = ConversionFailure{Kind::WriteFailed, 0, {}, 0, ec};
@@ -187,7 +194,7 @@ private:
             wrote_ = true;
             return true;
         }
-        writer_.bytes().append(batch.bytes);
+        writer_.writeAscii(batch.bytes);
         std::size_t begin = 0;
         for (const OutputBatch::Line& line : batch.lines) {
             const std::u16string_view text =
@@ -197,7 +204,7 @@ private:
             if (auto bad = writer_.write(text)) {
                 writer_.bytes().resize(before);  // no part of the line that cannot be written
                 failure_ = ConversionFailure{
-                    Kind::UnwritableCharacter, line.fileNumber, {}, text[*bad], {}};
+                    Kind::UnwritableCharacter, line.fileNumber, {}, text[*bad], {}, encoding_};
                 endLastLine();
                 (void)flush(line.fileNumber);
                 return false;
@@ -219,6 +226,7 @@ private:
 
     ByteSink& output_;
     DocumentWriter writer_;
+    TextEncoding encoding_ = writer_.encoding();
     Channel<OutputBatch> full_{kBatchesInFlight};
     // Unbounded, so giving a batch back never waits; at most kBatchesInFlight + 2 exist.
     Channel<OutputBatch> spare_{SIZE_MAX};
@@ -232,11 +240,11 @@ private:
 
 std::optional<ConversionFailure> convertDocument(Direction direction, std::int16_t keyCode,
                                                  std::int16_t pattern, DocumentReader::Source input,
-                                                 ByteSink output) {
+                                                 ByteSink output, ConversionEncodings encodings) {
     using Kind = ConversionFailure::Kind;
     LineConverter converter(direction, keyCode, pattern);
     OutputBatch pending;
-    OutputThread writing(output);
+    OutputThread writing(output, encodings.output);
     bool writingFailed = false;
 
     // A line comes as text, or as ASCII bytes.
@@ -274,8 +282,8 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     // Unbounded, so giving a batch back never waits: the reader only makes a new batch when
     // there is none to reuse, so at most kBatchesInFlight + 2 ever exist.
     Channel<LineBatch> spare(SIZE_MAX);
-    std::thread reading(readBatches, std::move(input), direction == Direction::Decode,
-                        std::ref(full), std::ref(spare));
+    std::thread reading(readBatches, std::move(input), encodings.input,
+                        direction == Direction::Decode, std::ref(full), std::ref(spare));
     // On failure, what was converted before the failing line still goes out. A failure of
     // the writing comes first: it is at an earlier line than any the conversion reached.
     const auto stop = [&](std::optional<ConversionFailure> failure) {
@@ -323,7 +331,8 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
         if (const auto& error = batch->error) {
             const Kind kind = error->kind == DocumentError::Kind::InvalidBytes ? Kind::InvalidBytes
                                                                                : Kind::ReadFailed;
-            return stop(ConversionFailure{kind, error->line, {}, 0, {}});
+            return stop(
+                ConversionFailure{kind, error->line, {}, 0, {}, batch->encoding, batch->judged});
         }
         if (batch->last) break;
         spare.push(std::move(*batch));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -9,13 +10,119 @@
 #endif
 
 #include "core/platform/Codepage.h"
+#include "core/platform/Unicode.h"
 
 namespace voxilo {
 
-DocumentReader::DocumentReader(Source source, std::size_t chunkSize, BadBytes badBytes)
+DocumentReader::DocumentReader(Source source, std::size_t chunkSize, BadBytes badBytes,
+                               std::optional<TextEncoding> encoding, std::size_t lookahead)
     : source_(std::move(source)),
       buffer_(chunkSize > 0 ? chunkSize : 1, '\0'),
-      badBytes_(badBytes) {}
+      badBytes_(badBytes),
+      given_(encoding),
+      lookahead_(lookahead > 0 ? lookahead : 1) {}
+
+namespace {
+
+// The source of a UTF-16 document as UTF-8, starting with the bytes already read (`first`).
+class Utf16Source {
+public:
+    Utf16Source(DocumentReader::Source inner, bool bigEndian, std::string first, bool innerEnded)
+        : state_(
+              std::make_shared<State>(std::move(inner), bigEndian, std::move(first), innerEnded)) {}
+
+    std::ptrdiff_t operator()(char* buffer, std::size_t capacity) {
+        State& s = *state_;
+        while (s.position == s.ready.size() && !s.ended) {
+            s.ready.clear();
+            s.position = 0;
+            if (!s.first.empty()) {
+                s.decoder.feed(s.first, false, s.ready);
+                s.first.clear();
+                continue;
+            }
+            std::ptrdiff_t got = 0;
+            if (!s.innerEnded) {
+                s.raw.resize(capacity > 2 ? capacity : 2);
+                got = s.inner(s.raw.data(), s.raw.size());
+                if (got < 0) return -1;
+            }
+            if (got == 0) {
+                s.ended = true;
+                s.decoder.feed({}, true, s.ready);
+            } else {
+                s.decoder.feed(std::string_view(s.raw.data(), static_cast<std::size_t>(got)), false,
+                               s.ready);
+            }
+        }
+        const std::size_t n = std::min(capacity, s.ready.size() - s.position);
+        std::memcpy(buffer, s.ready.data() + s.position, n);
+        s.position += n;
+        return static_cast<std::ptrdiff_t>(n);
+    }
+
+private:
+    struct State {
+        State(DocumentReader::Source in, bool bigEndian, std::string bytes, bool done)
+            : inner(std::move(in)), decoder(bigEndian), first(std::move(bytes)), innerEnded(done) {}
+        DocumentReader::Source inner;
+        utf16::ToUtf8 decoder;
+        std::string first;
+        bool innerEnded;
+        std::string raw;
+        std::string ready;
+        std::size_t position = 0;
+        bool ended = false;
+    };
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace
+
+// UTF-16 is read as the UTF-8 it turns into, from the bytes after the mark on.
+void DocumentReader::readUtf16(bool bigEndian) {
+    encoding_ = bigEndian ? TextEncoding::Utf16Be : TextEncoding::Utf16Le;
+    decoding_ = Decoding::Utf8;
+    source_ = Utf16Source(std::move(source_), bigEndian,
+                          std::string(buffer_.data() + begin_, end_ - begin_), atEnd_);
+    begin_ = end_ = scan_ = 0;
+    atEnd_ = false;
+}
+
+// Looks at the start of the input for a byte-order mark.
+bool DocumentReader::begin() {
+    begun_ = true;
+    while (!atEnd_ && end_ - begin_ < 3) {
+        if (!refill()) return false;
+    }
+    const std::string_view head(buffer_.data() + begin_, end_ - begin_);
+    const auto marked = [&](TextEncoding encoding) {
+        const std::string_view mark = byteOrderMark(encoding);
+        if (head.substr(0, mark.size()) != mark) return false;
+        begin_ += mark.size();
+        scan_ = begin_;
+        return true;
+    };
+    const TextEncoding given = given_.value_or(TextEncoding::Cp932);
+    const bool any = !given_;
+    if ((any || given == TextEncoding::Utf8 || given == TextEncoding::Utf8Bom) &&
+        marked(TextEncoding::Utf8Bom)) {
+        encoding_ = TextEncoding::Utf8Bom;
+        decoding_ = Decoding::Utf8;
+    } else if ((any || given == TextEncoding::Utf16Le) && marked(TextEncoding::Utf16Le)) {
+        readUtf16(false);
+    } else if ((any || given == TextEncoding::Utf16Be) && marked(TextEncoding::Utf16Be)) {
+        readUtf16(true);
+    } else if (given_ && isUtf16(given)) {
+        readUtf16(given == TextEncoding::Utf16Be);
+    } else if (given_ && given != TextEncoding::Cp932) {
+        encoding_ = TextEncoding::Utf8;
+        decoding_ = Decoding::Utf8;
+    } else if (given_) {
+        decoding_ = Decoding::Cp932;
+    }
+    return true;
+}
 
 bool DocumentReader::refill() {
     if (begin_ > 0) {
@@ -42,6 +149,7 @@ bool DocumentReader::next(std::u16string& line) {
 }
 
 bool DocumentReader::appendNext(std::u16string& text, std::string* ascii) {
+    if (!begun_ && !begin()) return false;
     while (!error_) {
         const char* data = buffer_.data();
         const void* found = std::memchr(data + scan_, '\r', end_ - scan_);
@@ -53,6 +161,22 @@ bool DocumentReader::appendNext(std::u16string& text, std::string* ascii) {
             continue;
         }
         if (found == nullptr && begin_ == end_) return false;  // the end of the document
+
+        // The first line that is not ASCII decides between UTF-8 and CP932, by what follows
+        // it: as much of it as the lookahead allows is read first.
+        if (decoding_ == Decoding::Undecided &&
+            !cp932::isAscii(std::string_view(data + begin_, cr - begin_))) {
+            if (!atEnd_ && end_ - begin_ < lookahead_) {
+                scan_ = cr;
+                if (!refill()) return false;
+                continue;
+            }
+            const bool utf8 = utf8::classify(std::string_view(data + begin_, end_ - begin_),
+                                             atEnd_) == utf8::Kind::Utf8;
+            decoding_ = utf8 ? Decoding::Utf8 : Decoding::Cp932;
+            encoding_ = utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932;
+            judged_ = true;
+        }
 
         const std::string_view bytes(data + begin_, cr - begin_);
         begin_ = found == nullptr ? end_ : cr + 1;
@@ -69,11 +193,14 @@ bool DocumentReader::appendNext(std::u16string& text, std::string* ascii) {
             return true;
         }
         const std::size_t before = text.size();
+        const bool utf8 = decoding_ == Decoding::Utf8;
         if (badBytes_ == BadBytes::Replace) {
-            const std::size_t replaced = cp932::decodeReplacing(bytes, text);
+            const std::size_t replaced =
+                utf8 ? utf8::decodeReplacing(bytes, text) : cp932::decodeReplacing(bytes, text);
             if (replaced > 0 && replaced_ == 0) firstReplacedLine_ = linesReturned_;
             replaced_ += replaced;
-        } else if (cp932::decode(bytes, text)) {
+        } else if (utf8 ? utf8::decode(bytes, text).has_value()
+                        : cp932::decode(bytes, text).has_value()) {
             text.resize(before);
             error_ = DocumentError{DocumentError::Kind::InvalidBytes, fileLine_, 0};
             return false;
@@ -100,6 +227,53 @@ std::size_t findCr(std::u16string_view text, std::size_t pos) {
 
 }  // namespace
 
+DocumentWriter::DocumentWriter(TextEncoding encoding)
+    : encoding_(encoding), bytes_(byteOrderMark(encoding)) {}
+
+std::optional<std::size_t> DocumentWriter::encodePart(std::u16string_view text) {
+    switch (encoding_) {
+        case TextEncoding::Cp932:
+            return cp932::encode(text, bytes_, cp932::Mapping::Document);
+        case TextEncoding::Utf8:
+        case TextEncoding::Utf8Bom:
+            return utf8::encode(text, bytes_);
+        case TextEncoding::Utf16Le:
+        case TextEncoding::Utf16Be:
+            return utf16::encode(text, bytes_, encoding_ == TextEncoding::Utf16Be);
+    }
+    return std::nullopt;
+}
+
+void DocumentWriter::appendBreak() {
+    switch (encoding_) {
+        case TextEncoding::Utf16Le:
+            bytes_.append("\r\0\n\0", 4);
+            break;
+        case TextEncoding::Utf16Be:
+            bytes_.append("\0\r\0\n", 4);
+            break;
+        default:
+            bytes_.append("\r\n");
+            break;
+    }
+}
+
+void DocumentWriter::writeAscii(std::string_view ascii) {
+    if (asciiAsIs()) {
+        bytes_.append(ascii);
+        return;
+    }
+    const std::size_t base = bytes_.size();
+    bytes_.resize(base + 2 * ascii.size());
+    char* o = bytes_.data() + base;
+    const bool big = encoding_ == TextEncoding::Utf16Be;
+    for (const char c : ascii) {
+        o[big ? 1 : 0] = c;
+        o[big ? 0 : 1] = '\0';
+        o += 2;
+    }
+}
+
 std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
     std::size_t pos = 0;
     if (skipLineFeed_ && !text.empty()) {
@@ -109,12 +283,10 @@ std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
     while (pos < text.size()) {
         const std::size_t cr = findCr(text, pos);
         const std::size_t stop = cr == std::u16string_view::npos ? text.size() : cr;
-        if (auto bad =
-                cp932::encode(text.substr(pos, stop - pos), bytes_, cp932::Mapping::Document))
-            return pos + *bad;
+        if (auto bad = encodePart(text.substr(pos, stop - pos))) return pos + *bad;
         if (cr == std::u16string_view::npos) break;
         // Every CR ends a line, and every line ends with CR LF in the file.
-        bytes_.append("\r\n");
+        appendBreak();
         ++line_;
         pos = cr + 1;
         if (pos == text.size()) {
@@ -127,7 +299,7 @@ std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
 }
 
 void DocumentWriter::finish() {
-    bytes_.append("\r\n");
+    appendBreak();
     skipLineFeed_ = false;
 }
 
@@ -145,7 +317,8 @@ Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source sour
 }
 
 Expected<LoadedDocument, DocumentError> readDocumentReplacing(DocumentReader::Source source) {
-    DocumentReader reader(std::move(source), 1 << 20, DocumentReader::BadBytes::Replace);
+    DocumentReader reader(std::move(source), 1 << 20, DocumentReader::BadBytes::Replace,
+                          std::nullopt, DocumentReader::kWholeInput);
     LoadedDocument loaded;
     std::u16string line;
     for (bool first = true; reader.next(line); first = false) {
@@ -153,22 +326,57 @@ Expected<LoadedDocument, DocumentError> readDocumentReplacing(DocumentReader::So
         loaded.text.append(line);
     }
     if (reader.error()) return Unexpected{*reader.error()};
+    loaded.encoding = reader.encoding();
     loaded.replaced = reader.replaced();
     loaded.firstReplacedLine = reader.firstReplacedLine();
     return loaded;
 }
 
-EncodedDocument encodeDocument(std::u16string_view text) {
+namespace {
+
+// Appends `part` in `encoding`, each character it cannot hold as "?"; returns how many, and
+// the index of the first in `first`.
+std::size_t encodeReplacing(TextEncoding encoding, std::u16string_view part, std::string& out,
+                            std::size_t& first) {
+    if (encoding == TextEncoding::Cp932) {
+        return cp932::encodeReplacing(part, out, '?', &first, cp932::Mapping::Document);
+    }
+    std::size_t replaced = 0;
+    std::size_t pos = 0;
+    while (pos <= part.size()) {
+        const std::u16string_view rest = part.substr(pos);
+        const auto bad = isUtf16(encoding)
+                             ? utf16::encode(rest, out, encoding == TextEncoding::Utf16Be)
+                             : utf8::encode(rest, out);
+        if (!bad) break;
+        if (replaced++ == 0) first = pos + *bad;
+        if (isUtf16(encoding)) {
+            (void)utf16::encode(u"?", out, encoding == TextEncoding::Utf16Be);
+        } else {
+            out.push_back('?');
+        }
+        pos += *bad + 1;
+    }
+    return replaced;
+}
+
+}  // namespace
+
+EncodedDocument encodeDocument(std::u16string_view text, TextEncoding encoding) {
     EncodedDocument encoded;
-    encoded.bytes.reserve(text.size() + text.size() / 2 + 2);
+    const std::string_view lineBreak =
+        encoding == TextEncoding::Utf16Le   ? std::string_view("\r\0\n\0", 4)
+        : encoding == TextEncoding::Utf16Be ? std::string_view("\0\r\0\n", 4)
+                                            : std::string_view("\r\n");
+    encoded.bytes.reserve(text.size() + text.size() / 2 + 8);
+    encoded.bytes.append(byteOrderMark(encoding));
     std::size_t pos = 0;
     for (std::size_t line = 1;; ++line) {
         const std::size_t cr = text.find(u'\r', pos);
         const std::u16string_view part = text.substr(
             pos, cr == std::u16string_view::npos ? std::u16string_view::npos : cr - pos);
         std::size_t first = 0;
-        const std::size_t bad =
-            cp932::encodeReplacing(part, encoded.bytes, '?', &first, cp932::Mapping::Document);
+        const std::size_t bad = encodeReplacing(encoding, part, encoded.bytes, first);
         if (bad > 0 && encoded.unwritable == 0) {
             // Columns count characters: a surrogate pair is one.
             std::size_t column = 1;
@@ -182,7 +390,7 @@ EncodedDocument encodeDocument(std::u16string_view text) {
             encoded.firstColumn = column;
         }
         encoded.unwritable += bad;
-        encoded.bytes.append("\r\n");
+        encoded.bytes.append(lineBreak);
         if (cr == std::u16string_view::npos) break;
         pos = cr + 1;
         if (pos < text.size() && text[pos] == u'\n') ++pos;
@@ -202,8 +410,9 @@ Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view b
         chunk);
 }
 
-Expected<std::string, DocumentError> documentBytesFromText(std::u16string_view text) {
-    DocumentWriter writer;
+Expected<std::string, DocumentError> documentBytesFromText(std::u16string_view text,
+                                                           TextEncoding encoding) {
+    DocumentWriter writer(encoding);
     if (auto bad = writer.write(text)) {
         return Unexpected{
             DocumentError{DocumentError::Kind::UnwritableCharacter, writer.line(), text[*bad]}};

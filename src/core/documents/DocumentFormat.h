@@ -6,21 +6,22 @@
 #include <string>
 #include <string_view>
 
+#include "core/documents/TextEncoding.h"
 #include "core/platform/Expected.h"
 
 namespace voxilo {
 
-// Document files are CP932 text. Reading, a line ends at CR and an LF right after that CR
-// belongs to the break (an LF anywhere else is part of its line); a last line without a break
-// is still a line, and a break at the very end adds no empty line. Empty lines before the first
-// non-empty one are not part of the document. Writing, every line gets CR LF, the last one
-// included, so an empty document is written as a single CR LF.
+// Document files are text in CP932, or in UTF-8 or UTF-16 (TextEncoding.h). Reading, a line ends at
+// CR and an LF right after that CR belongs to the break (an LF anywhere else is part of its line);
+// a last line without a break is still a line, and a break at the very end adds no empty line.
+// Empty lines before the first non-empty one are not part of the document. Writing, every line gets
+// CR LF, the last one included, so an empty document is written as a single CR LF.
 
 struct DocumentError {
     enum class Kind {
         ReadFailed,           // the source reported an error
-        InvalidBytes,         // bytes that are not CP932 text
-        UnwritableCharacter,  // a character CP932 cannot hold
+        InvalidBytes,         // bytes that are not text in the document's encoding
+        UnwritableCharacter,  // a character the encoding written cannot hold
     };
     Kind kind = Kind::ReadFailed;
     std::size_t line = 0;    // 1-based: the file's line when reading, the text's when writing
@@ -34,12 +35,22 @@ class DocumentReader {
 public:
     // Fills `buffer` with up to `capacity` bytes; returns how many, 0 at the end, -1 on error.
     using Source = std::function<std::ptrdiff_t(char* buffer, std::size_t capacity)>;
-    // What bytes that are not CP932 text do: stop the reading with InvalidBytes, or read as
-    // U+FFFD each, as the window shows a damaged file.
+    // What bytes that are not text in the document's encoding do: stop the reading with
+    // InvalidBytes, or read as U+FFFD each, as the window shows a damaged file.
     enum class BadBytes { Refuse, Replace };
+    // Reads until the whole input has been seen before deciding between UTF-8 and CP932.
+    static constexpr std::size_t kWholeInput = static_cast<std::size_t>(-1);
 
+    // `encoding` is the encoding to read in; without one it is found from the bytes. A
+    // byte-order mark decides (EF BB BF UTF-8, FF FE UTF-16 LE, FE FF UTF-16 BE), and a given
+    // encoding skips its own mark. Otherwise the document is CP932 unless the bytes from its
+    // first line that is not ASCII on, `lookahead` of them at most, are well-formed UTF-8 (a
+    // sequence cut off at the end of those bytes aside). Until such a line, every line is
+    // ASCII, which reads the same in both.
     explicit DocumentReader(Source source, std::size_t chunkSize = 1 << 20,
-                            BadBytes badBytes = BadBytes::Refuse);
+                            BadBytes badBytes = BadBytes::Refuse,
+                            std::optional<TextEncoding> encoding = std::nullopt,
+                            std::size_t lookahead = 1 << 20);
 
     // Replaces `line` with the next line of the document. Returns false at the end of the
     // document or on failure; error() tells which.
@@ -50,6 +61,13 @@ public:
     bool appendNext(std::u16string& text, std::string* ascii = nullptr);
     bool lastWasAscii() const noexcept { return lastWasAscii_; }
 
+    // The encoding the document is read in so far: the one given, or found; CP932 while
+    // nothing has been found. A UTF-8 file with a mark is Utf8Bom.
+    TextEncoding encoding() const noexcept { return encoding_; }
+    // True when the encoding was judged from the bytes, neither given nor marked: a later byte
+    // can still contradict it.
+    bool judged() const noexcept { return judged_; }
+
     const std::optional<DocumentError>& error() const noexcept { return error_; }
     // The file's line number of the line last returned, or of the failure.
     std::size_t fileLine() const noexcept { return fileLine_; }
@@ -59,7 +77,11 @@ public:
     std::size_t firstReplacedLine() const noexcept { return firstReplacedLine_; }
 
 private:
+    enum class Decoding { Undecided, Cp932, Utf8 };
+
     bool refill();
+    bool begin();
+    void readUtf16(bool bigEndian);
 
     Source source_;
     std::string buffer_;
@@ -69,6 +91,12 @@ private:
     bool atEnd_ = false;
     bool started_ = false;  // a non-empty line has been returned
     BadBytes badBytes_;
+    std::optional<TextEncoding> given_;
+    std::size_t lookahead_;
+    bool begun_ = false;
+    Decoding decoding_ = Decoding::Undecided;
+    TextEncoding encoding_ = TextEncoding::Cp932;
+    bool judged_ = false;
     bool lastWasAscii_ = false;
     std::size_t fileLine_ = 0;
     std::size_t linesReturned_ = 0;
@@ -78,19 +106,36 @@ private:
 };
 
 // Turns a document's text into the bytes of its file, a stretch at a time. Feed it the text in
-// order, call finish() once at the end, and take bytes() away as they grow.
+// order, call finish() once at the end, and take bytes() away as they grow. The bytes start
+// with the encoding's byte-order mark.
 class DocumentWriter {
 public:
-    // Returns the index within `text` of a character that CP932 cannot hold; what came before
-    // it has been written.
+    explicit DocumentWriter(TextEncoding encoding = TextEncoding::Cp932);
+
+    // Returns the index within `text` of a character that the encoding cannot hold; what came
+    // before it has been written. CP932 writes the wave dash and its kin as Japanese Windows
+    // does (cp932::Mapping::Document); UTF-8 and UTF-16 write every character as it is, and
+    // refuse only a lone surrogate.
     [[nodiscard]] std::optional<std::size_t> write(std::u16string_view text);
+    // Bytes already in file form for an ASCII-compatible encoding (ASCII text with its CR LF
+    // breaks): appended as they are, or widened for UTF-16.
+    void writeAscii(std::string_view ascii);
     void finish();
+    // How many bytes the writer started with: its byte-order mark.
+    std::size_t markSize() const noexcept { return byteOrderMark(encoding_).size(); }
+    TextEncoding encoding() const noexcept { return encoding_; }
+    // ASCII is written as it stands (not UTF-16).
+    bool asciiAsIs() const noexcept { return !isUtf16(encoding_); }
 
     std::string& bytes() noexcept { return bytes_; }
     // The 1-based line of the text that the writer has reached.
     std::size_t line() const noexcept { return line_; }
 
 private:
+    std::optional<std::size_t> encodePart(std::u16string_view text);
+    void appendBreak();
+
+    TextEncoding encoding_;
     std::string bytes_;
     bool skipLineFeed_ = false;  // the last stretch ended with a CR whose LF may follow
     std::size_t line_ = 1;
@@ -100,28 +145,33 @@ private:
 Expected<std::u16string, DocumentError> readDocument(DocumentReader::Source source,
                                                      std::size_t chunkSize = 1 << 20);
 
-// A document as the window loads it: bytes that are not CP932 text read as U+FFFD.
+// A document as the window loads it: its encoding found from the whole file, and bytes that
+// are not text in it read as U+FFFD.
 struct LoadedDocument {
     std::u16string text;
+    TextEncoding encoding = TextEncoding::Cp932;
     std::size_t replaced = 0;           // stretches of bad bytes shown as U+FFFD
     std::size_t firstReplacedLine = 0;  // the document's line of the first; 0 for none
 };
 Expected<LoadedDocument, DocumentError> readDocumentReplacing(DocumentReader::Source source);
 
-// A pane's text as the bytes of its file, each character CP932 cannot hold (a character the
-// converter would only best-fit, a lone surrogate, U+FFFD) written as "?".
+// A pane's text as the bytes of its file in `encoding`, each character it cannot hold written
+// as "?": for CP932 a character the converter would only best-fit, a lone surrogate, U+FFFD;
+// for UTF-8 and UTF-16 a lone surrogate.
 struct EncodedDocument {
     std::string bytes;
     std::size_t unwritable = 0;   // how many characters became "?"
     std::size_t firstLine = 0;    // where the first of them is: its line, from 1 ...
     std::size_t firstColumn = 0;  // ... and its character in that line, from 1
 };
-EncodedDocument encodeDocument(std::u16string_view text);
+EncodedDocument encodeDocument(std::u16string_view text,
+                               TextEncoding encoding = TextEncoding::Cp932);
 
 // The text a pane holds after loading a file of these bytes.
 Expected<std::u16string, DocumentError> documentTextFromBytes(std::string_view bytes);
 
 // The bytes a pane's text is saved as.
-Expected<std::string, DocumentError> documentBytesFromText(std::u16string_view text);
+Expected<std::string, DocumentError> documentBytesFromText(
+    std::u16string_view text, TextEncoding encoding = TextEncoding::Cp932);
 
 }  // namespace voxilo
