@@ -28,7 +28,8 @@ class ChoosingDialogs final : public Dialogs {
 public:
     QString openPath;
     QString savePath;
-    Answer message(QWidget*, const QString&, const QString&, Buttons, MessageIcon) override {
+    Answer message(QWidget*, const QString&, const QString&, Buttons, MessageIcon,
+                   const QString& = {}) override {
         return Answer::Yes;
     }
     FileAnswer openFile(QWidget*, const FileRequest&) override {

@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <functional>
 
-#include "gui/main/MainWindow.h"
-#include "gui/main/PaneText.h"
 #include "core/cipher/LineConversion.h"
 #include "core/store/SqliteValueStore.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
 
 namespace {
 
@@ -22,7 +22,8 @@ using namespace voxilo;
 // Nothing to show and nothing to say while measuring.
 class SilentDialogs final : public Dialogs {
 public:
-    Answer message(QWidget*, const QString&, const QString&, Buttons, MessageIcon) override {
+    Answer message(QWidget*, const QString&, const QString&, Buttons, MessageIcon,
+                   const QString& = {}) override {
         return Answer::Ok;
     }
     FileAnswer openFile(QWidget*, const FileRequest&) override { return {}; }

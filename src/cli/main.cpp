@@ -116,7 +116,7 @@ std::string describe(const ConversionFailure& failure, const std::string& inputN
         case Kind::InvalidBytes: {
             std::string text = where + optionName(failure.encoding) +
                                " のテキストとして読めないバイトがあります。";
-            if (failure.judged) {
+            if (failure.judged && failure.encoding == TextEncoding::Utf8) {
                 text +=
                     "文書の初めの部分から UTF-8 と判断していました。CP932 の文書なら "
                     "--input-encoding cp932 を指定してください。";

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/documents/TextEncoding.h"
+
 namespace voxilo {
 
 // What CommandLineFile holds when the command line named a file that does not exist: one
@@ -26,6 +28,10 @@ struct AppState {
     bool topHasFile = false;    // the source document is tied to its file
     bool topModified = false;
     bool bottomModified = false;
+    // The encodings the panes are saved in: the source document's file's own, CP932 for a new
+    // document and for the converted one, unless the user chose otherwise.
+    TextEncoding topEncoding = TextEncoding::Cp932;
+    TextEncoding bottomEncoding = TextEncoding::Cp932;
 
     std::int16_t optionsTab = 0;  // the tab the Options dialog opens on
     bool exitRequested = false;   // the logged-in user's own settings changed: close

@@ -253,7 +253,7 @@ TEST_F(CliProcessTest, WritesTheWaveDashAndItsKinAsWindowsDoes) {
         cli({"decode", "--key-code", "5", "--pattern", "1", "-i", "yen.txt", "-o", "plain.txt"}),
         (Effect{1, "",
                 "voxilo-cli: yen.txt: 2行目: 変換した結果に CP932 で書けない文字 U+00A5 "
-                "があります。\n",
+                "があります。--output-encoding utf-8 を指定すると、そのまま書けます。\n",
                 again}));
 }
 
@@ -372,7 +372,7 @@ TEST_F(CliProcessTest, TheWindowProgramTooTakesAFileSizeLimitAsAnError) {
 TEST_F(CliProcessTest, BadArgumentsGiveAUsageHint) {
     const std::string usage =
         "使い方: voxilo-cli encode|decode [--key-code N --pattern P | --user NAME] [-i FILE] "
-        "[-o FILE]（詳しくは voxilo-cli --help）\n";
+        "[-o FILE] [--input-encoding E] [--output-encoding E]（詳しくは voxilo-cli --help）\n";
     EXPECT_EQ(
         cli({"encode", "--key-code", "seven"}),
         (Effect{2,

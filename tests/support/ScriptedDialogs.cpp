@@ -14,24 +14,24 @@ const char* nameOf(int kind) {
 }  // namespace
 
 void ScriptedDialogs::expectMessage(const QString& text, const QString& title, Buttons buttons,
-                                    MessageIcon icon, Answer answer) {
-    Step step{Kind::Message, text, title, buttons, icon, answer, {}, {}, {}};
+                                    MessageIcon icon, Answer answer, const QString& other) {
+    Step step{Kind::Message, text, title, buttons, icon, answer, {}, {}, {}, other};
     script_.push_back(step);
 }
 void ScriptedDialogs::expectOpenFile(FileAnswer answer) {
-    script_.push_back({Kind::OpenFile, {}, {}, {}, {}, {}, answer, {}, {}});
+    script_.push_back({Kind::OpenFile, {}, {}, {}, {}, {}, answer, {}, {}, {}});
 }
 void ScriptedDialogs::expectSaveFile(FileAnswer answer) {
-    script_.push_back({Kind::SaveFile, {}, {}, {}, {}, {}, answer, {}, {}});
+    script_.push_back({Kind::SaveFile, {}, {}, {}, {}, {}, answer, {}, {}, {}});
 }
 void ScriptedDialogs::expectFont(std::optional<QFont> answer) {
-    script_.push_back({Kind::Font, {}, {}, {}, {}, {}, {}, answer, {}});
+    script_.push_back({Kind::Font, {}, {}, {}, {}, {}, {}, answer, {}, {}});
 }
 void ScriptedDialogs::expectBeep() {
-    script_.push_back({Kind::Beep, {}, {}, {}, {}, {}, {}, {}, {}});
+    script_.push_back({Kind::Beep, {}, {}, {}, {}, {}, {}, {}, {}, {}});
 }
 void ScriptedDialogs::expectExec(const QString& dialogName, std::function<int(QDialog&)> act) {
-    script_.push_back({Kind::Exec, dialogName, {}, {}, {}, {}, {}, {}, std::move(act)});
+    script_.push_back({Kind::Exec, dialogName, {}, {}, {}, {}, {}, {}, std::move(act), {}});
 }
 
 QStringList ScriptedDialogs::takeProblems() {
@@ -57,20 +57,21 @@ std::optional<ScriptedDialogs::Step> ScriptedDialogs::next(Kind kind, const QStr
 }
 
 Dialogs::Answer ScriptedDialogs::message(QWidget*, const QString& text, const QString& title,
-                                         Buttons buttons, MessageIcon icon) {
+                                         Buttons buttons, MessageIcon icon, const QString& other) {
     const auto step = next(Kind::Message, QStringLiteral("\"%1\"").arg(text));
     if (!step) return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
     if (step->text != text || step->title != title || step->buttons != buttons ||
-        step->icon != icon) {
+        step->icon != icon || step->other != other) {
         problems_ << QStringLiteral(
-                         "message \"%1\" (title \"%2\", buttons %3, icon %4), "
-                         "expected \"%5\" (title \"%6\", buttons %7, icon %8)")
+                         "message \"%1\" (title \"%2\", buttons %3, icon %4, other \"%5\"), "
+                         "expected \"%6\" (title \"%7\", buttons %8, icon %9, other \"%10\")")
                          .arg(text, title)
                          .arg(static_cast<int>(buttons))
                          .arg(static_cast<int>(icon))
-                         .arg(step->text, step->title)
+                         .arg(other, step->text, step->title)
                          .arg(static_cast<int>(step->buttons))
-                         .arg(static_cast<int>(step->icon));
+                         .arg(static_cast<int>(step->icon))
+                         .arg(step->other);
     }
     return step->answer;
 }

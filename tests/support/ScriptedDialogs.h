@@ -15,7 +15,7 @@ namespace voxilo::testing_support {
 class ScriptedDialogs final : public Dialogs {
 public:
     void expectMessage(const QString& text, const QString& title, Buttons buttons, MessageIcon icon,
-                       Answer answer = Answer::Ok);
+                       Answer answer = Answer::Ok, const QString& other = {});
     void expectOpenFile(FileAnswer answer);
     void expectSaveFile(FileAnswer answer);
     void expectFont(std::optional<QFont> answer);
@@ -29,7 +29,7 @@ public:
     QStringList takeProblems();
 
     Answer message(QWidget* parent, const QString& text, const QString& title, Buttons buttons,
-                   MessageIcon icon) override;
+                   MessageIcon icon, const QString& other = {}) override;
     FileAnswer openFile(QWidget* parent, const FileRequest& request) override;
     FileAnswer saveFile(QWidget* parent, const FileRequest& request) override;
     std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
@@ -54,6 +54,7 @@ private:
         FileAnswer file;
         std::optional<QFont> font;
         std::function<int(QDialog&)> act;
+        QString other;  // the third button's caption
     };
     // The next step if it is of `kind`; otherwise records the problem.
     std::optional<Step> next(Kind kind, const QString& what);

@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QStringList>
 
 #include "gui/main/MainWindow.h"
@@ -148,6 +150,18 @@ WindowSnapshot WindowSnapshot::take(const MainWindow& window, const AppState& st
     f.insert(QStringLiteral("top has file"), flag(state.topHasFile));
     f.insert(QStringLiteral("top modified"), flag(state.topModified));
     f.insert(QStringLiteral("bottom modified"), flag(state.bottomModified));
+    const auto encoding = [](TextEncoding e) {
+        return QString::fromUtf8(encodingName(e).data(),
+                                 static_cast<qsizetype>(encodingName(e).size()));
+    };
+    f.insert(QStringLiteral("top encoding"), encoding(state.topEncoding));
+    f.insert(QStringLiteral("bottom encoding"), encoding(state.bottomEncoding));
+    for (const QLabel* label : window.statusBar()->findChildren<QLabel*>()) {
+        if (label->objectName().isEmpty() || label->objectName() == QLatin1String("clock"))
+            continue;
+        f.insert(QStringLiteral("status %1").arg(label->objectName()),
+                 label->text() + QStringLiteral(" (") + label->accessibleName() + QLatin1Char(')'));
+    }
     f.insert(QStringLiteral("user"), q(state.currentUser));
     f.insert(QStringLiteral("key code"), QString::number(state.keyCode));
     f.insert(QStringLiteral("pattern"), QString::number(state.pattern));

@@ -18,8 +18,10 @@ namespace voxilo {
 // through QtDialogs; tests put a scripted stand-in in its place.
 class Dialogs {
 public:
-    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
-    enum class Answer { Ok, Cancel, Yes, No };
+    // YesNoOther: はい, いいえ and a third answer of the question's own, which must be chosen;
+    // its caption comes with the message.
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesNoOther };
+    enum class Answer { Ok, Cancel, Yes, No, Other };
 
     // How a file dialog ended.
     enum class Outcome { Chosen, Cancelled, Failed };
@@ -37,8 +39,9 @@ public:
 
     virtual ~Dialogs() = default;
 
+    // `other` is the third button's caption, with its access key, for Buttons::YesNoOther.
     virtual Answer message(QWidget* parent, const QString& text, const QString& title,
-                           Buttons buttons, MessageIcon icon) = 0;
+                           Buttons buttons, MessageIcon icon, const QString& other = {}) = 0;
     // Opening asks for an existing file; saving asks before an existing file is replaced.
     virtual FileAnswer openFile(QWidget* parent, const FileRequest& request) = 0;
     virtual FileAnswer saveFile(QWidget* parent, const FileRequest& request) = 0;

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <optional>
 
@@ -143,18 +144,20 @@ bool QtDialogs::AnswerRequired::eventFilter(QObject* watched, QEvent* event) {
 }
 
 Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const QString& title,
-                                   Buttons buttons, MessageIcon icon) {
+                                   Buttons buttons, MessageIcon icon, const QString& other) {
     // Enter answers with the first button, as on Windows: OK, or はい, so that Enter at a save
     // question saves and never throws a document away. A question of only Yes and No must be
     // answered: Escape and the close box would otherwise answer No.
     const Answer first =
         buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
+    const bool mustAnswer = buttons == Buttons::YesNo || buttons == Buttons::YesNoOther;
     return ask(parent, text, title, buttons, icon, first,
-               buttons == Buttons::YesNo ? Escape::Refused : Escape::Answers);
+               mustAnswer ? Escape::Refused : Escape::Answers, other);
 }
 
 Dialogs::Answer QtDialogs::ask(QWidget* parent, const QString& text, const QString& title,
-                               Buttons buttons, MessageIcon icon, Answer preferred, Escape escape) {
+                               Buttons buttons, MessageIcon icon, Answer preferred, Escape escape,
+                               const QString& other) {
     // Message texts break their lines with CR LF; a Qt label breaks at LF alone.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -178,7 +181,12 @@ Dialogs::Answer QtDialogs::ask(QWidget* parent, const QString& text, const QStri
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
+        case Buttons::YesNoOther:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
     }
+    QAbstractButton* otherButton =
+        buttons == Buttons::YesNoOther ? box.addButton(other, QMessageBox::ActionRole) : nullptr;
     if (escape == Escape::Refused) {
         box.setWindowFlags((box.windowFlags() & ~Qt::WindowCloseButtonHint) |
                            Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -196,13 +204,18 @@ Dialogs::Answer QtDialogs::ask(QWidget* parent, const QString& text, const QStri
                 return QMessageBox::Yes;
             case Answer::No:
                 return QMessageBox::No;
+            case Answer::Other:
+                break;
         }
         return QMessageBox::Ok;
     }();
     box.setDefaultButton(defaultButton);
     std::optional<SettlingKeys> settling;
     if (buttons != Buttons::Ok) settling.emplace(box, kSettleMilliseconds);
-    switch (box.exec()) {
+    const int result = box.exec();
+    if (otherButton != nullptr && box.clickedButton() == static_cast<QAbstractButton*>(otherButton))
+        return Answer::Other;
+    switch (result) {
         case QMessageBox::Yes:
             return Answer::Yes;
         case QMessageBox::No:

@@ -10,7 +10,7 @@ namespace voxilo {
 class QtDialogs final : public Dialogs {
 public:
     Answer message(QWidget* parent, const QString& text, const QString& title, Buttons buttons,
-                   MessageIcon icon) override;
+                   MessageIcon icon, const QString& other = {}) override;
     FileAnswer openFile(QWidget* parent, const FileRequest& request) override;
     FileAnswer saveFile(QWidget* parent, const FileRequest& request) override;
     std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial) override;
@@ -31,7 +31,7 @@ private:
 
     enum class Escape { Answers, Refused };
     Answer ask(QWidget* parent, const QString& text, const QString& title, Buttons buttons,
-               MessageIcon icon, Answer preferred, Escape escape);
+               MessageIcon icon, Answer preferred, Escape escape, const QString& other = {});
 };
 
 }  // namespace voxilo

@@ -29,27 +29,44 @@ const QString kSaveFailed = QStringLiteral("の保存に失敗しました。");
 const QString kSourceFile = QStringLiteral("変換元ファイル");
 const QString kConvertedFile = QStringLiteral("変換後ファイル");
 
-// A file that is not all CP932 is still opened; the user hears about it once.
-QString damagedBytesText(std::size_t line) {
+// An encoding as the file messages name it.
+QString encodingInMessages(TextEncoding encoding) {
+    return encoding == TextEncoding::Cp932
+               ? QStringLiteral("Shift-JIS (CP932)")
+               : QString::fromUtf8(encodingName(encoding).data(),
+                                   static_cast<qsizetype>(encodingName(encoding).size()));
+}
+
+// A file that is not all text in its encoding is still opened; the user hears about it once.
+QString damagedBytesText(TextEncoding encoding, std::size_t line) {
     return QStringLiteral(
-               "このファイルには Shift-JIS (CP932) として読めないバイトがあります (最初は%1"
+               "このファイルには %1 として読めないバイトがあります (最初は%2"
                "行目)。\r\n読めない部分は「\uFFFD」で表示しています。")
+        .arg(encodingInMessages(encoding))
         .arg(line);
 }
 
-// Characters that CP932 cannot hold would become "?" in the file: the user decides.
-QString unwritableText(FileCommands::Pane pane, std::size_t count, std::size_t line,
-                       std::size_t column) {
-    return QStringLiteral(
-               "%1には Shift-JIS (CP932) で保存できない文字が%2個あります (最初は%3行目%4"
-               "文字目)。\r\nこれらの文字を「?」に置き換えて保存しますか。\r\n"
-               "「いいえ」をクリックすると、%1は保存しません。")
-        .arg(pane == FileCommands::Pane::Top ? QStringLiteral("変換元文書")
-                                             : QStringLiteral("変換後文書"))
-        .arg(count)
-        .arg(line)
-        .arg(column);
+// Characters that the encoding cannot hold would become "?" in the file: the user decides.
+// CP932 offers a third answer that loses nothing, UTF-8.
+QString unwritableText(FileCommands::Pane pane, TextEncoding encoding, std::size_t count,
+                       std::size_t line, std::size_t column) {
+    QString text = QStringLiteral(
+                       "%1には %2 で保存できない文字が%3個あります (最初は%4行目%5"
+                       "文字目)。\r\nこれらの文字を「?」に置き換えて保存しますか。\r\n"
+                       "「いいえ」をクリックすると、%1は保存しません。")
+                       .arg(pane == FileCommands::Pane::Top ? QStringLiteral("変換元文書")
+                                                            : QStringLiteral("変換後文書"),
+                            encodingInMessages(encoding))
+                       .arg(count)
+                       .arg(line)
+                       .arg(column);
+    if (encoding == TextEncoding::Cp932) {
+        text += QStringLiteral(
+            "\r\n「UTF-8 で保存」をクリックすると、すべての文字をそのまま UTF-8 で保存します。");
+    }
+    return text;
 }
+const QString kSaveAsUtf8 = QStringLiteral("UTF-8 で保存(&U)");
 
 // Both panes were to be written to one file, or one pane to the other's.
 QString sharedFileText(const QString& name) {
@@ -131,6 +148,7 @@ bool FileCommands::loadTextFile(const std::u16string& path) {
         if (*loaded) {
             setPaneText(*window_.topPane(), (*loaded)->text);
             window_.bottomPane()->clear();
+            state_.topEncoding = (*loaded)->encoding;
         }
     }
     if (!*loaded) {
@@ -141,8 +159,9 @@ bool FileCommands::loadTextFile(const std::u16string& path) {
         return false;
     }
     if ((*loaded)->replaced > 0) {
-        dialogs_.message(&window_, damagedBytesText((*loaded)->firstReplacedLine), AppInfo::title(),
-                         Dialogs::Buttons::Ok, MessageIcon::Information);
+        dialogs_.message(&window_,
+                         damagedBytesText((*loaded)->encoding, (*loaded)->firstReplacedLine),
+                         AppInfo::title(), Dialogs::Buttons::Ok, MessageIcon::Information);
     }
     return true;
 }
@@ -156,6 +175,7 @@ bool FileCommands::openChosen(const std::u16string& path) {
     state_.topPath = path;
     state_.topHasFile = true;
     state_.bottomPath.clear();
+    state_.bottomEncoding = TextEncoding::Cp932;
     state_.topModified = false;
     state_.bottomModified = false;
     return true;
@@ -198,21 +218,35 @@ std::u16string FileCommands::askSaveFileName(std::u16string& path, Pane pane) {
     return path;
 }
 
-// Writes one pane's text to `path`, replacing the file whole. Characters CP932 cannot hold are
-// only written, as "?", when the user agrees; a failure is told here.
+// Writes one pane's text to `path` in the pane's encoding, replacing the file whole.
+// Characters the encoding cannot hold are only written, as "?", when the user agrees; for CP932
+// the user can have the pane saved as UTF-8 instead. A failure is told here.
 FileCommands::Written FileCommands::writeTextFile(const std::u16string& path, Pane pane) {
     const QPlainTextEdit& source = pane == Pane::Top ? *window_.topPane() : *window_.bottomPane();
+    TextEncoding& encoding = pane == Pane::Top ? state_.topEncoding : state_.bottomEncoding;
     EncodedDocument encoded;
+    std::u16string text;
     {
         BusyCursor busy;
-        encoded = encodeDocument(paneText(source));
+        text = paneText(source);
+        encoded = encodeDocument(text, encoding);
     }
     if (encoded.unwritable > 0) {
+        const bool cp932 = encoding == TextEncoding::Cp932;
         const auto answer = dialogs_.message(
             &window_,
-            unwritableText(pane, encoded.unwritable, encoded.firstLine, encoded.firstColumn),
-            AppInfo::title(), Dialogs::Buttons::YesNo, MessageIcon::Exclamation);
-        if (answer != Dialogs::Answer::Yes) return Written::Declined;
+            unwritableText(pane, encoding, encoded.unwritable, encoded.firstLine,
+                           encoded.firstColumn),
+            AppInfo::title(), cp932 ? Dialogs::Buttons::YesNoOther : Dialogs::Buttons::YesNo,
+            MessageIcon::Exclamation, cp932 ? kSaveAsUtf8 : QString());
+        if (answer == Dialogs::Answer::Other) {
+            encoding = TextEncoding::Utf8;
+            BusyCursor busy;
+            encoded = encodeDocument(text, encoding);
+            window_.updateCommands();  // the status bar names the new encoding
+        } else if (answer != Dialogs::Answer::Yes) {
+            return Written::Declined;
+        }
     }
     std::error_code failure;
     {
@@ -351,6 +385,8 @@ void FileCommands::newDocument() {
     state_.bottomModified = false;
     state_.topPath.clear();
     state_.bottomPath.clear();
+    state_.topEncoding = TextEncoding::Cp932;
+    state_.bottomEncoding = TextEncoding::Cp932;
     refresh();
 }
 

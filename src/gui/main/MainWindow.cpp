@@ -24,6 +24,7 @@
 #include "gui/main/CapsLockState.h"
 #include "gui/main/DocumentDrops.h"
 #include "gui/main/EditCommands.h"
+#include "gui/main/EncodingCommands.h"
 #include "gui/main/FileCommands.h"
 #include "gui/main/PaneSplitter.h"
 #include "gui/main/PaneText.h"
@@ -68,6 +69,7 @@ MainWindow::MainWindow(AppState& state, ProgramSettings& settings, ValueStore& s
     new EditCommands(*this, dialogs_, {editCopy_, editCut_, editPaste_, editSelect_},
                      [this] { return activeControl(); });
     new DocumentDrops(*this, *files_);
+    encodings_ = new EncodingCommands(*this, state_, *fileMenu_, fileMenuBar1_, *statusBar());
 
     viewToolBar_->setChecked(settings.showToolbar == 1);
     viewStatusBar_->setChecked(settings.showStatusbar == 1);
@@ -122,6 +124,7 @@ void MainWindow::createMenus() {
     menuBar()->setObjectName(QStringLiteral("menuBar"));
     QMenu* file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    fileMenu_ = file;
     fileNew_ = addCommand(file, "mnuFileNew", QStringLiteral("新規作成(&N)"),
                           QKeySequence(Qt::CTRL | Qt::Key_N));
     fileOpen_ = addCommand(file, "mnuFileOpen", QStringLiteral("開く(&O)"),
@@ -129,7 +132,8 @@ void MainWindow::createMenus() {
     fileSave_ = addCommand(file, "mnuFileSave", QStringLiteral("保存(&S)"),
                            QKeySequence(Qt::CTRL | Qt::Key_S));
     fileSaveAs_ = addCommand(file, "mnuFileSaveAs", QStringLiteral("名前を付けて保存(&A)"));
-    file->addSeparator()->setObjectName(QStringLiteral("mnuFileBar1"));
+    fileMenuBar1_ = file->addSeparator();
+    fileMenuBar1_->setObjectName(QStringLiteral("mnuFileBar1"));
     userMenu_ = file->addMenu(QStringLiteral("ﾕｰｻﾞｰの変更"));
     userMenu_->setObjectName(QStringLiteral("mnuFileUser"));
     file->addSeparator()->setObjectName(QStringLiteral("mnuFileBar2"));
@@ -378,6 +382,7 @@ QWidget* MainWindow::activeControl() const {
 }
 
 void MainWindow::updateCommands() {
+    if (encodings_ != nullptr) encodings_->refresh();
     if (!isVisible()) return;
     const QWidget* active = activeControl();
     const QString name = active ? active->objectName() : QString();

@@ -27,6 +27,7 @@ namespace voxilo {
 class FileCommands;
 class HelpCommands;
 class PaneSplitter;
+class EncodingCommands;
 
 // The program's workspace: the source document above, the converted document below, the menus,
 // the band bar with the toolbar and the user list, and the status bar.
@@ -119,6 +120,7 @@ private:
     QPlainTextEdit* bottom_ = nullptr;
     PaneSplitter* splitter_ = nullptr;
     FileCommands* files_ = nullptr;
+    EncodingCommands* encodings_ = nullptr;
     HelpCommands* help_ = nullptr;
     QToolBar* bandBar_ = nullptr;
     QComboBox* userCombo_ = nullptr;
@@ -130,6 +132,8 @@ private:
     QAction* fileOpen_ = nullptr;
     QAction* fileSave_ = nullptr;
     QAction* fileSaveAs_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* fileMenuBar1_ = nullptr;
     QAction* editCopy_ = nullptr;
     QAction* editCut_ = nullptr;
     QAction* editPaste_ = nullptr;

@@ -543,10 +543,12 @@ private slots:
         const QString question = QStringLiteral(
             "変換元文書には Shift-JIS (CP932) で保存できない文字が2個あります (最初は2行目1"
             "文字目)。\r\nこれらの文字を「?」に置き換えて保存しますか。\r\n"
-            "「いいえ」をクリックすると、変換元文書は保存しません。");
+            "「いいえ」をクリックすると、変換元文書は保存しません。\r\n"
+            "「UTF-8 で保存」をクリックすると、すべての文字をそのまま UTF-8 で保存します。");
+        const QString utf8 = QStringLiteral("UTF-8 で保存(&U)");
         dialogs_.expectSaveFile(chosen(path(QStringLiteral("a.txt"))));
-        dialogs_.expectMessage(question, kTitle, Buttons::YesNo, MessageIcon::Exclamation,
-                               Answer::Yes);
+        dialogs_.expectMessage(question, kTitle, Buttons::YesNoOther, MessageIcon::Exclamation,
+                               Answer::Yes, utf8);
         run("mnuFileSave");
         QCOMPARE(read(QStringLiteral("a.txt")), QByteArray("ok\r\n?\x96\xec\x89\xc6 ?!\r\n"));
         QVERIFY(!state_.topModified);
@@ -554,7 +556,7 @@ private slots:
         type(window_->topPane(), u"𠮷野家 😀!");
         dialogs_.expectMessage(
             QString(question).replace(QStringLiteral("2行目"), QStringLiteral("1行目")), kTitle,
-            Buttons::YesNo, MessageIcon::Exclamation, Answer::No);
+            Buttons::YesNoOther, MessageIcon::Exclamation, Answer::No, utf8);
         run("mnuFileSave");
         QCOMPARE(read(QStringLiteral("a.txt")), QByteArray("ok\r\n?\x96\xec\x89\xc6 ?!\r\n"));
         QVERIFY(state_.topModified);  // not saved: closing will ask again
@@ -566,6 +568,26 @@ private slots:
         QCOMPARE(read(QStringLiteral("a.txt")), QByteArray("1\x81\x60"
                                                            "25 \x81\x7c\x81\x92\r\n"));
         QVERIFY(!state_.topModified);
+
+        // The third answer loses nothing: the pane is saved, and from now on kept, as UTF-8.
+        type(window_->topPane(), u"𠮷野家 😀!");
+        const auto before = snapshot();
+        dialogs_.expectMessage(
+            QString(question).replace(QStringLiteral("2行目"), QStringLiteral("1行目")), kTitle,
+            Buttons::YesNoOther, MessageIcon::Exclamation, Answer::Other, utf8);
+        run("mnuFileSave");
+        VERIFY_CHANGES(before, snapshot(),
+                       {{"top modified", "no"},
+                        {"top encoding", "UTF-8"},
+                        {"status documentEncoding", "UTF-8 (変換元文書の文字コード)"},
+                        {"command mnuFileEncodingCp932", "on, unchecked"},
+                        {"command mnuFileEncodingUtf8", "on, checked"},
+                        {"command mnuFileSave", "off"},
+                        {"command mnuFileSaveAs", "off"},
+                        {"command tbSave", "off"},
+                        {"file a.txt",
+                         "\\xf0\\xa0\\xae\\xb7\\xe9\\x87\\x8e\\xe5\\xae\\xb6 "
+                         "\\xf0\\x9f\\x98\\x80!\\x0d\\x0a"}});
     }
 
     void exitWithCancelKeepsTheWindow() {
