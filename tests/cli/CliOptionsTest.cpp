@@ -73,6 +73,45 @@ TEST(CliOptions, EachSpellingReachesItsOwnField) {
     }
 }
 
+// Encodings are named in any letter case; the input's is found when not given.
+TEST(CliOptions, ReadsTheEncodings) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<TextEncoding> input;
+        TextEncoding output;
+    };
+    const std::vector<Case> cases = {
+        {{}, std::nullopt, TextEncoding::Cp932},
+        {{"--input-encoding", "AUTO"}, std::nullopt, TextEncoding::Cp932},
+        {{"--input-encoding=cp932"}, TextEncoding::Cp932, TextEncoding::Cp932},
+        {{"--input-encoding", "Utf-8"}, TextEncoding::Utf8, TextEncoding::Cp932},
+        {{"--input-encoding", "UTF-16LE"}, TextEncoding::Utf16Le, TextEncoding::Cp932},
+        {{"--input-encoding", "utf-16be"}, TextEncoding::Utf16Be, TextEncoding::Cp932},
+        {{"--output-encoding", "CP932"}, std::nullopt, TextEncoding::Cp932},
+        {{"--output-encoding=utf-8"}, std::nullopt, TextEncoding::Utf8},
+        {{"--output-encoding", "UTF-8-BOM"}, std::nullopt, TextEncoding::Utf8Bom},
+        {{"--output-encoding", "utf-16LE"}, std::nullopt, TextEncoding::Utf16Le},
+        {{"--output-encoding", "Utf-16Be", "--input-encoding", "utf-8"},
+         TextEncoding::Utf8,
+         TextEncoding::Utf16Be},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"decode"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Command command = parseArguments(args);
+        const auto* got = std::get_if<ConvertRequest>(&command);
+        ASSERT_NE(got, nullptr) << testing::PrintToString(args);
+        EXPECT_EQ(got->inputEncoding, c.input) << testing::PrintToString(args);
+        EXPECT_EQ(got->outputEncoding, c.output) << testing::PrintToString(args);
+    }
+    const Command bad = parseArguments({"encode", "--output-encoding", "sjis"});
+    const auto* refused = std::get_if<UsageError>(&bad);
+    ASSERT_NE(refused, nullptr);
+    EXPECT_EQ(refused->message,
+              "--output-encoding の値は cp932、utf-8、utf-8-bom、utf-16le、utf-16be "
+              "のどれかです: 'sjis'");
+}
+
 TEST(CliOptions, RefusesWhatItCannotRead) {
     const std::vector<std::vector<std::string>> bad = {
         {},
@@ -88,6 +127,11 @@ TEST(CliOptions, RefusesWhatItCannotRead) {
         {"encode", "--user", "Alice", "--key-code", "3"},   // the user's key, or the one given
         {"encode", "--password-stdin", "-i", "doc.txt"},    // whose password?
         {"encode", "--user", "Alice", "--password-stdin"},  // the document cannot be on stdin too
+        {"encode", "--input-encoding", "utf8"},
+        {"encode", "--input-encoding", "utf-8-bom"},  // a mark is found, not asked for
+        {"encode", "--output-encoding", "auto"},
+        {"encode", "--output-encoding", "sjis"},
+        {"encode", "--output-encoding"},
     };
     for (const auto& args : bad) {
         EXPECT_TRUE(std::holds_alternative<UsageError>(parseArguments(args)))

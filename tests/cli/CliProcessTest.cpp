@@ -257,6 +257,53 @@ TEST_F(CliProcessTest, WritesTheWaveDashAndItsKinAsWindowsDoes) {
                 again}));
 }
 
+// A UTF-8 or UTF-16 document is read as what it is, and written in the encoding asked for;
+// the ciphertext does not depend on the file's encoding.
+TEST_F(CliProcessTest, ReadsAndWritesTheEncodingsAskedFor) {
+    const std::u16string text = u"吾輩は猫である。\r\n名前はまだ無い。";
+    const auto in = [&](TextEncoding encoding) { return *documentBytesFromText(text, encoding); };
+    writeFile(file("sjis.txt"), in(TextEncoding::Cp932));
+    writeFile(file("utf8.txt"), in(TextEncoding::Utf8));
+    writeFile(file("utf16.txt"), in(TextEncoding::Utf16Be));
+    const Files before = files();
+    const Effect cipher =
+        cli({"encode", "--key-code", "9", "--pattern", "3", "-i", "sjis.txt", "-o", "c1.txt"});
+    ASSERT_EQ(cipher.status, 0);
+    const std::string ciphertext = cipher.files.at("c1.txt");
+    EXPECT_EQ(cipher.files, with(before, {{"c1.txt", ciphertext}}));
+    EXPECT_EQ(cli({"encode", "--key-code", "9", "--pattern", "3", "-i", "utf8.txt"}),
+              (Effect{0, ciphertext, "", cipher.files}));
+    EXPECT_EQ(cli({"encode", "--key-code", "9", "--pattern", "3", "-i", "utf16.txt"}),
+              (Effect{0, ciphertext, "", cipher.files}));
+    // Decoded into UTF-16 LE, with its mark; a forced input encoding is taken as given.
+    EXPECT_EQ(cli(Call{.args = {"decode", "--key-code", "9", "--pattern", "3", "--output-encoding",
+                                "UTF-16LE", "--input-encoding", "cp932"},
+                       .stdinFrom = file("c1.txt").string()}),
+              (Effect{0, in(TextEncoding::Utf16Le), "", cipher.files}));
+
+    // UTF-8 judged from the start, then, beyond the first megabyte looked at, a byte that is
+    // not: refused at its line, with the way out, and the output left unwritten.
+    std::string ascii;
+    for (int i = 0; i < 20000; ++i) ascii += std::string(60, 'a') + "\r\n";
+    writeFile(file("mixed.txt"), in(TextEncoding::Utf8) + ascii + "\x93\xfa\x96\x7b\r\n");
+    writeFile(file("c1.txt"), ciphertext);
+    const Files mixed = files();
+    EXPECT_EQ(
+        cli({"encode", "-i", "mixed.txt", "-o", "c1.txt"}),
+        (Effect{1, "",
+                "voxilo-cli: mixed.txt: 20003行目: UTF-8 のテキストとして読めないバイトがあります。"
+                "文書の初めの部分から UTF-8 と判断していました。CP932 の文書なら "
+                "--input-encoding cp932 を指定してください。\n",
+                mixed}));
+    // Given as UTF-8, a CP932 file is refused at its first line, without the guess's hint.
+    EXPECT_EQ(
+        cli({"encode", "--input-encoding", "utf-8", "-i", "sjis.txt"}),
+        (Effect{1, "",
+                "voxilo-cli: sjis.txt: 1行目: UTF-8 のテキストとして読めないバイトがあります。\n",
+                mixed}));
+    EXPECT_EQ(cli({"encode", "--output-encoding", "latin1"}).status, 2);
+}
+
 TEST_F(CliProcessTest, AFailedConversionLeavesTheOutputFileAlone) {
     writeFile(file("cipher.txt"), "063006200610\r\n063006200610\r\nnot ciphertext!\r\n");
     writeFile(file("out.txt"), "precious");
