@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "core/cipher/LineConversion.h"
+#include "core/documents/DocumentFormat.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneText.h"
 #include "support/ScriptedDialogs.h"
@@ -588,6 +589,83 @@ private slots:
                         {"file a.txt",
                          "\\xf0\\xa0\\xae\\xb7\\xe9\\x87\\x8e\\xe5\\xae\\xb6 "
                          "\\xf0\\x9f\\x98\\x80!\\x0d\\x0a"}});
+    }
+
+    // A file opens in the encoding it was written in, saves back unchanged in it, and the status
+    // bar names it for the pane with the keyboard; File > 文字コード changes what the next save
+    // writes.
+    void documentsKeepTheEncodingTheyCameIn() {
+        const std::u16string text = u"吾輩は猫である。\r\nｶﾅ ～ ①髙";
+        const TextEncoding all[] = {TextEncoding::Cp932, TextEncoding::Utf8, TextEncoding::Utf8Bom,
+                                    TextEncoding::Utf16Le, TextEncoding::Utf16Be};
+        const char* items[] = {"mnuFileEncodingCp932", "mnuFileEncodingUtf8",
+                               "mnuFileEncodingUtf8Bom", "mnuFileEncodingUtf16Le",
+                               "mnuFileEncodingUtf16Be"};
+        const auto named = [](TextEncoding encoding) {
+            return QString::fromUtf8(encodingName(encoding).data(),
+                                     static_cast<qsizetype>(encodingName(encoding).size()));
+        };
+        for (std::size_t i = 0; i < std::size(all); ++i) {
+            const QByteArray bytes =
+                QByteArray::fromStdString(*documentBytesFromText(text, all[i]));
+            write(QStringLiteral("memo.txt"), bytes);
+            state_.topModified = state_.bottomModified = false;
+            dialogs_.expectOpenFile(chosen(path(QStringLiteral("memo.txt"))));
+            run("mnuFileOpen");
+            const auto opened = snapshot();
+            QCOMPARE(opened.fields.value(QStringLiteral("top encoding")), named(all[i]));
+            QCOMPARE(opened.fields.value(QStringLiteral("status documentEncoding")),
+                     named(all[i]) + QStringLiteral(" (変換元文書の文字コード)"));
+            QCOMPARE(opened.fields.value(QStringLiteral("command %1").arg(QLatin1String(items[i]))),
+                     QStringLiteral("on, checked"));
+            QCOMPARE(paneText(*window_->topPane()), text);
+
+            // Changed and changed back, then saved: the same bytes.
+            window_->topPane()->moveCursor(QTextCursor::End);
+            QTest::keyClicks(window_->topPane(), QStringLiteral("x"));
+            QTest::keyClick(window_->topPane(), Qt::Key_Backspace);
+            QVERIFY(state_.topModified);
+            run("mnuFileSave");
+            QCOMPARE(read(QStringLiteral("memo.txt")), bytes);
+            QVERIFY(!state_.topModified);
+        }
+
+        // The choice is the pane's: the upper one, tied to its file, is now to be saved anew.
+        QCOMPARE(window_->focusWidget(), window_->topPane());
+        const auto before = snapshot();
+        run("mnuFileEncodingUtf16Le");
+        VERIFY_CHANGES(before, snapshot(),
+                       {{"top encoding", "UTF-16 LE"},
+                        {"top modified", "yes"},
+                        {"status documentEncoding", "UTF-16 LE (変換元文書の文字コード)"},
+                        {"command mnuFileEncodingUtf16Be", "on, unchecked"},
+                        {"command mnuFileEncodingUtf16Le", "on, checked"},
+                        {"command mnuFileSave", "on"},
+                        {"command tbSave", "on"}});
+        run("mnuFileSave");
+        QCOMPARE(read(QStringLiteral("memo.txt")),
+                 QByteArray::fromStdString(*documentBytesFromText(text, TextEncoding::Utf16Le)));
+
+        // The lower pane, new, is CP932; choosing for it does not mark it changed.
+        window_->bottomPane()->setFocus();
+        QCOMPARE(snapshot().fields.value(QStringLiteral("status documentEncoding")),
+                 QStringLiteral("Shift-JIS (変換後文書の文字コード)"));
+        run("mnuFileEncodingUtf8");
+        QCOMPARE(state_.bottomEncoding, TextEncoding::Utf8);
+        QVERIFY(!state_.bottomModified);
+        QCOMPARE(snapshot().fields.value(QStringLiteral("status caretPosition")),
+                 QStringLiteral("1 行、1 列 (変換後文書の位置)"));
+
+        // A new document starts over in CP932.
+        run("mnuFileNew");
+        QCOMPARE(state_.topEncoding, TextEncoding::Cp932);
+        QCOMPARE(state_.bottomEncoding, TextEncoding::Cp932);
+        QCOMPARE(snapshot().fields.value(QStringLiteral("status documentEncoding")),
+                 QStringLiteral("Shift-JIS (変換後文書の文字コード)"));
+        window_->topPane()->setFocus();
+        QTest::keyClicks(window_->topPane(), QStringLiteral("ab"));
+        QCOMPARE(snapshot().fields.value(QStringLiteral("status caretPosition")),
+                 QStringLiteral("1 行、3 列 (変換元文書の位置)"));
     }
 
     void exitWithCancelKeepsTheWindow() {
