@@ -201,14 +201,14 @@ TEST(TextEncoding, WritesEveryCharacterButALoneSurrogate) {
         // The wave dash is written as it is outside CP932.
         {TextEncoding::Utf8, u"〜😀\r\nx", "\xE3\x80\x9C\xF0\x9F\x98\x80\r\nx\r\n", 0, 0, 0},
         {TextEncoding::Utf8Bom, u"", "\xEF\xBB\xBF\r\n", 0, 0, 0},
-        {TextEncoding::Utf16Le, u"a\r\n" + lone(0xD83D),
+        {TextEncoding::Utf16Le, std::u16string(u"a\r\n") += lone(0xD83D),
          std::string("\xFF\xFE"
                      "a\0\r\0\n\0?\0\r\0\n\0",
                      14),
          1, 2, 1},
-        {TextEncoding::Utf16Be, u"😀" + lone(0xDC00) + u"b",
+        {TextEncoding::Utf16Be, (std::u16string(u"😀") += lone(0xDC00)) += u"b",
          std::string("\xFE\xFF\xD8\x3D\xDE\x00\0?\0b\0\r\0\n", 14), 1, 1, 2},
-        {TextEncoding::Utf8, u"\uFFFD" + lone(0xDFFF), "\xEF\xBF\xBD?\r\n", 1, 1, 2},
+        {TextEncoding::Utf8, std::u16string(u"\uFFFD") += lone(0xDFFF), "\xEF\xBF\xBD?\r\n", 1, 1, 2},
         {TextEncoding::Cp932, u"〜\uFFFD", "\x81\x60?\r\n", 1, 1, 2},
     };
     for (const Case& c : cases) {
