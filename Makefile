@@ -99,6 +99,7 @@ bench: build
 	./$(BUILD_DIR)/bin/voxilo_bench
 	./$(BUILD_DIR)/bin/voxilo_window_bench
 	./bench/compare.sh ./$(BUILD_DIR)/bin/voxilo-cli
+	./bench/encodings.sh ./$(BUILD_DIR)/bin/voxilo-cli
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -194,30 +194,36 @@ std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
         }
         if (i >= size) break;
 #endif
-        std::uint32_t c = in[i];
-        if (c < 0x80) {
-            *o++ = static_cast<unsigned char>(c);
-            ++i;
-        } else if (c < 0x800) {
-            *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-            *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            ++i;
-        } else if (c < 0xD800 || c > 0xDFFF) {
-            *o++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-            *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            ++i;
-        } else if (c <= 0xDBFF && i + 1 < size && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00u);
-            *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
-            *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-            *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            i += 2;
-        } else {
-            failure = i;
-            break;
+        // A run of other characters, up to the next ASCII one.
+        while (i < size) {
+            std::uint32_t c = in[i];
+            if (c < 0x80) {
+                *o++ = static_cast<unsigned char>(c);
+                ++i;
+                break;
+            }
+            if (c < 0x800) {
+                *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+                *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+                ++i;
+            } else if (c < 0xD800 || c > 0xDFFF) {
+                *o++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+                *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+                *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+                ++i;
+            } else if (c <= 0xDBFF && i + 1 < size && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00u);
+                *o++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+                *o++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+                *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+                *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+                i += 2;
+            } else {
+                failure = i;
+                break;
+            }
         }
+        if (failure) break;
     }
     out.resize(static_cast<std::size_t>(reinterpret_cast<char*>(o) - out.data()));
     return failure;
