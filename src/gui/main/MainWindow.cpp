@@ -102,6 +102,8 @@ MainWindow::MainWindow(AppState& state, ProgramSettings& settings, ValueStore& s
 
 MainWindow::~MainWindow() {
     // Closing moves the focus; by then the commands are on their way out.
+    delete encodings_;
+    encodings_ = nullptr;
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
 }

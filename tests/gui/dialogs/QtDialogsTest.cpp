@@ -107,6 +107,38 @@ private slots:
         }
     }
 
+    // A question with a third answer of its own: it must be answered, its button shows the
+    // caption given, its access key answers it, and Enter still answers はい.
+    void aThirdAnswerIsChosenByItsOwnButton() {
+        QtDialogs dialogs;
+        QString caption;
+        bool stayed = false;
+        whenShown([&](QWidget& box) {
+            settle();
+            QTest::keyClick(&box, Qt::Key_Escape);
+            QTest::qWait(50);
+            stayed = box.isVisible();
+            for (QAbstractButton* button : static_cast<QMessageBox&>(box).buttons()) {
+                if (static_cast<QMessageBox&>(box).buttonRole(button) == QMessageBox::ActionRole)
+                    caption = button->text();
+            }
+            QTest::keyClick(keyTarget(box), Qt::Key_U, Qt::AltModifier);
+        });
+        const QString other = QStringLiteral("UTF-8 で保存(&U)");
+        QCOMPARE(dialogs.message(nullptr, QStringLiteral("?"), QStringLiteral("Voxilo"),
+                                 Dialogs::Buttons::YesNoOther, MessageIcon::Exclamation, other),
+                 Dialogs::Answer::Other);
+        QVERIFY(stayed);
+        QCOMPARE(caption, other);
+        whenShown([&](QWidget& box) {
+            settle();
+            QTest::keyClick(keyTarget(box), Qt::Key_Return);
+        });
+        QCOMPARE(dialogs.message(nullptr, QStringLiteral("?"), QStringLiteral("Voxilo"),
+                                 Dialogs::Buttons::YesNoOther, MessageIcon::Exclamation, other),
+                 Dialogs::Answer::Yes);
+    }
+
     // Enter answers with the first button, as a Windows message box does: OK, or はい, so that
     // Enter at a save question saves and never throws the document away; and that button has
     // the focus. Whatever order the desktop puts the buttons in: GNOME's いいえ|はい and
