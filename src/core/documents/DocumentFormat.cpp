@@ -227,6 +227,22 @@ std::size_t findCr(std::u16string_view text, std::size_t pos) {
 
 }  // namespace
 
+namespace {
+
+// CR LF, as the encoding writes it.
+std::string_view lineBreak(TextEncoding encoding) {
+    switch (encoding) {
+        case TextEncoding::Utf16Le:
+            return {"\r\0\n\0", 4};
+        case TextEncoding::Utf16Be:
+            return {"\0\r\0\n", 4};
+        default:
+            return "\r\n";
+    }
+}
+
+}  // namespace
+
 DocumentWriter::DocumentWriter(TextEncoding encoding)
     : encoding_(encoding), bytes_(byteOrderMark(encoding)) {}
 
@@ -244,19 +260,7 @@ std::optional<std::size_t> DocumentWriter::encodePart(std::u16string_view text) 
     return std::nullopt;
 }
 
-void DocumentWriter::appendBreak() {
-    switch (encoding_) {
-        case TextEncoding::Utf16Le:
-            bytes_.append("\r\0\n\0", 4);
-            break;
-        case TextEncoding::Utf16Be:
-            bytes_.append("\0\r\0\n", 4);
-            break;
-        default:
-            bytes_.append("\r\n");
-            break;
-    }
-}
+void DocumentWriter::appendBreak() { bytes_.append(lineBreak(encoding_)); }
 
 void DocumentWriter::writeAscii(std::string_view ascii) {
     if (asciiAsIs()) {
@@ -364,10 +368,6 @@ std::size_t encodeReplacing(TextEncoding encoding, std::u16string_view part, std
 
 EncodedDocument encodeDocument(std::u16string_view text, TextEncoding encoding) {
     EncodedDocument encoded;
-    const std::string_view lineBreak =
-        encoding == TextEncoding::Utf16Le   ? std::string_view("\r\0\n\0", 4)
-        : encoding == TextEncoding::Utf16Be ? std::string_view("\0\r\0\n", 4)
-                                            : std::string_view("\r\n");
     encoded.bytes.reserve(text.size() + text.size() / 2 + 8);
     encoded.bytes.append(byteOrderMark(encoding));
     std::size_t pos = 0;
@@ -390,7 +390,7 @@ EncodedDocument encodeDocument(std::u16string_view text, TextEncoding encoding) 
             encoded.firstColumn = column;
         }
         encoded.unwritable += bad;
-        encoded.bytes.append(lineBreak);
+        encoded.bytes.append(lineBreak(encoding));
         if (cr == std::u16string_view::npos) break;
         pos = cr + 1;
         if (pos < text.size() && text[pos] == u'\n') ++pos;
