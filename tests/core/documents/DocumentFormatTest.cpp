@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ByteSource.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,16 +11,7 @@
 namespace voxilo {
 namespace {
 
-// A source that hands out at most `piece` bytes a call, to move chunk boundaries around.
-DocumentReader::Source trickle(std::string bytes, std::size_t piece) {
-    return [bytes = std::move(bytes), piece, pos = std::size_t{0}](
-               char* buffer, std::size_t capacity) mutable -> std::ptrdiff_t {
-        const std::size_t n = std::min({piece, capacity, bytes.size() - pos});
-        std::memcpy(buffer, bytes.data() + pos, n);
-        pos += n;
-        return static_cast<std::ptrdiff_t>(n);
-    };
-}
+using testing_support::trickle;
 
 std::u16string readInPieces(const std::string& bytes, std::size_t piece, std::size_t chunk) {
     DocumentReader reader(trickle(bytes, piece), chunk);

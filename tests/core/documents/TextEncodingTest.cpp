@@ -8,6 +8,7 @@
 #include "core/documents/DocumentConversion.h"
 #include "core/documents/DocumentFormat.h"
 #include "core/platform/Unicode.h"
+#include "support/ByteSource.h"
 
 namespace voxilo {
 namespace {
@@ -42,13 +43,7 @@ std::string bytesIn(const std::u16string& text, TextEncoding encoding) {
 }
 
 DocumentReader::Source memory(std::string bytes, std::size_t piece = 1 << 20) {
-    return [bytes = std::move(bytes), piece, pos = std::size_t{0}](
-               char* buffer, std::size_t capacity) mutable -> std::ptrdiff_t {
-        const std::size_t n = std::min({piece, capacity, bytes.size() - pos});
-        std::memcpy(buffer, bytes.data() + pos, n);
-        pos += n;
-        return static_cast<std::ptrdiff_t>(n);
-    };
+    return testing_support::trickle(std::move(bytes), piece);
 }
 
 constexpr TextEncoding kAll[] = {TextEncoding::Cp932, TextEncoding::Utf8, TextEncoding::Utf8Bom,
@@ -208,7 +203,8 @@ TEST(TextEncoding, WritesEveryCharacterButALoneSurrogate) {
          1, 2, 1},
         {TextEncoding::Utf16Be, (std::u16string(u"😀") += lone(0xDC00)) += u"b",
          std::string("\xFE\xFF\xD8\x3D\xDE\x00\0?\0b\0\r\0\n", 14), 1, 1, 2},
-        {TextEncoding::Utf8, std::u16string(u"\uFFFD") += lone(0xDFFF), "\xEF\xBF\xBD?\r\n", 1, 1, 2},
+        {TextEncoding::Utf8, std::u16string(u"\uFFFD") += lone(0xDFFF), "\xEF\xBF\xBD?\r\n", 1, 1,
+         2},
         {TextEncoding::Cp932, u"〜\uFFFD", "\x81\x60?\r\n", 1, 1, 2},
     };
     for (const Case& c : cases) {
