@@ -171,6 +171,16 @@ TEST(TextEncoding, StreamingDecidesFromTheFirstLineThatIsNotAscii) {
     ASSERT_TRUE(whole);
     EXPECT_EQ(whole->encoding, TextEncoding::Cp932);
 
+    // The bytes looked at end inside a character of the next line: still UTF-8.
+    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\r\n";
+    DocumentReader cut(memory(japanese + japanese, 16), 16, DocumentReader::BadBytes::Refuse,
+                       std::nullopt, 16);
+    text.clear();
+    while (cut.next(line)) text += line + u"|";
+    EXPECT_FALSE(cut.error());
+    EXPECT_EQ(text, u"日本語|日本語|");
+    EXPECT_EQ(cut.encoding(), TextEncoding::Utf8);
+
     // A given encoding is not judged, and skips only its own mark.
     DocumentReader given(memory("\xEF\xBB\xBFx\r\n"), 1 << 20, DocumentReader::BadBytes::Refuse,
                          TextEncoding::Utf8);
@@ -218,6 +228,28 @@ TEST(TextEncoding, WritesEveryCharacterButALoneSurrogate) {
         DocumentWriter writer(c.encoding);
         const auto bad = writer.write(c.text);
         EXPECT_EQ(bad.has_value(), c.unwritable > 0);
+    }
+}
+
+TEST(TextEncoding, TellsUtf8FromAsciiAndFromOtherBytes) {
+    struct Case {
+        std::string bytes;
+        bool complete;
+        utf8::Kind kind;
+    };
+    const std::vector<Case> cases = {
+        {"", true, utf8::Kind::Ascii},
+        {"plain\r\n", true, utf8::Kind::Ascii},
+        {"a\xC2\xA9", true, utf8::Kind::Utf8},
+        {"\xE6\x97\xA5\xE6\x9C", false, utf8::Kind::Utf8},  // cut off where the bytes end
+        {"\xE6\x97\xA5\xE6\x9C", true, utf8::Kind::Other},  // cut off at the end of the file
+        {"\xE6\x9C", false, utf8::Kind::Other},             // nothing whole before the cut
+        {"\x93\xfa\x96\x7b", true, utf8::Kind::Other},      // CP932
+        {"\xC3\xA9\x80", true, utf8::Kind::Other},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(utf8::classify(c.bytes, c.complete), c.kind);
     }
 }
 
