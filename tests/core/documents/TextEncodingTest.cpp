@@ -170,6 +170,14 @@ TEST(TextEncoding, StreamingDecidesFromTheFirstLineThatIsNotAscii) {
     auto whole = readDocumentReplacing(memory(mixed));
     ASSERT_TRUE(whole);
     EXPECT_EQ(whole->encoding, TextEncoding::Cp932);
+    // However small its buffer, a reader told to look at the whole input does so.
+    DocumentReader patient(memory(mixed, 5), 16, DocumentReader::BadBytes::Replace, std::nullopt,
+                           DocumentReader::kWholeInput);
+    while (patient.next(line)) {
+    }
+    EXPECT_FALSE(patient.error());
+    EXPECT_EQ(patient.encoding(), TextEncoding::Cp932);
+    EXPECT_EQ(patient.replaced(), 0u);
 
     // The bytes looked at end inside a character of the next line: still UTF-8.
     const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\r\n";
