@@ -656,7 +656,17 @@ private slots:
         QCOMPARE(snapshot().fields.value(QStringLiteral("status caretPosition")),
                  QStringLiteral("1 行、1 列 (変換後文書の位置)"));
 
+        // Opening a document empties the lower pane, which starts over in CP932; the upper one
+        // takes the file's.
+        dialogs_.expectOpenFile(chosen(path(QStringLiteral("memo.txt"))));
+        run("mnuFileOpen");
+        QCOMPARE(state_.topEncoding, TextEncoding::Utf16Le);
+        QCOMPARE(state_.bottomEncoding, TextEncoding::Cp932);
+
         // A new document starts over in CP932.
+        window_->bottomPane()->setFocus();
+        run("mnuFileEncodingUtf16Be");
+        QCOMPARE(state_.bottomEncoding, TextEncoding::Utf16Be);
         run("mnuFileNew");
         QCOMPARE(state_.topEncoding, TextEncoding::Cp932);
         QCOMPARE(state_.bottomEncoding, TextEncoding::Cp932);
