@@ -116,9 +116,18 @@ std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, st
                                                        std::string& asciiOut, bool& wroteAscii) {
     wroteAscii = false;
     decoded_.clear();
+    const bool joined = !resultEmpty_;
     if (auto error = addAsciiLine(line, decoded_)) return error;
-    wroteAscii = appendAsciiBytes(decoded_, asciiOut);
-    if (!wroteAscii) out.append(decoded_);
+    // The break before the line is CR LF, which the file holds as it is; a CR within the line
+    // is one the file must write as a break of its own.
+    const std::size_t breakSize = joined ? kLineBreak.size() : 0;
+    const std::size_t before = asciiOut.size();
+    if (joined) asciiOut.append("\r\n");
+    wroteAscii = appendAsciiBytes(std::u16string_view(decoded_).substr(breakSize), asciiOut);
+    if (!wroteAscii) {
+        asciiOut.resize(before);
+        out.append(decoded_);
+    }
     return std::nullopt;
 }
 
