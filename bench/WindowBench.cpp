@@ -1,6 +1,6 @@
 // The window's Encode and Decode on a large document, each against setting the text it makes
-// into a bare pane; and showing one long ciphertext line of two lengths. Run offscreen; prints times and
-// ratios measured in this one run.
+// into a bare pane; and showing one long ciphertext line of two lengths. Run offscreen; prints
+// times and ratios measured in this one run.
 
 #include <QApplication>
 #include <QElapsedTimer>
