@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <functional>
 
-#include "gui/main/MainWindow.h"
-#include "gui/main/PaneText.h"
 #include "core/cipher/LineConversion.h"
 #include "core/store/SqliteValueStore.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/PaneText.h"
 
 namespace {
 
