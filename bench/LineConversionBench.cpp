@@ -3,9 +3,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "core/cipher/HexDecipher.h"
 #include "core/cipher/LineConversion.h"
 
 namespace {
@@ -66,6 +68,35 @@ void BM_DecodeAsciiLines(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0) * 2);
 }
+
+// The hex-mode decipher kernels on lines of ciphertext bytes, as the lines of a file arrive: 440
+// bytes (a line of 110 characters) and 64 KiB, a pattern's arrangement each. Each kernel
+// against the plain one gives what the vector steps are worth.
+void BM_HexDecipherKernel(benchmark::State& state) {
+    using namespace cipher_detail;
+    const auto kernel = static_cast<HexKernel>(state.range(0));
+    const auto arrangement = static_cast<Arrangement>(state.range(1));
+    const auto len = static_cast<std::size_t>(state.range(2));
+    const auto& available = availableHexKernels();
+    if (std::find(available.begin(), available.end(), kernel) == available.end()) {
+        state.SkipWithError("this processor has no such kernel");
+        return;
+    }
+    std::string line(len, '0');
+    for (std::size_t i = 0; i < len; ++i) line[i] = "0123456789ABCDEF"[(i * 7 + i / 5) % 16] + 9;
+    const std::size_t lines = (16u << 20) / len;  // 16 MB of ciphertext a round
+    std::u16string out(hexDecipheredUnits(len), u'\0');
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < lines; ++i) {
+            benchmark::DoNotOptimize(hexDecipherBytes(line, 9, arrangement, out.data(), kernel));
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * lines * len));
+}
+BENCHMARK(BM_HexDecipherKernel)
+    ->ArgsProduct({{0, 1, 2}, {0, 1, 2}, {440, 65536}})
+    ->Unit(benchmark::kMillisecond);
 
 // Sizes are in code units of two bytes: 512 Ki units is 1 MB of text, 8 Mi units 16 MB.
 void sizesAndPatterns(benchmark::internal::Benchmark* b) {

@@ -1,6 +1,6 @@
-// The window's Encode on a large document, against setting the same ciphertext into a bare
-// pane; and showing one long ciphertext line of two lengths. Run offscreen; prints times and
-// ratios measured in this one run.
+// The window's Encode and Decode on a large document, each against setting the text it makes
+// into a bare pane; and showing one long ciphertext line of two lengths. Run offscreen; prints
+// times and ratios measured in this one run.
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -93,6 +93,19 @@ int main(int argc, char** argv) {
                 cipher.size(), encode);
     std::printf("Setting that ciphertext into a bare pane:    %.3f s\n", baseline);
     std::printf("Encode / baseline: %.2f (target at most 1.5)\n\n", encode / baseline);
+
+    // Decode of that ciphertext, against setting the text it gives back into a bare pane. The
+    // upper pane holds the ciphertext, set untimed.
+    setPaneText(*window.topPane(), cipher);
+    const std::u16string plain = decodeLines(cipher, state.keyCode, state.pattern).text;
+    const double decode = best(
+        3, [&] { window.bottomPane()->clear(); }, [&] { window.decode(); });
+    const double plainBaseline = best(
+        3, [&] { bare.clear(); }, [&] { setPaneText(bare, plain); });
+    std::printf("Decode of %zu code units of ciphertext (%zu of text): %.3f s\n", cipher.size(),
+                plain.size(), decode);
+    std::printf("Setting that text into a bare pane:    %.3f s\n", plainBaseline);
+    std::printf("Decode / baseline: %.2f (target at most 1.5)\n\n", decode / plainBaseline);
 
     // One ciphertext line of 40,000 and of 4,000,000 characters.
     const QString shortLine = QString(40'000, QLatin1Char('7'));

@@ -1,8 +1,11 @@
 // Decoding any text with any key code and pattern: no crash, no undefined behaviour, and the
 // one-pass decoder, given text or ASCII bytes, gives what the cipher's passes one after another
-// give, results and errors alike.
+// give, results and errors alike. The input's bytes, taken as ciphertext as they are, also go
+// through each decipher kernel the processor has, which must agree with the plain one.
 
 #include "FuzzInput.h"
+#include "core/cipher/HexDecipher.h"
+#include "core/cipher/KeyShift.h"
 #include "core/cipher/LineConversion.h"
 #include "support/LiteralLines.h"
 
@@ -22,5 +25,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         testing_support::decodeLinesAsBytes(source, setting.keyCode, setting.pattern);
     if (bytes.error != literal.error || bytes.text != literal.text)
         fuzzing::fail("decoding bytes differs from decoding text");
+
+    using namespace cipher_detail;
+    const std::string_view raw(reinterpret_cast<const char*>(data + 2), size - 2);
+    // The shifts the patterns add up to, from this key code.
+    const std::int16_t k = keyShift(setting.keyCode);
+    const auto shift = static_cast<std::uint16_t>(setting.pattern == 2   ? 2 * k + 1
+                                                  : setting.pattern == 3 ? 2 * k
+                                                                         : k);
+    for (Arrangement arrangement : {Arrangement::Single, Arrangement::Whole, Arrangement::Halves}) {
+        const std::string_view text =
+            raw.substr(0, raw.size() & ~std::size_t{arrangement == Arrangement::Halves ? 3u : 1u});
+        std::u16string plain(hexDecipheredUnits(text.size()), u'\0');
+        const bool plainOk =
+            hexDecipherBytes(text, shift, arrangement, plain.data(), HexKernel::Plain);
+        for (HexKernel kernel : availableHexKernels()) {
+            std::u16string out(hexDecipheredUnits(text.size()), u'\0');
+            const bool ok = hexDecipherBytes(text, shift, arrangement, out.data(), kernel);
+            if (ok != plainOk)
+                fuzzing::fail("a kernel finds a bad digit where the plain one does not");
+            if (ok && out != plain)
+                fuzzing::fail("a kernel deciphers otherwise than the plain one");
+        }
+    }
     return 0;
 }

@@ -55,5 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const DecodedText back = decodeLines(cipher, setting.keyCode, setting.pattern);
     if (back.error) fuzzing::fail("the ciphertext does not decode");
     if (back.text != expectedBack(source, ciphered)) fuzzing::fail("the text did not come back");
+    // Files are decoded from the bytes of their lines, lines of ASCII going out as bytes.
+    const DecodedText fromBytes =
+        testing_support::decodeLinesAsBytes(cipher, setting.keyCode, setting.pattern);
+    if (fromBytes.error || fromBytes.text != back.text)
+        fuzzing::fail("decoding the ciphertext as bytes differs");
     return 0;
 }

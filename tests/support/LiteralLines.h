@@ -99,7 +99,8 @@ inline DecodedText decodeLinesLiterally(std::u16string_view source, std::int16_t
         source, [&](std::u16string_view line) { return decodeLineLiterally(line, k, pattern); });
 }
 
-// Decoding as files are decoded: each line of ASCII goes to the converter as bytes.
+// Decoding as files are decoded: each line of ASCII goes to the converter as bytes, and what
+// comes back as bytes is taken as the text it stands for.
 inline DecodedText decodeLinesAsBytes(std::u16string_view source, std::int16_t keyCode,
                                       std::int16_t pattern) {
     LineConverter converter(Direction::Decode, keyCode, pattern);
@@ -111,8 +112,18 @@ inline DecodedText decodeLinesAsBytes(std::u16string_view source, std::int16_t k
         bool ascii = true;
         for (char16_t c : line) ascii = ascii && c < 0x80;
         bytes.assign(line.begin(), line.end());
-        auto reason = ascii ? converter.addAsciiLine(bytes, decoded.text)
-                            : converter.addLine(line, decoded.text);
+        std::optional<CipherError> reason;
+        if (ascii) {
+            std::string asciiOut;
+            bool wroteAscii = false;
+            reason = converter.addAsciiLine(bytes, decoded.text, asciiOut, wroteAscii);
+            if (!wroteAscii && !asciiOut.empty()) {
+                decoded.text += u"(bytes written without saying so)";
+            }
+            decoded.text.append(asciiOut.begin(), asciiOut.end());
+        } else {
+            reason = converter.addLine(line, decoded.text);
+        }
         if (reason) {
             decoded.error = LineError{number, *reason};
             break;

@@ -30,6 +30,38 @@ std::uint16_t patternShift(std::int16_t k, std::int16_t pattern) noexcept {
     return shift;
 }
 
+// Appends `text` as bytes when every unit is ASCII other than CR; otherwise leaves `out` as it
+// was and returns false.
+bool appendAsciiBytes(std::u16string_view text, std::string& out) {
+    const std::size_t base = out.size();
+    const std::size_t n = text.size();
+    out.resize(base + n);
+    char* o = out.data() + base;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i cr = _mm_set1_epi16(0x0D);
+    for (; i + 8 <= n; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        const __m128i refused =
+            _mm_or_si128(_mm_and_si128(units, high), _mm_cmpeq_epi16(units, cr));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(refused, _mm_setzero_si128())) != 0xFFFF) {
+            out.resize(base);
+            return false;
+        }
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o + i), _mm_packus_epi16(units, units));
+    }
+#endif
+    for (; i < n; ++i) {
+        if (text[i] >= 0x80 || text[i] == u'\r') {
+            out.resize(base);
+            return false;
+        }
+        o[i] = static_cast<char>(text[i]);
+    }
+    return true;
+}
+
 }  // namespace
 
 LineConverter::LineConverter(Direction direction, std::int16_t keyCode,
@@ -77,6 +109,25 @@ std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, st
         return error;
     }
     if (out.size() > start) resultEmpty_ = false;
+    return std::nullopt;
+}
+
+std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, std::u16string& out,
+                                                       std::string& asciiOut, bool& wroteAscii) {
+    wroteAscii = false;
+    decoded_.clear();
+    const bool joined = !resultEmpty_;
+    if (auto error = addAsciiLine(line, decoded_)) return error;
+    // The break before the line is CR LF, which the file holds as it is; a CR within the line
+    // is one the file must write as a break of its own.
+    const std::size_t breakSize = joined ? kLineBreak.size() : 0;
+    const std::size_t before = asciiOut.size();
+    if (joined) asciiOut.append("\r\n");
+    wroteAscii = appendAsciiBytes(std::u16string_view(decoded_).substr(breakSize), asciiOut);
+    if (!wroteAscii) {
+        asciiOut.resize(before);
+        out.append(decoded_);
+    }
     return std::nullopt;
 }
 

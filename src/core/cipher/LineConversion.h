@@ -37,6 +37,14 @@ public:
     [[nodiscard]] std::optional<CipherError> addAsciiLine(std::string_view line,
                                                           std::u16string& out);
 
+    // The same, for a caller that writes ASCII as bytes: when what the result gains is ASCII
+    // without CR, as deciphered English is, it goes to `asciiOut` as bytes, which are then its
+    // CP932 bytes as well, and `wroteAscii` is set; anything else goes to `out`. On failure
+    // neither changes.
+    [[nodiscard]] std::optional<CipherError> addAsciiLine(std::string_view line,
+                                                          std::u16string& out,
+                                                          std::string& asciiOut, bool& wroteAscii);
+
     // Encoding with patterns 0 to 3 gives ASCII without CR. Such a converter may write its
     // result as bytes, which then are the CP932 bytes of the text as well.
     bool writesAscii() const noexcept;
@@ -70,6 +78,7 @@ private:
     std::u16string stage_;                 // a line between the decoding passes
     std::u16string wide_;                  // an ASCII line as text, for the rare long way
     std::string narrow_;                   // a line of text as bytes, to decipher
+    std::u16string decoded_;               // a line's result on its way to bytes
     std::optional<cipher_detail::DigitValues> values_;  // made by the first line to decode
 };
 

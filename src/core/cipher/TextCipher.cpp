@@ -1,9 +1,10 @@
 #include "core/cipher/TextCipher.h"
 
+#include "core/cipher/HexDecipher.h"
+
 #include <array>
 #include <bit>
 #include <cstddef>
-#include <tuple>
 #include <type_traits>
 
 #if defined(__SSE2__)
@@ -24,19 +25,7 @@ constexpr char16_t unshifted(char16_t c, std::int16_t key) noexcept {
 constexpr std::array<char16_t, 16> kHexDigits = {u'0', u'1', u'2', u'3', u'4', u'5', u'6', u'7',
                                                  u'8', u'9', u'A', u'B', u'C', u'D', u'E', u'F'};
 
-// Value of a hex digit of either case, or -1.
-constexpr std::array<std::int8_t, 128> kHexValues = [] {
-    std::array<std::int8_t, 128> values{};
-    values.fill(-1);
-    for (int i = 0; i < 10; ++i)
-        values[static_cast<std::size_t>('0' + i)] = static_cast<std::int8_t>(i);
-    for (int i = 0; i < 6; ++i) {
-        values[static_cast<std::size_t>('A' + i)] = static_cast<std::int8_t>(10 + i);
-        values[static_cast<std::size_t>('a' + i)] = static_cast<std::int8_t>(10 + i);
-    }
-    return values;
-}();
-constexpr int hexValue(char16_t c) noexcept { return c < 128 ? kHexValues[c] : -1; }
+constexpr int hexValue(char16_t c) noexcept { return cipher_detail::hexDigitValue(c); }
 
 void trimTrailingSpaces(std::u16string& out, std::size_t from) {
     std::size_t end = out.size();
@@ -235,31 +224,6 @@ void appendHexEnciphered(std::u16string_view text, const ShiftedDigits& digits,
 
 namespace {
 
-// Where hex-stage digit x (0-based) of a text of even length `len` sits in the ciphertext,
-// for each arrangement. Single undoes the interleave and the reversal: x + 1 for even x and
-// len - 1 - x for odd x. Whole undoes them twice more over the whole text; Halves undoes them
-// once more over each half of length h = len / 2, which is even.
-struct SingleSource {
-    std::size_t len;
-    std::size_t operator()(std::size_t x) const noexcept {
-        return x % 2 == 0 ? x + 1 : len - 1 - x;
-    }
-};
-struct WholeSource {
-    std::size_t len;
-    std::size_t operator()(std::size_t x) const noexcept {
-        return x % 2 == 0 ? len - 2 - x : len - x;
-    }
-};
-struct HalvesSource {
-    std::size_t len;
-    std::size_t operator()(std::size_t x) const noexcept {
-        const std::size_t h = len / 2;
-        if (x % 2 != 0) return len - x;
-        return x + 1 < h ? h - 2 - x : 3 * h - 2 - x;
-    }
-};
-
 // A unit of ciphertext given as text.
 constexpr char16_t unitOf(char16_t c) noexcept { return c; }
 
@@ -348,168 +312,20 @@ bool appendHexDeciphered(std::u16string_view text, std::uint16_t shift, Arrangem
                          std::u16string& out) {
     return hexDecipherWithShift(text, shift, arrangement, out);
 }
-namespace {
-
-// ASCII ciphertext, the bulk of a large file to decode, goes sixteen bytes of the UTF-16LE
-// stream at a time. Byte j of that stream is made of hex-stage digits 2j (high nibble) and
-// 2j + 1 (low nibble), and each arrangement reads them from the ciphertext in runs of every
-// other position: digit 2j from base + dir * 2j, digit 2j + 1 likewise, where base and dir
-// follow from the arrangement's sources above (Halves switches runs halfway through).
-struct DigitRun {
-    std::ptrdiff_t base;
-    int dir;  // +1 or -1
-};
-
-#if defined(__SSE2__)
-
-// Sixteen ciphertext bytes of a run, in the run's order: positions base + dir * 2 (j0 + k).
-// False when the 32 bytes around them are not all inside the text.
-[[gnu::always_inline]] inline bool loadRun(const char* in, std::ptrdiff_t len, DigitRun run,
-                                           std::ptrdiff_t j0, __m128i& out) {
-    const std::ptrdiff_t lo = run.dir > 0 ? run.base + 2 * j0 : run.base - 2 * j0 - 30;
-    std::ptrdiff_t from = lo;  // the wanted bytes at even offsets from `from`
-    bool odd = false;
-    if (lo < 0 || lo + 30 >= len) return false;
-    if (lo + 31 >= len) {
-        if (lo < 1) return false;
-        from = lo - 1;  // at odd offsets then
-        odd = true;
-    }
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + from));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + from + 16));
-    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
-    __m128i v = odd ? _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8))
-                    : _mm_packus_epi16(_mm_and_si128(a, lowBytes), _mm_and_si128(b, lowBytes));
-    if (run.dir < 0) {  // reverse the sixteen bytes
-        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
-        v = _mm_shufflelo_epi16(v, 0x1B);
-        v = _mm_shufflehi_epi16(v, 0x1B);
-        v = _mm_shuffle_epi32(v, 0x4E);
-    }
-    out = v;
-    return true;
-}
-
-// The values of sixteen hex digits lowered by `shift`; `bad` gains 0xFF where one is none.
-[[gnu::always_inline]] inline __m128i nibbles(__m128i raw, __m128i shift, __m128i& bad) {
-    const __m128i v = _mm_sub_epi8(raw, shift);
-    const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
-    const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
-    const __m128i l = _mm_sub_epi8(_mm_or_si128(v, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
-    const __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(l, _mm_set1_epi8(5)), l);
-    bad = _mm_or_si128(bad, _mm_andnot_si128(_mm_or_si128(isDigit, isLetter), _mm_set1_epi8(-1)));
-    return _mm_or_si128(_mm_and_si128(isDigit, d),
-                        _mm_and_si128(isLetter, _mm_add_epi8(l, _mm_set1_epi8(10))));
-}
-
-#endif
-
-template <class Source>
-bool hexDecipherAscii(std::string_view text, std::uint16_t shift, Arrangement arrangement,
-                      Source source, std::u16string& out) {
-    const std::size_t len = text.size();
-    const char* in = text.data();
-    const std::size_t bytes = len / 2;
-    const std::size_t units = (bytes + 1) / 2;
+bool appendHexDeciphered(std::string_view asciiText, std::uint16_t shift, Arrangement arrangement,
+                         std::u16string& out) {
     const std::size_t base = out.size();
-    out.resize(base + units);
-    // Byte by byte into the units: little-endian, as the UTF-16LE stream is.
-    auto* o = reinterpret_cast<unsigned char*>(out.data() + base);
-    const auto digitAt = [&](std::size_t x) {
-        return hexValue(static_cast<char16_t>(static_cast<unsigned char>(in[source(x)]) - shift));
-    };
-    int invalid = 0;
-    bool done[2] = {false, false};  // the stretches before and after the middle byte
-#if defined(__SSE2__)
-    // Byte-wise arithmetic gives the 16-bit one for ASCII as long as the shift is small, as
-    // the shifts of every key code and pattern are.
-    const auto signedShift = static_cast<std::int16_t>(shift);
-    if constexpr (std::endian::native == std::endian::little) {
-        if (signedShift >= -32 && signedShift <= 64) {
-            const auto n = static_cast<std::ptrdiff_t>(len);
-            const auto h = static_cast<std::ptrdiff_t>(bytes);  // Halves switches at j = h / 2
-            DigitRun high{}, low{}, highLater{};
-            switch (arrangement) {
-                case Arrangement::Single:
-                    high = highLater = {1, +1};
-                    low = {n - 2, -1};
-                    break;
-                case Arrangement::Whole:
-                    high = highLater = {n - 2, -1};
-                    low = {n - 1, -1};
-                    break;
-                case Arrangement::Halves:
-                    high = {h - 2, -1};
-                    highLater = {3 * h - 2, -1};
-                    low = {n - 1, -1};
-                    break;
-            }
-            const __m128i shiftBytes = _mm_set1_epi8(static_cast<char>(shift & 0xFF));
-            __m128i bad = _mm_setzero_si128();
-            // Sixteen bytes of the result from the two runs; false when a run's bytes lie
-            // partly outside the text (near its ends), which then go the long way.
-            const auto block = [&](std::size_t at, const DigitRun& highRun) {
-                __m128i hi, lo;
-                const auto a = static_cast<std::ptrdiff_t>(at);
-                if (!loadRun(in, n, highRun, a, hi) || !loadRun(in, n, low, a, lo)) return false;
-                const __m128i hiValues = nibbles(hi, shiftBytes, bad);
-                const __m128i loValues = nibbles(lo, shiftBytes, bad);
-                const __m128i joined =
-                    _mm_or_si128(_mm_and_si128(_mm_slli_epi16(hiValues, 4),
-                                               _mm_set1_epi8(static_cast<char>(0xF0))),
-                                 loValues);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(o + at), joined);
-                return true;
-            };
-            // Halves reads its high digits from one run up to the middle byte and from another
-            // after it; each stretch ends with a block that may overlap the one before.
-            const std::size_t middle = arrangement == Arrangement::Halves ? bytes / 2 : bytes;
-            for (const auto& [from, to, run] :
-                 {std::tuple{std::size_t{0}, middle, high}, std::tuple{middle, bytes, highLater}}) {
-                if (to - from < 16) continue;
-                std::size_t at = from;
-                for (;; at += 16) {
-                    if (at + 16 > to) at = to - 16;
-                    if (!block(at, run)) break;
-                    if (at + 16 == to) break;
-                }
-                if (at + 16 != to) continue;  // the long way below, for this whole stretch
-                done[from == 0 ? 0 : 1] = true;
-            }
-            if (_mm_movemask_epi8(bad) != 0) invalid = -1;
-        }
-    }
-#endif
-    const std::size_t middle = arrangement == Arrangement::Halves ? bytes / 2 : bytes;
-    for (std::size_t j = done[0] ? middle : 0; j < bytes; ++j) {
-        if (j == middle && done[1]) break;
-        const int a = digitAt(2 * j), b = digitAt(2 * j + 1);
-        invalid |= a | b;
-        o[j] = static_cast<unsigned char>((a << 4) | b);
-    }
-    if (bytes % 2 != 0) o[bytes] = 0;  // a last unit of one byte
-    if (invalid < 0) {
+    out.resize(base + hexDecipheredUnits(asciiText.size()));
+    char16_t* o = out.data() + base;
+    // A vector kernel only tells that some digit of the line is wrong; the plain one, which
+    // reads it digit by digit, has the last word on it.
+    if (!hexDecipherBytes(asciiText, shift, arrangement, o, fastestHexKernel()) &&
+        !hexDecipherBytes(asciiText, shift, arrangement, o, HexKernel::Plain)) {
         out.resize(base);
         return false;
     }
     trimTrailingSpaces(out, base);
     return true;
-}
-
-}  // namespace
-
-bool appendHexDeciphered(std::string_view asciiText, std::uint16_t shift, Arrangement arrangement,
-                         std::u16string& out) {
-    const std::size_t len = asciiText.size();
-    switch (arrangement) {
-        case Arrangement::Single:
-            return hexDecipherAscii(asciiText, shift, arrangement, SingleSource{len}, out);
-        case Arrangement::Whole:
-            return hexDecipherAscii(asciiText, shift, arrangement, WholeSource{len}, out);
-        case Arrangement::Halves:
-            return hexDecipherAscii(asciiText, shift, arrangement, HalvesSource{len}, out);
-    }
-    return false;
 }
 
 std::optional<CipherError> appendDecoded(std::u16string_view text, std::int16_t key,

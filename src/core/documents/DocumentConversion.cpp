@@ -1,5 +1,7 @@
 #include "core/documents/DocumentConversion.h"
 
+#include "core/platform/Codepage.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -13,8 +15,8 @@
 namespace voxilo {
 namespace {
 
-constexpr std::size_t kFlushSize = 1 << 20;
-constexpr std::size_t kBatchBytes = 1 << 20;  // about 1 MB of lines a batch
+constexpr std::size_t kFlushSize = 1 << 18;
+constexpr std::size_t kBatchBytes = 1 << 18;  // about 256 KB of lines a batch
 constexpr std::size_t kBatchesInFlight = 3;
 
 // Lines read and decoded from the input, handed from the reading thread to the converting one.
@@ -108,15 +110,17 @@ void readBatches(DocumentReader::Source input, std::optional<TextEncoding> encod
     }
 }
 
-// Converted lines on their way to the output: ASCII bytes ready to go (ciphertext is written as
-// bytes straight away, widened only for UTF-16), or text with the input file's number of each line,
-// which the output thread turns into the output's encoding.
+// Converted lines on their way to the output: ASCII bytes ready to go (ciphertext, and
+// deciphered lines of ASCII, are written as bytes straight away, widened only for UTF-16), or
+// text with the input file's number of each line, which the output thread turns into the
+// output's encoding. Each text line goes out after the bytes made before it.
 struct OutputBatch {
     std::string bytes;
     std::u16string text;
     struct Line {
-        std::size_t end;         // where the line ends in `text`
-        std::size_t fileNumber;  // its number in the input file
+        std::size_t end;          // where the line ends in `text`
+        std::size_t fileNumber;   // its number in the input file
+        std::size_t bytesBefore;  // the size of `bytes` when it was made
     };
     std::vector<Line> lines;
 
@@ -194,9 +198,12 @@ private:
             wrote_ = true;
             return true;
         }
-        writer_.writeAscii(batch.bytes);
         std::size_t begin = 0;
+        std::size_t bytesBegin = 0;
         for (const OutputBatch::Line& line : batch.lines) {
+            writer_.writeAscii(
+                std::string_view(batch.bytes).substr(bytesBegin, line.bytesBefore - bytesBegin));
+            bytesBegin = line.bytesBefore;
             const std::u16string_view text =
                 std::u16string_view(batch.text).substr(begin, line.end - begin);
             begin = line.end;
@@ -211,6 +218,7 @@ private:
             }
             if (writer_.bytes().size() >= kFlushSize && !flush(line.fileNumber)) return false;
         }
+        writer_.writeAscii(std::string_view(batch.bytes).substr(bytesBegin));
         return writer_.bytes().size() < kFlushSize || flush(0);
     }
     bool flush(std::size_t lineNumber) {
@@ -246,10 +254,12 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     OutputBatch pending;
     OutputThread writing(output, encodings.output);
     bool writingFailed = false;
+    const bool asciiIsIdentity = cp932::asciiIsIdentity();
 
     // A line comes as text, or as ASCII bytes.
     auto convert = [&](auto source, std::size_t number) -> std::optional<ConversionFailure> {
         constexpr bool ascii = std::is_same_v<decltype(source), std::string_view>;
+        const std::size_t bytesBefore = pending.bytes.size();
         if (converter.writesAscii()) {
             // ASCII without lone CRs is its own CP932 file form: no need to go through text.
             if constexpr (ascii) {
@@ -260,13 +270,20 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
             }
         } else {
             std::optional<CipherError> reason;
+            bool wroteAscii = false;
             if constexpr (ascii) {
-                reason = converter.addAsciiLine(source, pending.text);
+                // Deciphered English is ASCII too, and goes out as it is.
+                if (asciiIsIdentity) {
+                    reason =
+                        converter.addAsciiLine(source, pending.text, pending.bytes, wroteAscii);
+                } else {
+                    reason = converter.addAsciiLine(source, pending.text);
+                }
             } else {
                 reason = converter.addLine(source, pending.text);
             }
             if (reason) return ConversionFailure{Kind::Undecodable, number, *reason, 0, {}};
-            pending.lines.push_back({pending.text.size(), number});
+            if (!wroteAscii) pending.lines.push_back({pending.text.size(), number, bytesBefore});
         }
         if (pending.bytes.size() + 2 * pending.text.size() >= kFlushSize &&
             !writing.send(pending)) {

@@ -199,5 +199,42 @@ TEST(LineConversion, FeedingLinesOneByOneMatchesTheWholeText) {
     EXPECT_EQ(streamed, encodeLines(u"\r\n\r\n一行目\r\n\r\nthree", 14, 3));
 }
 
+// Decoding for a file, a line whose result is ASCII without CR goes out as bytes, with the CR LF
+// before it; any other line goes out as text, its break with it. Each step's whole effect.
+TEST(LineConversion, DecodedLinesOfAsciiComeOutAsBytes) {
+    struct Step {
+        std::u16string plain;
+        bool asBytes;
+        std::string bytes;
+        std::u16string text;
+    };
+    const std::vector<Step> steps = {
+        {u"", true, "", u""},  // an empty first line leaves no trace
+        {u"ab", true, "ab", u""},
+        {u"", true, "\r\n", u""},
+        {u"あ", false, "", u"\r\nあ"},
+        {u"x\ry", false, "", u"\r\nx\ry"},  // a CR of its own: the file writes it as a break
+        {u"x\ny", true, "\r\nx\ny", u""},
+        {u"\u007f~", true, "\r\n\x7f~", u""},
+        {u"\u0080", false, "", u"\r\n\u0080"},
+    };
+    for (std::int16_t pattern = 0; pattern < 4; ++pattern) {
+        LineConverter decoder(Direction::Decode, 12, pattern);
+        for (const Step& step : steps) {
+            SCOPED_TRACE(testing::Message()
+                         << "pattern " << pattern << ", line of " << step.plain.size() << " units");
+            const std::u16string cipher = encodeLineLiterally(step.plain, keyShift(12), pattern);
+            std::string bytes;
+            std::u16string text;
+            bool asBytes = !step.asBytes;
+            ASSERT_FALSE(decoder.addAsciiLine(std::string(cipher.begin(), cipher.end()), text,
+                                              bytes, asBytes));
+            EXPECT_EQ(asBytes, step.asBytes);
+            EXPECT_EQ(bytes, step.bytes);
+            EXPECT_EQ(text, step.text);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace voxilo

@@ -78,6 +78,25 @@ TEST(DocumentConversion, GivesWhatTheWindowSavesByteForByte) {
     }
 }
 
+// Deciphered lines of ASCII go out as bytes, others as text made CP932: interleaved, in the
+// file's order, and a CR that a line deciphers to still becomes a line break with its LF, as in
+// the window. Only ciphertext made by hand holds a CR inside a line.
+TEST(DocumentConversion, DecodesLinesOfAsciiAndOfOtherTextInOrder) {
+    LineConverter encoder(Direction::Encode, 7, 3);
+    std::string cipher;
+    for (std::u16string_view line : {u"plain English", u"日本語の行", u"a\rb\nc", u"", u"x\r",
+                                     u"\nafter a CR", u"最後 last"}) {
+        encoder.addLine(line, cipher);
+    }
+    cipher += "\r\n";
+    const Outcome decoded = convert(Direction::Decode, 7, 3, cipher);
+    ASSERT_FALSE(decoded.failure);
+    EXPECT_EQ(decoded.bytes, throughTheWindow(Direction::Decode, 7, 3, cipher));
+    EXPECT_EQ(decoded.bytes,
+              "plain English\r\n\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x8d\x73\r\na\r\nb\nc\r\n\r\nx\r\n"
+              "\r\n\nafter a CR\r\n\x8d\xc5\x8c\xe3 last\r\n");
+}
+
 TEST(DocumentConversion, DecodingABlankDocumentWritesAnEmptyOne) {
     for (std::string blank : {"", "   ", "\r\n  \r\n"}) {
         const Outcome decoded = convert(Direction::Decode, 3, 0, blank);

@@ -286,7 +286,8 @@ TEST(TextEncoding, UndecodableUtf8IsReplacedOneStretchAtATime) {
 }
 
 TEST(TextEncoding, TheCipherIsTheSameWhateverTheFilesEncoding) {
-    const std::u16string text = kRealTexts[0] + u"\r\n" + kRealTexts[4];
+    const std::u16string text =
+        kRealTexts[0] + u"\r\n" + kRealTexts[4] + u"\r\nASCII alone\r\n" + kRealTexts[7];
     std::string expected;
     for (const TextEncoding encoding : kAll) {
         SCOPED_TRACE(std::string(encodingName(encoding)));

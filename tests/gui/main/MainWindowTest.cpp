@@ -207,6 +207,41 @@ private slots:
         QVERIFY(item("mnuEditCoding")->isEnabled() == (enabled[4] == QLatin1Char('E')));
     }
 
+    // A pane's text read back as a document, eight units at a time where no break is: against
+    // the rule unit by unit, with every break a pane holds at every position of texts up to a
+    // few blocks long, and a long text.
+    void paneTextReadsEveryBreakAtEveryPosition() {
+        const auto byRule = [](const QString& raw) {
+            std::u16string text;
+            for (QChar c : raw) {
+                if (c == QChar::ParagraphSeparator || c == QChar(u'\n')) {
+                    text.append(u"\r\n");
+                } else if (c == QChar::LineSeparator) {
+                    text.push_back(u'\n');
+                } else {
+                    text.push_back(c.unicode());
+                }
+            }
+            return text;
+        };
+        const QChar breaks[] = {QChar(u'\n'), QChar::LineSeparator, QChar::ParagraphSeparator};
+        for (int len = 0; len <= 40; ++len) {
+            for (int at = 0; at < len; ++at) {
+                for (QChar brk : breaks) {
+                    QString raw(len, QChar(u'7'));
+                    raw[at] = brk;
+                    if (at + 9 < len) raw[at + 9] = QChar(u'\r');  // a CR is no break here
+                    QCOMPARE(fromPaneText(raw), byRule(raw));
+                }
+            }
+        }
+        QString longRaw;
+        for (int i = 0; i < 5000; ++i) {
+            longRaw += QStringLiteral("063006200610あ") + breaks[i % 3];
+        }
+        QCOMPARE(fromPaneText(longRaw), byRule(longRaw));
+    }
+
     void caption_data() {
         QTest::addColumn<bool>("topHasFile");
         QTest::addColumn<QString>("topPath");

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "core/cipher/TextCipher.h"
+
+namespace voxilo::cipher_detail {
+
+// Value of a hex digit of either case, or -1.
+inline constexpr std::array<std::int8_t, 128> kHexDigitValues = [] {
+    std::array<std::int8_t, 128> values{};
+    values.fill(-1);
+    for (int i = 0; i < 10; ++i)
+        values[static_cast<std::size_t>('0' + i)] = static_cast<std::int8_t>(i);
+    for (int i = 0; i < 6; ++i) {
+        values[static_cast<std::size_t>('A' + i)] = static_cast<std::int8_t>(10 + i);
+        values[static_cast<std::size_t>('a' + i)] = static_cast<std::int8_t>(10 + i);
+    }
+    return values;
+}();
+constexpr int hexDigitValue(char16_t c) noexcept { return c < 128 ? kHexDigitValues[c] : -1; }
+
+// Where hex-stage digit x (0-based) of a text of even length `len` sits in the ciphertext,
+// for each arrangement. Single undoes the interleave and the reversal: x + 1 for even x and
+// len - 1 - x for odd x. Whole undoes them twice more over the whole text; Halves undoes them
+// once more over each half of length h = len / 2, which is even.
+struct SingleSource {
+    std::size_t len;
+    std::size_t operator()(std::size_t x) const noexcept {
+        return x % 2 == 0 ? x + 1 : len - 1 - x;
+    }
+};
+struct WholeSource {
+    std::size_t len;
+    std::size_t operator()(std::size_t x) const noexcept {
+        return x % 2 == 0 ? len - 2 - x : len - x;
+    }
+};
+struct HalvesSource {
+    std::size_t len;
+    std::size_t operator()(std::size_t x) const noexcept {
+        const std::size_t h = len / 2;
+        if (x % 2 != 0) return len - x;
+        return x + 1 < h ? h - 2 - x : 3 * h - 2 - x;
+    }
+};
+
+// The ways of deciphering ciphertext held as bytes: one digit at a time, or sixteen (SSE2,
+// which every x86-64 processor has) or thirty-two (AVX2, where the processor has it) bytes of
+// the result at a time.
+enum class HexKernel : std::uint8_t { Plain, Sse2, Avx2 };
+
+// The kernels this build can run on this processor, Plain first and the fastest last.
+const std::vector<HexKernel>& availableHexKernels();
+HexKernel fastestHexKernel();
+
+// How many UTF-16 units ciphertext of `len` bytes deciphers to: one for each two bytes of the
+// UTF-16LE stream, and a last unit of one byte when their number is odd.
+constexpr std::size_t hexDecipheredUnits(std::size_t len) noexcept { return (len / 2 + 1) / 2; }
+
+// Deciphers hex-mode ciphertext given as the bytes of ASCII text into
+// out[0, hexDecipheredUnits(size)): each digit is read where the arrangement put it and lowered
+// by `shift`, and every two digits give a byte of the UTF-16LE stream. The text's length must be
+// even, and for Halves a multiple of four. Returns false when a digit is not hexadecimal; `out`
+// then holds whatever was made. The vector kernels go the plain way for shifts beyond what their
+// byte-wise arithmetic covers (no key code gives one) and for what lies near the text's ends.
+[[nodiscard]] bool hexDecipherBytes(std::string_view text, std::uint16_t shift,
+                                    Arrangement arrangement, char16_t* out,
+                                    HexKernel kernel) noexcept;
+
+}  // namespace voxilo::cipher_detail

@@ -1,0 +1,166 @@
+#include "core/cipher/HexDecipher.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/cipher/TextCipher.h"
+
+namespace voxilo::cipher_detail {
+namespace {
+
+const char* nameOf(HexKernel kernel) {
+    switch (kernel) {
+        case HexKernel::Plain:
+            return "plain";
+        case HexKernel::Sse2:
+            return "SSE2";
+        case HexKernel::Avx2:
+            return "AVX2";
+    }
+    return "?";
+}
+
+const char* nameOf(Arrangement arrangement) {
+    switch (arrangement) {
+        case Arrangement::Single:
+            return "Single";
+        case Arrangement::Whole:
+            return "Whole";
+        case Arrangement::Halves:
+            return "Halves";
+    }
+    return "?";
+}
+
+// The shifts the patterns add up to at the ends of the key table (-5 + -5, 20 + 21), none,
+// the ends of what the vector kernels take byte-wise, and one past each, which they leave to
+// the plain way.
+constexpr std::int16_t kShifts[] = {0, -10, 41, -32, 64, -33, 65};
+
+// Hex digits of both cases raised by `shift`, as bytes.
+std::string randomCiphertext(std::mt19937& rng, std::size_t len, std::int16_t shift) {
+    static constexpr char kDigits[] = "0123456789ABCDEFabcdef";
+    std::string text(len, '\0');
+    for (char& c : text) c = static_cast<char>(kDigits[rng() % 22] + shift);
+    return text;
+}
+
+struct Outcome {
+    bool ok;
+    std::u16string units;
+};
+
+// The text is copied to the end of a buffer of its own, after `offset` bytes that are no hex
+// digit: a kernel reading before its text gets them, one reading past it is caught by the
+// address sanitizer.
+Outcome decipherAt(const std::string& text, std::size_t offset, std::int16_t shift,
+                   Arrangement arrangement, HexKernel kernel) {
+    const auto buffer = std::make_unique<char[]>(offset + text.size());
+    std::fill_n(buffer.get(), offset, '\x7f');
+    std::copy(text.begin(), text.end(), buffer.get() + offset);
+    const std::string_view view(buffer.get() + offset, text.size());
+    const std::size_t units = hexDecipheredUnits(text.size());
+    std::u16string out(units + 16, u'\xAAAA');
+    const bool ok =
+        hexDecipherBytes(view, static_cast<std::uint16_t>(shift), arrangement, out.data(), kernel);
+    for (std::size_t i = units; i < out.size(); ++i) {
+        EXPECT_EQ(out[i], u'\xAAAA') << "written past the end at unit " << i;
+    }
+    out.resize(units);
+    return {ok, out};
+}
+
+bool validLength(std::size_t len, Arrangement arrangement) {
+    return len % (arrangement == Arrangement::Halves ? 4 : 2) == 0;
+}
+
+constexpr Arrangement kArrangements[] = {Arrangement::Single, Arrangement::Whole,
+                                         Arrangement::Halves};
+
+TEST(HexDecipher, ThePlainKernelUndoesTheCipher) {
+    // The plain kernel against the cipher itself: the worked example, then hex-mode ciphertext
+    // of random text, whose arrangement Single is. Whole and Halves are checked against the
+    // passes one by one in LineConversionTest.
+    char16_t unit[3];
+    ASSERT_TRUE(hexDecipherBytes("063006200610", 0, Arrangement::Single, unit, HexKernel::Plain));
+    EXPECT_EQ(std::u16string(unit, 3), u"abc");
+    std::mt19937 rng(11);
+    for (std::size_t len = 0; len < 40; ++len) {
+        std::u16string text;
+        for (std::size_t i = 0; i < len; ++i) text.push_back(static_cast<char16_t>(rng()));
+        const std::u16string cipher = *encodeText(text, 9, CipherMode::Hex);
+        const std::string bytes(cipher.begin(), cipher.end());
+        std::u16string out(hexDecipheredUnits(bytes.size()), u'\0');
+        ASSERT_TRUE(hexDecipherBytes(bytes, 9, Arrangement::Single, out.data(), HexKernel::Plain));
+        EXPECT_EQ(out, text);
+    }
+}
+
+// Every kernel gives what the plain one gives, on every length up to a few hundred, at every
+// alignment, with every arrangement and shift.
+TEST(HexDecipher, VectorKernelsAgreeWithThePlainOneOnEveryLengthAndAlignment) {
+    std::mt19937 rng(17);
+    for (HexKernel kernel : availableHexKernels()) {
+        if (kernel == HexKernel::Plain) continue;
+        for (Arrangement arrangement : kArrangements) {
+            for (std::int16_t shift : kShifts) {
+                for (std::size_t len = 0; len <= 400; len += 2) {
+                    if (!validLength(len, arrangement)) continue;
+                    const std::string text = randomCiphertext(rng, len, shift);
+                    const Outcome expected =
+                        decipherAt(text, 0, shift, arrangement, HexKernel::Plain);
+                    ASSERT_TRUE(expected.ok);
+                    for (std::size_t offset = 0; offset < 32; ++offset) {
+                        const Outcome got = decipherAt(text, offset, shift, arrangement, kernel);
+                        ASSERT_TRUE(got.ok && got.units == expected.units)
+                            << nameOf(kernel) << ", " << nameOf(arrangement) << ", shift " << shift
+                            << ", length " << len << ", offset " << offset;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// A byte that is not a shifted hex digit fails the line wherever it is, with the values next
+// to the digits' ranges, and bytes beyond ASCII, which a long line of text narrowed to bytes
+// brings.
+TEST(HexDecipher, VectorKernelsFindABadByteAnywhere) {
+    std::mt19937 rng(23);
+    for (HexKernel kernel : availableHexKernels()) {
+        if (kernel == HexKernel::Plain) continue;
+        for (Arrangement arrangement : kArrangements) {
+            for (std::int16_t shift : {std::int16_t{0}, std::int16_t{-10}, std::int16_t{41}}) {
+                const std::vector<char> bad = {static_cast<char>('/' + shift),
+                                               static_cast<char>(':' + shift),
+                                               static_cast<char>('@' + shift),
+                                               static_cast<char>('G' + shift),
+                                               static_cast<char>('`' + shift),
+                                               static_cast<char>('g' + shift),
+                                               '\xff',
+                                               '\0',
+                                               '\x80'};
+                for (std::size_t len = 4; len <= 200; len += 4) {
+                    const std::string good = randomCiphertext(rng, len, shift);
+                    for (std::size_t at = 0; at < len; ++at) {
+                        std::string text = good;
+                        text[at] = bad[(at + len) % bad.size()];
+                        const Outcome got = decipherAt(text, at % 7, shift, arrangement, kernel);
+                        ASSERT_FALSE(got.ok)
+                            << nameOf(kernel) << ", " << nameOf(arrangement) << ", shift " << shift
+                            << ", length " << len << ", bad byte "
+                            << int(static_cast<unsigned char>(text[at])) << " at " << at;
+                    }
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace voxilo::cipher_detail
