@@ -29,12 +29,12 @@ const QString kSaveFailed = QStringLiteral("の保存に失敗しました。");
 const QString kSourceFile = QStringLiteral("変換元ファイル");
 const QString kConvertedFile = QStringLiteral("変換後ファイル");
 
-// An encoding as the file messages name it.
+// An encoding as the file messages name it: the mark is no part of what can be read or written.
 QString encodingInMessages(TextEncoding encoding) {
-    return encoding == TextEncoding::Cp932
-               ? QStringLiteral("Shift-JIS (CP932)")
-               : QString::fromUtf8(encodingName(encoding).data(),
-                                   static_cast<qsizetype>(encodingName(encoding).size()));
+    if (encoding == TextEncoding::Cp932) return QStringLiteral("Shift-JIS (CP932)");
+    if (encoding == TextEncoding::Utf8Bom) encoding = TextEncoding::Utf8;
+    return QString::fromUtf8(encodingName(encoding).data(),
+                             static_cast<qsizetype>(encodingName(encoding).size()));
 }
 
 // A file that is not all text in its encoding is still opened; the user hears about it once.

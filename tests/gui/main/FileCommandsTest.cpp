@@ -712,6 +712,29 @@ private slots:
         QCOMPARE(paneText(*window_->topPane()), std::u16string(u"ok\r\nbad \uFFFD"));
         QVERIFY(state_.topHasFile && !state_.topModified);
 
+        // The same in UTF-8 and UTF-16, named by their encoding.
+        for (const auto& [bytes, encoding] :
+             {std::pair{QByteArray("\xEF\xBB\xBFok\r\nbad \xE3\x81\r\n"), QStringLiteral("UTF-8")},
+              std::pair{QByteArray("\xFF\xFEo\0k\0\r\0\n\0b\0a\0d\0 \0\x00\xD8", 20),
+                        QStringLiteral("UTF-16 LE")}}) {
+            write(QStringLiteral("unicode.txt"), bytes);
+            dialogs_.expectOpenFile(chosen(path(QStringLiteral("unicode.txt"))));
+            dialogs_.expectMessage(
+                QStringLiteral("このファイルには %1 として読めないバイトがあります "
+                               "(最初は2行目)。\r\n読めない部分は「\uFFFD」で"
+                               "表示しています。")
+                    .arg(encoding),
+                kTitle, Buttons::Ok, MessageIcon::Information);
+            run("mnuFileOpen");
+            QCOMPARE(paneText(*window_->topPane()), std::u16string(u"ok\r\nbad \uFFFD"));
+        }
+        dialogs_.expectOpenFile(chosen(path(QStringLiteral("damaged.txt"))));
+        dialogs_.expectMessage(
+            QStringLiteral("このファイルには Shift-JIS (CP932) として読めないバイトがあります "
+                           "(最初は2行目)。\r\n読めない部分は「\uFFFD」で表示しています。"),
+            kTitle, Buttons::Ok, MessageIcon::Information);
+        run("mnuFileOpen");
+
         // A file that cannot be read, or a folder, keeps the panes and the file they came from:
         // a later Save goes to damaged.txt, never to what could not be read.
         for (const auto& [name, reason] :
