@@ -301,6 +301,13 @@ TEST_F(CliProcessTest, ReadsAndWritesTheEncodingsAskedFor) {
         (Effect{1, "",
                 "voxilo-cli: sjis.txt: 1行目: UTF-8 のテキストとして読めないバイトがあります。\n",
                 mixed}));
+    // A conversion that stops at its first line writes nothing, not even a byte-order mark.
+    EXPECT_EQ(
+        cli({"decode", "--output-encoding", "utf-16le", "-i", "sjis.txt"}),
+        (Effect{1, "",
+                "voxilo-cli: sjis.txt: 1行目を解読できません。暗号文にない文字が含まれています。"
+                "暗号化キーかパターンが違うか、暗号文ではありません。\n",
+                mixed}));
     EXPECT_EQ(cli({"encode", "--output-encoding", "latin1"}).status, 2);
 }
 
