@@ -261,6 +261,28 @@ TEST(TextEncoding, TellsUtf8FromAsciiAndFromOtherBytes) {
     }
 }
 
+// Large enough for many batches: every one of them is widened, not only the first.
+TEST(TextEncoding, LongCiphertextWrittenInUtf16IsWidenedThroughout) {
+    std::u16string text;
+    for (int i = 0; i < 3000; ++i) text += kRealTexts[i % 2] + u"\r\n";
+    const auto encode = [&](TextEncoding output) {
+        std::string cipher;
+        EXPECT_FALSE(convertDocument(Direction::Encode, 3, 1,
+                                     memory(bytesIn(text, TextEncoding::Cp932)),
+                                     [&](std::string_view bytes) {
+                                         cipher.append(bytes);
+                                         return std::error_code();
+                                     },
+                                     {std::nullopt, output}));
+        return cipher;
+    };
+    const std::string narrow = encode(TextEncoding::Cp932);
+    ASSERT_GT(narrow.size(), 1u << 19);  // a few batches
+    std::string wide = "\xFF\xFE";
+    for (const char c : narrow) wide += std::string{c, '\0'};
+    EXPECT_TRUE(encode(TextEncoding::Utf16Le) == wide);
+}
+
 TEST(TextEncoding, UndecodableUtf8IsReplacedOneStretchAtATime) {
     struct Case {
         std::string bytes;
