@@ -49,6 +49,13 @@ wait_window() {
     done
     return 1
 }
+wait_gone() {
+    for _ in $(seq 1 300); do
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+        sleep 0.2
+    done
+    fail "the window '$1' stayed"
+}
 # What a shortcut file names, in either of the encodings a .lnk keeps paths in.
 link_names() {
     local names
@@ -75,6 +82,47 @@ grep -q 'MUI_FINISHPAGE_RUN "$INSTDIR\\.\\VX_LO.exe"' "$script" ||
 [ "$(icons_of "$setup")" = "$(icons_of "$build/bin/VX_LO.exe")" ] ||
     fail "setup does not wear Voxilo's icon"
 
+# The pages a person goes through, setup's and the uninstaller's: Japanese, with Voxilo's name
+# in the footer where NSIS would name itself. A screenshot of each goes into $shots.
+shots="$build/installer-pages"
+rm -rf "$shots" && mkdir -p "$shots"
+# Waits until the window titled $1 shows a control reading $2, checks its footer, and takes
+# screenshot $3.
+page() {
+    local texts=
+    for _ in $(seq 1 150); do
+        texts=$(wine "$build/bin/window-texts.exe" "$1" 2>/dev/null | tr -d '\r')
+        grep -qxF "$2" <<<"$texts" && break
+        texts=
+        sleep 0.2
+    done
+    [ -n "$texts" ] || fail "'$1' showed no page with '$2'"
+    sleep 0.5
+    import -window root "$shots/$3.png"
+    grep -qxF "Voxilo $version" <<<"$texts" || fail "the footer of '$1' ($3) does not read 'Voxilo $version'"
+    grep -qi 'nullsoft' <<<"$texts" && fail "'$1' ($3) names Nullsoft"
+    return 0
+}
+keys() { xdotool key --delay 80 "$@"; }
+wine "$setup" >/dev/null 2>&1 &
+page 'Voxilo セットアップ' 'Voxilo セットアップへようこそ' 1-welcome
+keys Return
+page 'Voxilo セットアップ' 'インストール先の選択' 2-folder
+keys Return
+page 'Voxilo セットアップ' 'スタートメニューのフォルダの選択' 3-start-menu
+keys Return
+page 'Voxilo セットアップ' 'Voxilo セットアップの完了' 4-finished
+# Without starting Voxilo this time: its check box off, then 完了.
+keys alt+r Return
+wait_gone 'Voxilo セットアップ'
+wineserver -w
+wine "C:\\Program Files\\Voxilo\\Uninstall.exe" >/dev/null 2>&1 &
+page 'Voxilo アンインストール' 'Voxilo のアンインストール' 5-uninstall
+keys Return
+wait_gone 'Voxilo アンインストール'
+wineserver -w
+[ -e "$folder/VX_LO.exe" ] && fail "the uninstaller's pages left VX_LO.exe"
+
 wine "$setup" /S
 wineserver -w
 [ -f "$folder/VX_LO.exe" ] || fail "VX_LO.exe was not installed in Program Files\\Voxilo"
@@ -92,10 +140,23 @@ done
 echo "windows-installer: installed size $(du -sm "$folder" | cut -f1) MB"
 query "$uninstall_key" DisplayVersion "$version" || fail "Add/Remove Programs has no version $version"
 query "$uninstall_key" Publisher "Quorvel! Software" || fail "Add/Remove Programs has no company"
+# Windows reads these two as DWORDs; as text they would not hide 変更 and 修復.
+for flag in NoModify NoRepair; do
+    query "$uninstall_key" $flag 'REG_DWORD[[:space:]]*0x1$' ||
+        fail "Add/Remove Programs' $flag is not the DWORD 1"
+done
 
 # The Start-menu entry starts the program, as a person starts it: its window appears.
 entry=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Voxilo.lnk' | head -n 1)
 [ -n "$entry" ] || fail "no Start-menu entry"
+# Beside it the uninstaller, under a Japanese name as well.
+menu=$(dirname "$entry")
+uninstall_link="$menu/Voxilo のアンインストール.lnk"
+[ -f "$uninstall_link" ] || fail "the Start menu has no 'Voxilo のアンインストール'"
+link_names "$uninstall_link" 'Voxilo\Uninstall.exe' ||
+    fail "'Voxilo のアンインストール' does not start the uninstaller"
+[ "$(ls "$menu")" = "$(printf 'Voxilo のアンインストール.lnk\nVoxilo.lnk')" ] ||
+    fail "the Start menu holds $(ls "$menu" | tr '\n' ' ')"
 wine start /unix "$entry" >/dev/null 2>&1 &
 wait_window '^Voxilo \[' || fail "the Start-menu entry did not start Voxilo"
 stop_voxilo
@@ -110,6 +171,7 @@ wineserver -w
 [ -e "$folder/VX_LO.exe" ] && fail "uninstalling left VX_LO.exe"
 [ -e "$folder/Qt6Core.dll" ] && fail "uninstalling left the Qt libraries"
 [ -e "$sendto/Voxilo.lnk" ] && fail "uninstalling left the SendTo shortcut"
+[ -e "$menu" ] && fail "uninstalling left the Start menu's folder: $(ls "$menu" | tr '\n' ' ')"
 query "$uninstall_key" DisplayVersion . && fail "uninstalling left the Add/Remove Programs entry"
 wine reg query "$vendor_key" >/dev/null 2>&1 && fail "uninstalling left the vendor's key"
 query "$settings" Retry 0900 || fail "uninstalling removed the users' settings"

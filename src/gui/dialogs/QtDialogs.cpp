@@ -15,8 +15,13 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPointer>
 
 #include <optional>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace voxilo {
 namespace {
@@ -49,6 +54,21 @@ QString iconMeaning(MessageIcon icon) {
     return {};
 }
 
+// Makes `window` the active window again, also where the system already counts it active but
+// the keyboard went elsewhere: under Wine, Windows' state says the window is in front while
+// the X server gave the keyboard to nobody, and only a change of the active window makes Wine
+// ask the window manager for it.
+void takeKeyboardBack(QWidget& window) {
+#ifdef Q_OS_WIN
+    static const bool underWine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    const auto handle = reinterpret_cast<HWND>(window.winId());
+    if (underWine && GetForegroundWindow() == handle) SetForegroundWindow(GetDesktopWindow());
+    SetForegroundWindow(handle);
+#endif
+    window.activateWindow();
+}
+
 Dialogs::FileAnswer runFileDialog(QWidget* parent, const Dialogs::FileRequest& request,
                                   QFileDialog::AcceptMode mode) {
     QFileDialog dialog(parent, request.title, request.folder);
@@ -72,7 +92,17 @@ Dialogs::FileAnswer runFileDialog(QWidget* parent, const Dialogs::FileRequest& r
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     }
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    // Windows' own dialog, as Wine draws it, leaves the window under it inactive when it
+    // closes, cancelled or not: keys typed next would go nowhere until it is clicked. The
+    // window takes the keyboard back itself, into the control that had it.
+    QWidget* const window = parent != nullptr ? parent->window() : nullptr;
+    const QPointer<QWidget> focused = window != nullptr ? window->focusWidget() : nullptr;
+    const int result = dialog.exec();
+    if (window != nullptr && window->isVisible()) {
+        takeKeyboardBack(*window);
+        if (focused) focused->setFocus(Qt::OtherFocusReason);
+    }
+    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return {Dialogs::Outcome::Chosen, QDir::toNativeSeparators(dialog.selectedFiles().first())};
 }
 
