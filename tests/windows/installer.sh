@@ -99,19 +99,23 @@ page() {
     [ -n "$texts" ] || fail "'$1' showed no page with '$2'"
     sleep 0.5
     import -window root "$shots/$3.png"
-    grep -qxF "Voxilo $version" <<<"$texts" || fail "the footer of '$1' ($3) does not read 'Voxilo $version'"
+    # The welcome and last pages cover the footer with their picture.
+    if [ "${4:-}" != no-footer ]; then
+        grep -qx "Voxilo ${version//./\\.} *" <<<"$texts" ||
+            fail "the footer of '$1' ($3) does not read 'Voxilo $version'"
+    fi
     grep -qi 'nullsoft' <<<"$texts" && fail "'$1' ($3) names Nullsoft"
     return 0
 }
 keys() { xdotool key --delay 80 "$@"; }
 wine "$setup" >/dev/null 2>&1 &
-page 'Voxilo セットアップ' 'Voxilo セットアップへようこそ' 1-welcome
+page 'Voxilo セットアップ' 'Voxilo セットアップへようこそ' 1-welcome no-footer
 keys Return
 page 'Voxilo セットアップ' 'インストール先の選択' 2-folder
 keys Return
 page 'Voxilo セットアップ' 'スタートメニューのフォルダの選択' 3-start-menu
 keys Return
-page 'Voxilo セットアップ' 'Voxilo セットアップの完了' 4-finished
+page 'Voxilo セットアップ' 'Voxilo セットアップの完了' 4-finished no-footer
 # Without starting Voxilo this time: its check box off, then 完了.
 keys alt+r Return
 wait_gone 'Voxilo セットアップ'
