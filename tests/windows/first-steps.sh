@@ -38,6 +38,8 @@ folder=$(winepath -w "$work")
 save_as() {
     wait_for "$1"
     shot "$2"
+    # The name box may hold the document's own name, which Wine's dialog leaves unselected.
+    keys End shift+Home
     type_text "$3"
     keys Return
     wait_gone "$1"
