@@ -1,6 +1,6 @@
 // Prints the text of every control of the visible top-level window whose title is the first
 // argument, one a line in UTF-8, as the window shows them: what a person reads on an
-// installer's page, for a script to check. Waits up to ten seconds for the window.
+// installer's page, for a script to check.
 //   window-texts.exe TITLE
 #include <windows.h>
 
@@ -28,6 +28,25 @@ BOOL CALLBACK printText(HWND control, LPARAM) {
     return TRUE;
 }
 
+struct Search {
+    const wchar_t* title;
+    HWND found;
+};
+
+// The first visible top-level window titled as asked. Setup's title ends in a blank from its
+// second page on (NSIS adds the page's subcaption, a blank in Japanese): trailing blanks do not
+// count.
+BOOL CALLBACK findVisible(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<Search*>(data);
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, sizeof text / sizeof text[0]);
+    std::wstring title(text);
+    title.erase(title.find_last_not_of(L' ') + 1);
+    if (!IsWindowVisible(window) || title != search.title) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -35,14 +54,12 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: window-texts.exe TITLE\n");
         return 2;
     }
-    for (int round = 0; round < 100; ++round) {
-        const HWND window = FindWindowW(nullptr, argv[1]);
-        if (window != nullptr && IsWindowVisible(window)) {
-            EnumChildWindows(window, printText, 0);
-            return 0;
-        }
-        Sleep(100);
+    Search search{argv[1], nullptr};
+    EnumWindows(findVisible, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) {
+        std::fprintf(stderr, "window-texts: no window titled as asked\n");
+        return 1;
     }
-    std::fprintf(stderr, "window-texts: no window titled as asked\n");
-    return 1;
+    EnumChildWindows(search.found, printText, 0);
+    return 0;
 }

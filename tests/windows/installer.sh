@@ -31,7 +31,11 @@ work=$(mktemp -d)
 # Only what runs in this test's own Wine prefix is ended, never a program of the same name
 # elsewhere: Voxilo is started through its shortcut, whose process id `wine start` does not give.
 stop_voxilo() { wineserver -k 2>/dev/null || true; wineserver -w; }
-trap 'stop_voxilo; rm -rf "$work"' EXIT
+# A window manager, as on a desktop: it gives each new page of setup the keyboard.
+openbox --sm-disable >/dev/null 2>&1 &
+openbox_pid=$!
+trap 'stop_voxilo; kill $openbox_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+sleep 1
 
 query() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -q "$3"; }
 # The images of the icons a Windows program carries, each by its checksum, in one line.
@@ -51,7 +55,8 @@ wait_window() {
 }
 wait_gone() {
     for _ in $(seq 1 300); do
-        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+        # NSIS ends the title with a blank from the second page on.
+        xdotool search --onlyvisible --name "^$1 *\$" >/dev/null 2>&1 || return 0
         sleep 0.2
     done
     fail "the window '$1' stayed"
@@ -87,19 +92,24 @@ grep -q 'MUI_FINISHPAGE_RUN "$INSTDIR\\.\\VX_LO.exe"' "$script" ||
 shots="$build/installer-pages"
 rm -rf "$shots" && mkdir -p "$shots"
 # Waits until the window titled $1 shows a control reading $2, checks its footer, and takes
-# screenshot $3.
+# screenshot $3. $4: no-footer for the welcome and last pages, whose picture covers the footer;
+# passing for a page that shows only while the files are copied, caught if it is still there.
 page() {
-    local texts=
-    for _ in $(seq 1 150); do
-        texts=$(wine "$build/bin/window-texts.exe" "$1" 2>/dev/null | tr -d '\r')
+    local texts= tries=150
+    [ "${4:-}" = passing ] && tries=40
+    for _ in $(seq 1 $tries); do
+        # Between two pages, or before the first, there may be no such window yet.
+        texts=$(wine "$build/bin/window-texts.exe" "$1" 2>/dev/null | tr -d '\r') || true
         grep -qxF "$2" <<<"$texts" && break
         texts=
-        sleep 0.2
+        sleep 0.1
     done
-    [ -n "$texts" ] || fail "'$1' showed no page with '$2'"
-    sleep 0.5
+    if [ -z "$texts" ]; then
+        [ "${4:-}" = passing ] && return 0
+        fail "'$1' showed no page with '$2'"
+    fi
+    [ "${4:-}" = passing ] || sleep 0.5
     import -window root "$shots/$3.png"
-    # The welcome and last pages cover the footer with their picture.
     if [ "${4:-}" != no-footer ]; then
         grep -qx "Voxilo ${version//./\\.} *" <<<"$texts" ||
             fail "the footer of '$1' ($3) does not read 'Voxilo $version'"
@@ -107,7 +117,7 @@ page() {
     grep -qi 'nullsoft' <<<"$texts" && fail "'$1' ($3) names Nullsoft"
     return 0
 }
-keys() { xdotool key --delay 80 "$@"; }
+keys() { xdotool key --delay 80 "$@" || fail "xdotool could not press $*"; }
 wine "$setup" >/dev/null 2>&1 &
 page 'Voxilo セットアップ' 'Voxilo セットアップへようこそ' 1-welcome no-footer
 keys Return
@@ -115,13 +125,25 @@ page 'Voxilo セットアップ' 'インストール先の選択' 2-folder
 keys Return
 page 'Voxilo セットアップ' 'スタートメニューのフォルダの選択' 3-start-menu
 keys Return
-page 'Voxilo セットアップ' 'Voxilo セットアップの完了' 4-finished no-footer
+page 'Voxilo セットアップ' 'Voxilo をインストール中です。お待ちください。' 4-installing passing
+page 'Voxilo セットアップ' 'Voxilo セットアップの完了' 5-finished no-footer
 # Without starting Voxilo this time: its check box off, then 完了.
 keys alt+r Return
 wait_gone 'Voxilo セットアップ'
 wineserver -w
+# Setup started again asks first whether to remove the version installed; キャンセル (Escape)
+# leaves it as it is.
+wine "$setup" >/dev/null 2>&1 &
+page 'Voxilo セットアップ' 'Voxilo はすでにインストールされています。' 6-already-installed no-footer
+keys Escape
+wait_gone 'Voxilo セットアップ'
+wineserver -w
+[ -f "$folder/VX_LO.exe" ] || fail "cancelling setup's question removed the installed Voxilo"
 wine "C:\\Program Files\\Voxilo\\Uninstall.exe" >/dev/null 2>&1 &
-page 'Voxilo アンインストール' 'Voxilo のアンインストール' 5-uninstall
+page 'Voxilo アンインストール' 'Voxilo のアンインストール' 7-uninstall
+keys Return
+# Its progress page stays, with 閉じる, once it is done (uninstalling takes a moment only).
+page 'Voxilo アンインストール' 'アンインストールの完了' 8-uninstalled
 keys Return
 wait_gone 'Voxilo アンインストール'
 wineserver -w
