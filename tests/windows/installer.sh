@@ -31,7 +31,11 @@ work=$(mktemp -d)
 # Only what runs in this test's own Wine prefix is ended, never a program of the same name
 # elsewhere: Voxilo is started through its shortcut, whose process id `wine start` does not give.
 stop_voxilo() { wineserver -k 2>/dev/null || true; wineserver -w; }
-trap 'stop_voxilo; rm -rf "$work"' EXIT
+# A window manager, as on a desktop: it gives each new page of setup the keyboard.
+openbox --sm-disable >/dev/null 2>&1 &
+openbox_pid=$!
+trap 'stop_voxilo; kill $openbox_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+sleep 1
 
 query() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -q "$3"; }
 # The images of the icons a Windows program carries, each by its checksum, in one line.
@@ -48,6 +52,14 @@ wait_window() {
         sleep 0.2
     done
     return 1
+}
+wait_gone() {
+    for _ in $(seq 1 300); do
+        # NSIS ends the title with a blank from the second page on.
+        xdotool search --onlyvisible --name "^$1 *\$" >/dev/null 2>&1 || return 0
+        sleep 0.2
+    done
+    fail "the window '$1' stayed"
 }
 # What a shortcut file names, in either of the encodings a .lnk keeps paths in.
 link_names() {
@@ -75,6 +87,68 @@ grep -q 'MUI_FINISHPAGE_RUN "$INSTDIR\\.\\VX_LO.exe"' "$script" ||
 [ "$(icons_of "$setup")" = "$(icons_of "$build/bin/VX_LO.exe")" ] ||
     fail "setup does not wear Voxilo's icon"
 
+# The pages a person goes through, setup's and the uninstaller's: Japanese, with Voxilo's name
+# in the footer where NSIS would name itself. A screenshot of each goes into $shots.
+shots="$build/installer-pages"
+rm -rf "$shots" && mkdir -p "$shots"
+# Waits until the window titled $1 shows a control reading $2, checks its footer, and takes
+# screenshot $3. $4: no-footer for the welcome and last pages, whose picture covers the footer;
+# passing for a page that shows only while the files are copied, caught if it is still there.
+page() {
+    local texts= tries=150
+    [ "${4:-}" = passing ] && tries=40
+    for _ in $(seq 1 $tries); do
+        # Between two pages, or before the first, there may be no such window yet.
+        texts=$(wine "$build/bin/window-texts.exe" "$1" 2>/dev/null | tr -d '\r') || true
+        grep -qxF "$2" <<<"$texts" && break
+        texts=
+        sleep 0.1
+    done
+    if [ -z "$texts" ]; then
+        [ "${4:-}" = passing ] && return 0
+        fail "'$1' showed no page with '$2'"
+    fi
+    [ "${4:-}" = passing ] || sleep 0.5
+    import -window root "$shots/$3.png"
+    if [ "${4:-}" != no-footer ]; then
+        grep -qx "Voxilo ${version//./\\.} *" <<<"$texts" ||
+            fail "the footer of '$1' ($3) does not read 'Voxilo $version'"
+    fi
+    grep -qi 'nullsoft' <<<"$texts" && fail "'$1' ($3) names Nullsoft"
+    return 0
+}
+keys() { xdotool key --delay 80 "$@" || fail "xdotool could not press $*"; }
+wine "$setup" >/dev/null 2>&1 &
+page 'Voxilo セットアップ' 'Voxilo セットアップへようこそ' 1-welcome no-footer
+keys Return
+page 'Voxilo セットアップ' 'インストール先の選択' 2-folder
+keys Return
+page 'Voxilo セットアップ' 'スタートメニューのフォルダの選択' 3-start-menu
+keys Return
+page 'Voxilo セットアップ' 'Voxilo をインストール中です。お待ちください。' 4-installing passing
+page 'Voxilo セットアップ' 'Voxilo セットアップの完了' 5-finished no-footer
+# Without starting Voxilo this time: its check box off, then 完了.
+keys alt+r Return
+wait_gone 'Voxilo セットアップ'
+wineserver -w
+# Setup started again asks first whether to remove the version installed; キャンセル (Escape)
+# leaves it as it is.
+wine "$setup" >/dev/null 2>&1 &
+page 'Voxilo セットアップ' 'Voxilo はすでにインストールされています。' 6-already-installed no-footer
+keys Escape
+wait_gone 'Voxilo セットアップ'
+wineserver -w
+[ -f "$folder/VX_LO.exe" ] || fail "cancelling setup's question removed the installed Voxilo"
+wine "C:\\Program Files\\Voxilo\\Uninstall.exe" >/dev/null 2>&1 &
+page 'Voxilo アンインストール' 'Voxilo のアンインストール' 7-uninstall
+keys Return
+# Its progress page stays, with 閉じる, once it is done (uninstalling takes a moment only).
+page 'Voxilo アンインストール' 'アンインストールの完了' 8-uninstalled
+keys Return
+wait_gone 'Voxilo アンインストール'
+wineserver -w
+[ -e "$folder/VX_LO.exe" ] && fail "the uninstaller's pages left VX_LO.exe"
+
 wine "$setup" /S
 wineserver -w
 [ -f "$folder/VX_LO.exe" ] || fail "VX_LO.exe was not installed in Program Files\\Voxilo"
@@ -92,10 +166,23 @@ done
 echo "windows-installer: installed size $(du -sm "$folder" | cut -f1) MB"
 query "$uninstall_key" DisplayVersion "$version" || fail "Add/Remove Programs has no version $version"
 query "$uninstall_key" Publisher "Quorvel! Software" || fail "Add/Remove Programs has no company"
+# Windows reads these two as DWORDs; as text they would not hide 変更 and 修復.
+for flag in NoModify NoRepair; do
+    query "$uninstall_key" $flag 'REG_DWORD[[:space:]]*0x1$' ||
+        fail "Add/Remove Programs' $flag is not the DWORD 1"
+done
 
 # The Start-menu entry starts the program, as a person starts it: its window appears.
 entry=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Voxilo.lnk' | head -n 1)
 [ -n "$entry" ] || fail "no Start-menu entry"
+# Beside it the uninstaller, under a Japanese name as well.
+menu=$(dirname "$entry")
+uninstall_link="$menu/Voxilo のアンインストール.lnk"
+[ -f "$uninstall_link" ] || fail "the Start menu has no 'Voxilo のアンインストール'"
+link_names "$uninstall_link" 'Voxilo\Uninstall.exe' ||
+    fail "'Voxilo のアンインストール' does not start the uninstaller"
+[ "$(ls "$menu")" = "$(printf 'Voxilo のアンインストール.lnk\nVoxilo.lnk')" ] ||
+    fail "the Start menu holds $(ls "$menu" | tr '\n' ' ')"
 wine start /unix "$entry" >/dev/null 2>&1 &
 wait_window '^Voxilo \[' || fail "the Start-menu entry did not start Voxilo"
 stop_voxilo
@@ -110,6 +197,7 @@ wineserver -w
 [ -e "$folder/VX_LO.exe" ] && fail "uninstalling left VX_LO.exe"
 [ -e "$folder/Qt6Core.dll" ] && fail "uninstalling left the Qt libraries"
 [ -e "$sendto/Voxilo.lnk" ] && fail "uninstalling left the SendTo shortcut"
+[ -e "$menu" ] && fail "uninstalling left the Start menu's folder: $(ls "$menu" | tr '\n' ' ')"
 query "$uninstall_key" DisplayVersion . && fail "uninstalling left the Add/Remove Programs entry"
 wine reg query "$vendor_key" >/dev/null 2>&1 && fail "uninstalling left the vendor's key"
 query "$settings" Retry 0900 || fail "uninstalling removed the users' settings"

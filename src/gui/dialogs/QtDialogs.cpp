@@ -1,5 +1,6 @@
 #include "gui/dialogs/QtDialogs.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
@@ -15,9 +16,14 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include <optional>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace voxilo {
 namespace {
@@ -50,6 +56,56 @@ QString iconMeaning(MessageIcon icon) {
     return {};
 }
 
+#ifdef Q_OS_WIN
+// While Windows' own file dialog runs, Qt counts the window under it as blocked by a stand-in
+// for the dialog that is never on screen. When the dialog ends, the system activates its owner,
+// and Qt would pass that activation on to the invisible stand-in: under Wine the keyboard then
+// goes to a window that is about to be destroyed, and the window stays inactive until clicked.
+// This keeps the activation, and the keyboard, on the window itself until Qt has let go of the
+// stand-in; `handBack` then tells Qt that the window has the focus.
+class KeepActivation : public QAbstractNativeEventFilter {
+public:
+    explicit KeepActivation(QWidget& window)
+        : window_(window), handle_(reinterpret_cast<HWND>(window.winId())) {
+        qApp->installNativeEventFilter(this);
+    }
+    ~KeepActivation() override { qApp->removeNativeEventFilter(this); }
+    KeepActivation(const KeepActivation&) = delete;
+    KeepActivation& operator=(const KeepActivation&) = delete;
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override {
+        if (type != "windows_generic_MSG") return false;
+        const auto* msg = static_cast<const MSG*>(message);
+        if (msg->hwnd != handle_) return false;
+        switch (msg->message) {
+            case WM_ACTIVATE:
+                if (LOWORD(msg->wParam) == WA_INACTIVE) return false;
+                // The system's own handling gives the window the focus.
+                *result = DefWindowProcW(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+                return true;
+            case WM_SETFOCUS:
+                *result = 0;
+                return true;
+            default:
+                return false;
+        }
+    }
+
+    void handBack() {
+        qApp->removeNativeEventFilter(this);
+        if (!window_.isVisible()) return;
+        // Qt did not see the focus arrive; it learns of it from a fresh one.
+        if (GetFocus() == handle_) SetFocus(nullptr);
+        SetForegroundWindow(handle_);
+        SetFocus(handle_);
+    }
+
+private:
+    QWidget& window_;
+    const HWND handle_;
+};
+#endif
+
 Dialogs::FileAnswer runFileDialog(QWidget* parent, const Dialogs::FileRequest& request,
                                   QFileDialog::AcceptMode mode) {
     QFileDialog dialog(parent, request.title, request.folder);
@@ -73,7 +129,24 @@ Dialogs::FileAnswer runFileDialog(QWidget* parent, const Dialogs::FileRequest& r
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     }
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    // Whether accepted or cancelled, the dialog leaves its window active, with the keyboard in
+    // the control that had it, so that a person can type on at once.
+    QWidget* const window = parent != nullptr ? parent->window() : nullptr;
+    const QPointer<QWidget> focused = window != nullptr ? window->focusWidget() : nullptr;
+#ifdef Q_OS_WIN
+    std::optional<KeepActivation> keepActivation;
+    if (window != nullptr && QGuiApplication::platformName() == QLatin1String("windows"))
+        keepActivation.emplace(*window);
+#endif
+    const int result = dialog.exec();
+#ifdef Q_OS_WIN
+    if (keepActivation) keepActivation->handBack();
+#endif
+    if (window != nullptr && window->isVisible()) {
+        window->activateWindow();
+        if (focused) focused->setFocus(Qt::OtherFocusReason);
+    }
+    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return {Dialogs::Outcome::Chosen, QDir::toNativeSeparators(dialog.selectedFiles().first())};
 }
 
