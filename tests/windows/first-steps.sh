@@ -167,6 +167,15 @@ cli encode plain.txt | cmp - "$work/cipher.txt" || fail "cipher.txt differs"
 cli decode cipher.txt | cmp - "$work/plain.txt" || fail "the round trip differs"
 printf 'pass1\n' | wine "$bin/voxilo-cli.exe" encode --user taro --password-stdin \
     -i "$folder\\plain.txt" | cmp - "$work/cipher.txt" || fail "taro's stored settings differ"
+# A UTF-8 document with a character CP932 lacks: encoded, then decoded into UTF-8, it comes
+# back byte for byte; decoded into UTF-16 LE, it has its mark (iconv reads the order from it).
+printf '吾輩は猫である 😀\r\n' >"$work/utf8.txt"
+cli encode utf8.txt >"$work/utf8-cipher.txt" || fail "voxilo-cli.exe refused a UTF-8 document"
+wine "$bin/voxilo-cli.exe" decode --key-code 3 --pattern 1 --output-encoding UTF-8 \
+    -i "$folder\\utf8-cipher.txt" | cmp - "$work/utf8.txt" || fail "the UTF-8 round trip differs"
+wine "$bin/voxilo-cli.exe" decode --key-code 3 --pattern 1 --output-encoding utf-16le \
+    -i "$folder\\utf8-cipher.txt" | iconv -f UTF-16 -t UTF-8 | cmp - "$work/utf8.txt" ||
+    fail "the UTF-16 LE output differs"
 
 # 6. The registry as the program keeps it: integers as 2-byte REG_BINARY, texts as REG_SZ,
 #    taro's password, key code and pattern enciphered, four letters for each character
