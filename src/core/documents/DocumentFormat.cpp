@@ -1,6 +1,7 @@
 #include "core/documents/DocumentFormat.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -13,6 +14,56 @@
 #include "core/platform/Unicode.h"
 
 namespace voxilo {
+
+namespace document_detail {
+
+const std::vector<ScanKernel>& availableScanKernels() {
+    static const std::vector<ScanKernel> kernels {
+        ScanKernel::Plain,
+#if defined(__SSE2__)
+            ScanKernel::Sse2,
+#endif
+    };
+    return kernels;
+}
+
+LineScan scanLine(std::string_view bytes, ScanKernel kernel) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    unsigned high = 0;  // the top bits of the bytes passed so far
+#if defined(__SSE2__)
+    if (kernel == ScanKernel::Sse2) {
+        const __m128i cr = _mm_set1_epi8('\r');
+        __m128i seen = _mm_setzero_si128();
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+            if (crs != 0) {
+                const unsigned before = (1u << std::countr_zero(crs)) - 1;
+                const unsigned tops = static_cast<unsigned>(_mm_movemask_epi8(seen)) |
+                                      (static_cast<unsigned>(_mm_movemask_epi8(v)) & before);
+                return {i + static_cast<std::size_t>(std::countr_zero(crs)), tops == 0};
+            }
+            seen = _mm_or_si128(seen, v);
+        }
+        high = static_cast<unsigned>(_mm_movemask_epi8(seen));
+    }
+#else
+    (void)kernel;
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '\r') break;
+        high |= p[i] & 0x80u;
+    }
+    return {i, high == 0};
+}
+
+namespace {
+const ScanKernel kScanKernel = availableScanKernels().back();
+}
+
+}  // namespace document_detail
 
 DocumentReader::DocumentReader(Source source, std::size_t chunkSize, BadBytes badBytes,
                                std::optional<TextEncoding> encoding, std::size_t lookahead)
@@ -86,6 +137,7 @@ void DocumentReader::readUtf16(bool bigEndian) {
     source_ = Utf16Source(std::move(source_), bigEndian,
                           std::string(buffer_.data() + begin_, end_ - begin_), atEnd_);
     begin_ = end_ = scan_ = 0;
+    highSeen_ = false;
     atEnd_ = false;
 }
 
@@ -149,25 +201,42 @@ bool DocumentReader::next(std::u16string& line) {
 }
 
 bool DocumentReader::appendNext(std::u16string& text, std::string* ascii) {
+    std::string_view view;
+    if (!readLine(text, ascii != nullptr ? &view : nullptr)) return false;
+    if (lastWasAscii_) ascii->append(view);
+    return true;
+}
+
+bool DocumentReader::nextView(std::u16string& text, std::string_view& ascii) {
+    text.clear();
+    ascii = {};
+    return readLine(text, &ascii);
+}
+
+bool DocumentReader::readLine(std::u16string& text, std::string_view* ascii) {
     if (!begun_ && !begin()) return false;
     while (!error_) {
         const char* data = buffer_.data();
-        const void* found = std::memchr(data + scan_, '\r', end_ - scan_);
-        const std::size_t cr = found ? static_cast<const char*>(found) - data : end_;
+        const document_detail::LineScan scan = document_detail::scanLine(
+            std::string_view(data + scan_, end_ - scan_), document_detail::kScanKernel);
+        const std::size_t cr = scan_ + scan.cr;
+        const bool found = cr < end_;
+        const bool lineAscii = !highSeen_ && scan.ascii;
         // Wait for more bytes unless the line and its break are complete, or nothing follows.
-        if (!atEnd_ && (found == nullptr || cr + 1 == end_)) {
+        if (!atEnd_ && (!found || cr + 1 == end_)) {
             scan_ = cr;  // a long line arriving in small pieces is still scanned once
+            highSeen_ = !lineAscii;
             if (!refill()) return false;
             continue;
         }
-        if (found == nullptr && begin_ == end_) return false;  // the end of the document
+        if (!found && begin_ == end_) return false;  // the end of the document
 
         // The first line that is not ASCII decides between UTF-8 and CP932, by what follows
         // it: as much of it as the lookahead allows is read first.
-        if (decoding_ == Decoding::Undecided &&
-            !cp932::isAscii(std::string_view(data + begin_, cr - begin_))) {
+        if (decoding_ == Decoding::Undecided && !lineAscii) {
             if (!atEnd_ && end_ - begin_ < lookahead_) {
                 scan_ = cr;
+                highSeen_ = true;
                 if (!refill()) return false;
                 continue;
             }
@@ -179,16 +248,17 @@ bool DocumentReader::appendNext(std::u16string& text, std::string* ascii) {
         }
 
         const std::string_view bytes(data + begin_, cr - begin_);
-        begin_ = found == nullptr ? end_ : cr + 1;
-        if (found != nullptr && begin_ < end_ && data[begin_] == '\n') ++begin_;
+        begin_ = found ? cr + 1 : end_;
+        if (found && begin_ < end_ && data[begin_] == '\n') ++begin_;
         scan_ = begin_;
+        highSeen_ = false;
         ++fileLine_;
         if (bytes.empty() && !started_) continue;  // leading empty lines are not kept
 
         ++linesReturned_;
-        lastWasAscii_ = ascii != nullptr && cp932::isAscii(bytes) && cp932::asciiIsIdentity();
+        lastWasAscii_ = ascii != nullptr && lineAscii && cp932::asciiIsIdentity();
         if (lastWasAscii_) {
-            ascii->append(bytes);
+            *ascii = bytes;
             started_ = true;
             return true;
         }

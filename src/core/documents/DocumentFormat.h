@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/documents/TextEncoding.h"
 #include "core/platform/Expected.h"
@@ -16,6 +18,24 @@ namespace voxilo {
 // a last line without a break is still a line, and a break at the very end adds no empty line.
 // Empty lines before the first non-empty one are not part of the document. Writing, every line gets
 // CR LF, the last one included, so an empty document is written as a single CR LF.
+
+namespace document_detail {
+
+// The ways of looking for a line's end: a byte at a time, or sixteen (SSE2, which every x86-64
+// processor has).
+enum class ScanKernel : std::uint8_t { Plain, Sse2 };
+const std::vector<ScanKernel>& availableScanKernels();
+
+// Where the first CR in `bytes` is (their size when there is none), and whether every byte
+// before it is ASCII: one pass that does both.
+struct LineScan {
+    std::size_t cr = 0;
+    bool ascii = true;
+    friend bool operator==(const LineScan&, const LineScan&) = default;
+};
+LineScan scanLine(std::string_view bytes, ScanKernel kernel) noexcept;
+
+}  // namespace document_detail
 
 struct DocumentError {
     enum class Kind {
@@ -59,6 +79,9 @@ public:
     // are ASCII (which are then its text too), appending them to `*ascii` instead, which
     // lastWasAscii() then tells.
     bool appendNext(std::u16string& text, std::string* ascii = nullptr);
+    // The same without a copy: a line of ASCII bytes is left in the reader's buffer, and
+    // `ascii` shows it until the next call; any other line replaces `text`.
+    bool nextView(std::u16string& text, std::string_view& ascii);
     bool lastWasAscii() const noexcept { return lastWasAscii_; }
 
     // The encoding the document is read in so far: the one given, or found; CP932 while
@@ -79,6 +102,7 @@ public:
 private:
     enum class Decoding { Undecided, Cp932, Utf8 };
 
+    bool readLine(std::u16string& text, std::string_view* ascii);
     bool refill();
     bool begin();
     void readUtf16(bool bigEndian);
@@ -87,7 +111,8 @@ private:
     std::string buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
-    std::size_t scan_ = 0;  // where the search for the next CR goes on
+    std::size_t scan_ = 0;   // where the search for the next CR goes on
+    bool highSeen_ = false;  // a byte from begin_ to scan_ is not ASCII
     bool atEnd_ = false;
     bool started_ = false;  // a non-empty line has been returned
     BadBytes badBytes_;
