@@ -331,11 +331,12 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     };
 
     if (direction == Direction::Decode) {
-        // Ciphertext is ASCII, which reading barely has to look at, and deciphering it is
-        // cheap: this thread reads the lines where they lie in the reader's buffer, without
-        // copying them or handing them across, and the writing keeps the other core busy.
+        // Ciphertext is ASCII, which reading barely has to look at: the reader's thread calls
+        // the input ahead, this one deciphers the lines where they were read, without copying
+        // them or handing each batch across, and the writing runs on the third.
         DocumentReader reader(std::move(input), 1 << 20, DocumentReader::BadBytes::Refuse,
                               encodings.input);
+        reader.readAhead();
         std::u16string text;
         std::string_view ascii;
         while (reader.nextView(text, ascii)) {

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -72,6 +76,82 @@ DocumentReader::DocumentReader(Source source, std::size_t chunkSize, BadBytes ba
       badBytes_(badBytes),
       given_(encoding),
       lookahead_(lookahead > 0 ? lookahead : 1) {}
+
+// Calls the source on a thread of its own into buffers that go round between it and the
+// reader. Each buffer keeps room in front of its bytes, where the reader puts the start of a
+// line that the buffer before it cut off: the line then lies in one piece without moving the
+// rest.
+class DocumentReader::ReadAhead {
+public:
+    static constexpr std::size_t kHeadroom = 1 << 16;
+    static constexpr std::size_t kAhead = 2;  // filled buffers waiting at most
+
+    struct Chunk {
+        std::string buffer;  // the bytes from kHeadroom on
+        std::ptrdiff_t got = 0;
+    };
+
+    ReadAhead(Source source, std::size_t capacity)
+        : source_(std::move(source)), capacity_(capacity), thread_([this] { run(); }) {}
+    ~ReadAhead() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    Chunk next() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !full_.empty(); });
+        Chunk chunk = std::move(full_.front());
+        full_.pop_front();
+        changed_.notify_all();
+        return chunk;
+    }
+    void giveBack(std::string buffer) {
+        std::lock_guard lock(mutex_);
+        spare_.push_back(std::move(buffer));
+    }
+
+private:
+    void run() {
+        for (;;) {
+            std::string buffer;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return stop_ || full_.size() < kAhead; });
+                if (stop_) return;
+                if (!spare_.empty()) {
+                    buffer = std::move(spare_.back());
+                    spare_.pop_back();
+                }
+            }
+            if (buffer.size() < kHeadroom + capacity_) buffer.resize(kHeadroom + capacity_);
+            const std::ptrdiff_t got = source_(buffer.data() + kHeadroom, capacity_);
+            {
+                std::lock_guard lock(mutex_);
+                full_.push_back({std::move(buffer), got});
+            }
+            changed_.notify_all();
+            if (got <= 0) return;  // the end, or the source's error: nothing more to read
+        }
+    }
+
+    Source source_;
+    const std::size_t capacity_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Chunk> full_;
+    std::vector<std::string> spare_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+DocumentReader::~DocumentReader() = default;
 
 namespace {
 
@@ -177,6 +257,36 @@ bool DocumentReader::begin() {
 }
 
 bool DocumentReader::refill() {
+    if (readAhead_) {
+        ReadAhead::Chunk chunk = readAhead_->next();
+        if (chunk.got < 0) {
+            error_ = DocumentError{DocumentError::Kind::ReadFailed, fileLine_ + 1, 0};
+            return false;
+        }
+        if (chunk.got == 0) atEnd_ = true;
+        const auto got = static_cast<std::size_t>(chunk.got);
+        const std::size_t kept = end_ - begin_;
+        constexpr std::size_t at = ReadAhead::kHeadroom;
+        if (kept <= at) {
+            std::memcpy(chunk.buffer.data() + at - kept, buffer_.data() + begin_, kept);
+            scan_ = scan_ - begin_ + at - kept;
+            begin_ = at - kept;
+            end_ = at + got;
+            std::swap(buffer_, chunk.buffer);
+        } else {
+            // A line longer than the room in front: it grows in the reader's own buffer.
+            std::memmove(buffer_.data(), buffer_.data() + begin_, kept);
+            scan_ -= begin_;
+            begin_ = 0;
+            end_ = kept;
+            if (buffer_.size() < end_ + got)
+                buffer_.resize(std::max(end_ + got, 2 * buffer_.size()));
+            std::memcpy(buffer_.data() + end_, chunk.buffer.data() + at, got);
+            end_ += got;
+        }
+        readAhead_->giveBack(std::move(chunk.buffer));
+        return true;
+    }
     if (begin_ > 0) {
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= begin_;
@@ -185,7 +295,9 @@ bool DocumentReader::refill() {
     }
     // A line longer than the buffer: make room for more of it.
     if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-    const std::ptrdiff_t got = source_(buffer_.data() + end_, buffer_.size() - end_);
+    const std::size_t asked = buffer_.size() - end_;
+    const std::ptrdiff_t got = source_(buffer_.data() + end_, asked);
+    lastReadFull_ = got > 0 && static_cast<std::size_t>(got) == asked;
     if (got < 0) {
         error_ = DocumentError{DocumentError::Kind::ReadFailed, fileLine_ + 1, 0};
         return false;
@@ -214,7 +326,14 @@ bool DocumentReader::nextView(std::u16string& text, std::string_view& ascii) {
 }
 
 bool DocumentReader::readLine(std::u16string& text, std::string_view* ascii) {
-    if (!begun_ && !begin()) return false;
+    if (!begun_) {
+        if (!begin()) return false;
+        // Only a source that fills what it is asked for is worth a thread: one that gives a few
+        // bytes a call (a terminal, a slow pipe) would be handed over a few bytes at a time.
+        if (wantReadAhead_ && !atEnd_ && lastReadFull_) {
+            readAhead_ = std::make_unique<ReadAhead>(std::move(source_), buffer_.size());
+        }
+    }
     while (!error_) {
         const char* data = buffer_.data();
         const document_detail::LineScan scan = document_detail::scanLine(

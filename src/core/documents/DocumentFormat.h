@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -71,6 +72,14 @@ public:
                             BadBytes badBytes = BadBytes::Refuse,
                             std::optional<TextEncoding> encoding = std::nullopt,
                             std::size_t lookahead = 1 << 20);
+    ~DocumentReader();
+    DocumentReader(const DocumentReader&) = delete;
+    DocumentReader& operator=(const DocumentReader&) = delete;
+
+    // From the first line on, a thread of the reader's own calls the source, a few chunks
+    // ahead, and hands over the buffers it filled: the lines stay where they were read. Only
+    // when the source's first read filled the buffer, as a file's does.
+    void readAhead() noexcept { wantReadAhead_ = true; }
 
     // Replaces `line` with the next line of the document. Returns false at the end of the
     // document or on failure; error() tells which.
@@ -128,6 +137,10 @@ private:
     std::size_t replaced_ = 0;
     std::size_t firstReplacedLine_ = 0;
     std::optional<DocumentError> error_;
+    bool wantReadAhead_ = false;
+    bool lastReadFull_ = false;  // the source gave all the bytes it was asked for
+    class ReadAhead;
+    std::unique_ptr<ReadAhead> readAhead_;  // last: its thread ends before the rest goes
 };
 
 // Turns a document's text into the bytes of its file, a stretch at a time. Feed it the text in

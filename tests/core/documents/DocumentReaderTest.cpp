@@ -83,5 +83,63 @@ TEST(LineScan, TheReaderTellsAsciiLinesWhateverPiecesTheyArriveIn) {
     }
 }
 
+// Everything a reader tells, line by line and at the end.
+std::string transcript(DocumentReader& reader) {
+    std::string out;
+    std::u16string text;
+    std::string_view ascii;
+    while (reader.nextView(text, ascii)) {
+        out += std::to_string(reader.fileLine()) + (reader.lastWasAscii() ? " ascii " : " text ");
+        out += reader.lastWasAscii() ? std::string(ascii) : std::string(text.begin(), text.end());
+        out += '\n';
+    }
+    const auto& error = reader.error();
+    out += "error " + (error ? std::to_string(int(error->kind)) + "@" + std::to_string(error->line)
+                             : std::string("none"));
+    out += " encoding " + std::to_string(int(reader.encoding())) + " judged " +
+           std::to_string(reader.judged());
+    return out;
+}
+
+// A source that gives `bytes` in pieces and then fails, when `fails`.
+DocumentReader::Source failingAfter(std::string bytes, std::size_t piece, bool fails) {
+    return [inner = testing_support::trickle(std::move(bytes), piece), fails](
+               char* buffer, std::size_t capacity) mutable -> std::ptrdiff_t {
+        const std::ptrdiff_t got = inner(buffer, capacity);
+        return got == 0 && fails ? -1 : got;
+    };
+}
+
+// Reading ahead on a thread of its own changes nothing the reader tells: lines, their numbers
+// and kinds, the encoding found, and a read that fails, whatever the pieces, and with lines
+// longer than the room kept in front of each buffer.
+TEST(DocumentReader, ReadingAheadTellsWhatReadingInTurnTells) {
+    const std::string longLine(100000, 'x');
+    const std::string documents[] = {
+        "abc\r\n\x82\xa0xyz\r\nplain\r\n\r\nlast",
+        "\r\n\r\nfirst\rsecond\n\r\n" + longLine + "\r\nend\r\n",
+        "ascii\r\n\xe3\x81\x82\r\n" + longLine + "\r\n\xe3\x81\x82",  // judged UTF-8
+        "\xff\xfe"
+        "a\0\r\0\n\0b\0",      // UTF-16 LE
+        "ok\r\nbad \x82\r\n",  // not CP932
+    };
+    for (const std::string& document : documents) {
+        for (std::size_t piece : {std::size_t{1}, std::size_t{5}, std::size_t{70000}}) {
+            for (std::size_t chunk : {std::size_t{3}, std::size_t{4096}}) {
+                // Large documents in small pieces are slow, and say no more.
+                if (document.size() > 1000 && (piece < 100 || chunk < 100)) continue;
+                for (bool fails : {false, true}) {
+                    DocumentReader inTurn(failingAfter(document, piece, fails), chunk);
+                    DocumentReader ahead(failingAfter(document, piece, fails), chunk);
+                    ahead.readAhead();
+                    EXPECT_EQ(transcript(ahead), transcript(inTurn))
+                        << "document of " << document.size() << " bytes, pieces of " << piece
+                        << ", chunk " << chunk << (fails ? ", failing at the end" : "");
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace voxilo
