@@ -19,8 +19,9 @@ struct Read {
     TextEncoding encoding;
 };
 
+// With `views`, lines are taken as decoding takes them: ASCII ones as the reader's own bytes.
 Read read(std::string_view bytes, std::size_t piece, std::size_t chunk,
-          std::optional<TextEncoding> given) {
+          std::optional<TextEncoding> given, bool views = false) {
     DocumentReader reader(
         [&](char* buffer, std::size_t capacity) {
             const std::size_t n = std::min({piece, capacity, bytes.size()});
@@ -31,7 +32,21 @@ Read read(std::string_view bytes, std::size_t piece, std::size_t chunk,
         chunk, DocumentReader::BadBytes::Refuse, given);
     Read result;
     std::u16string line;
-    for (bool first = true; reader.next(line); first = false) {
+    std::string_view ascii;
+    const auto next = [&] {
+        if (!views) return reader.next(line);
+        if (!reader.nextView(line, ascii)) return false;
+        if (reader.lastWasAscii()) {
+            if (!line.empty()) fuzzing::fail("an ASCII line also gives text");
+            for (const char c : ascii) {
+                if (static_cast<unsigned char>(c) >= 0x80)
+                    fuzzing::fail("a line called ASCII is not");
+                line.push_back(static_cast<char16_t>(c));
+            }
+        }
+        return true;
+    };
+    for (bool first = true; next(); first = false) {
         if (!first) result.text += u"\r\n";
         result.text += line;
     }
@@ -61,6 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (pieces.text != whole.text) fuzzing::fail("reading in pieces gives another text");
     if (pieces.encoding != whole.encoding)
         fuzzing::fail("reading in pieces finds another encoding");
+    const Read viewed = read(bytes, piece, piece, given, true);
+    if (viewed.error || viewed.text != whole.text || viewed.encoding != whole.encoding)
+        fuzzing::fail("reading ASCII lines where they lie gives another text");
     if (!given) {
         const auto plain = documentTextFromBytes(bytes);
         if (!plain || *plain != whole.text) fuzzing::fail("reading from memory gives another text");

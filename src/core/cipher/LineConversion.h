@@ -67,6 +67,8 @@ private:
     bool middlePassDropsSpaces(std::basic_string_view<Char> line) const noexcept;
     const std::u16string& widened(std::string_view ascii);
     void narrowed(std::u16string_view text);
+    bool addDecipheredAscii(std::string_view line, std::u16string& out, std::string& asciiOut,
+                            bool& wroteAscii);
     [[nodiscard]] std::optional<CipherError> decodeLinePassByPass(std::u16string_view line,
                                                                   std::u16string& out);
 
@@ -79,6 +81,7 @@ private:
     std::u16string wide_;                  // an ASCII line as text, for the rare long way
     std::string narrow_;                   // a line of text as bytes, to decipher
     std::u16string decoded_;               // a line's result on its way to bytes
+    std::u16string units_;                 // the same, deciphered in place; only ever grows
     std::optional<cipher_detail::DigitValues> values_;  // made by the first line to decode
 };
 

@@ -293,29 +293,76 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
         return std::nullopt;
     };
 
-    // Reading and decoding the input runs on a thread of its own, a few batches ahead of the
-    // conversion and the writing, so that a large file keeps both cores busy.
-    Channel<LineBatch> full(kBatchesInFlight);
-    // Unbounded, so giving a batch back never waits: the reader only makes a new batch when
-    // there is none to reuse, so at most kBatchesInFlight + 2 ever exist.
-    Channel<LineBatch> spare(SIZE_MAX);
-    std::thread reading(readBatches, std::move(input), encodings.input,
-                        direction == Direction::Decode, std::ref(full), std::ref(spare));
-    // On failure, what was converted before the failing line still goes out. A failure of
-    // the writing comes first: it is at an earlier line than any the conversion reached.
-    const auto stop = [&](std::optional<ConversionFailure> failure) {
-        full.close();
-        reading.join();
-        if (!writingFailed) writingFailed = !writing.send(pending);
-        auto written = writing.finish(!failure && !writingFailed);
-        return written ? written : failure;
-    };
-
     // Decoding a document that is nothing but spaces does nothing. A document of several lines
     // is never that, so only a blank first line has to wait to see whether another follows.
     std::u16string heldLine;
     std::size_t heldNumber = 0;
     bool first = true;
+    // A line comes as text or as ASCII bytes (the other view empty).
+    const auto take = [&](std::u16string_view text, std::string_view ascii, bool isAscii,
+                          std::size_t number) -> std::optional<ConversionFailure> {
+        if (first) {
+            first = false;
+            const bool blank =
+                isAscii ? ascii.find_first_not_of(' ') == ascii.npos : isBlankForDecoding(text);
+            if (direction == Direction::Decode && blank) {
+                heldLine.assign(ascii.size() + text.size(), u' ');
+                heldNumber = number;
+                return std::nullopt;
+            }
+        } else if (heldNumber != 0) {
+            if (auto failure = convert(std::u16string_view(heldLine), heldNumber)) return failure;
+            heldNumber = 0;
+        }
+        return isAscii ? convert(ascii, number) : convert(text, number);
+    };
+    const auto readFailure = [](const DocumentError& error, TextEncoding encoding, bool judged) {
+        const Kind kind =
+            error.kind == DocumentError::Kind::InvalidBytes ? Kind::InvalidBytes : Kind::ReadFailed;
+        return ConversionFailure{kind, error.line, {}, 0, {}, encoding, judged};
+    };
+
+    // On failure, what was converted before the failing line still goes out. A failure of
+    // the writing comes first: it is at an earlier line than any the conversion reached.
+    const auto finishWriting = [&](std::optional<ConversionFailure> failure) {
+        if (!writingFailed) writingFailed = !writing.send(pending);
+        auto written = writing.finish(!failure && !writingFailed);
+        return written ? written : failure;
+    };
+
+    if (direction == Direction::Decode) {
+        // Ciphertext is ASCII, which reading barely has to look at: the reader's thread calls
+        // the input ahead, this one deciphers the lines where they were read, without copying
+        // them or handing each batch across, and the writing runs on the third.
+        DocumentReader reader(std::move(input), 1 << 20, DocumentReader::BadBytes::Refuse,
+                              encodings.input);
+        reader.readAhead();
+        std::u16string text;
+        std::string_view ascii;
+        while (reader.nextView(text, ascii)) {
+            const bool isAscii = reader.lastWasAscii();
+            if (auto failure = take(text, ascii, isAscii, reader.fileLine()))
+                return finishWriting(failure);
+        }
+        if (const auto& error = reader.error())
+            return finishWriting(readFailure(*error, reader.encoding(), reader.judged()));
+        return finishWriting(std::nullopt);
+    }
+
+    // Encoding, reading and decoding the input runs on a thread of its own, a few batches
+    // ahead of the conversion and the writing, so that a large file keeps both cores busy.
+    Channel<LineBatch> full(kBatchesInFlight);
+    // Unbounded, so giving a batch back never waits: the reader only makes a new batch when
+    // there is none to reuse, so at most kBatchesInFlight + 2 ever exist.
+    Channel<LineBatch> spare(SIZE_MAX);
+    std::thread reading(readBatches, std::move(input), encodings.input, false, std::ref(full),
+                        std::ref(spare));
+    const auto stop = [&](std::optional<ConversionFailure> failure) {
+        full.close();
+        reading.join();
+        return finishWriting(failure);
+    };
+
     while (std::optional<LineBatch> batch = full.pop()) {
         std::size_t textBegin = 0, asciiBegin = 0;
         for (const LineBatch::Line& entry : batch->lines) {
@@ -327,30 +374,11 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
                 entry.ascii ? std::string_view(batch->ascii).substr(begin, entry.end - begin)
                             : std::string_view{};
             begin = entry.end;
-            if (first) {
-                first = false;
-                const bool blank = entry.ascii ? ascii.find_first_not_of(' ') == ascii.npos
-                                               : isBlankForDecoding(text);
-                if (direction == Direction::Decode && blank) {
-                    heldLine.assign(ascii.size() + text.size(), u' ');
-                    heldNumber = entry.fileNumber;
-                    continue;
-                }
-            } else if (heldNumber != 0) {
-                if (auto failure = convert(std::u16string_view(heldLine), heldNumber))
-                    return stop(failure);
-                heldNumber = 0;
-            }
-            auto failure =
-                entry.ascii ? convert(ascii, entry.fileNumber) : convert(text, entry.fileNumber);
-            if (failure) return stop(failure);
+            if (auto failure = take(text, ascii, entry.ascii, entry.fileNumber))
+                return stop(failure);
         }
-        if (const auto& error = batch->error) {
-            const Kind kind = error->kind == DocumentError::Kind::InvalidBytes ? Kind::InvalidBytes
-                                                                               : Kind::ReadFailed;
-            return stop(
-                ConversionFailure{kind, error->line, {}, 0, {}, batch->encoding, batch->judged});
-        }
+        if (const auto& error = batch->error)
+            return stop(readFailure(*error, batch->encoding, batch->judged));
         if (batch->last) break;
         spare.push(std::move(*batch));
     }

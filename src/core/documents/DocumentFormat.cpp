@@ -1,8 +1,13 @@
 #include "core/documents/DocumentFormat.h"
 
 #include <algorithm>
+#include <bit>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -14,6 +19,56 @@
 
 namespace voxilo {
 
+namespace document_detail {
+
+const std::vector<ScanKernel>& availableScanKernels() {
+    static const std::vector<ScanKernel> kernels {
+        ScanKernel::Plain,
+#if defined(__SSE2__)
+            ScanKernel::Sse2,
+#endif
+    };
+    return kernels;
+}
+
+LineScan scanLine(std::string_view bytes, ScanKernel kernel) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    unsigned high = 0;  // the top bits of the bytes passed so far
+#if defined(__SSE2__)
+    if (kernel == ScanKernel::Sse2) {
+        const __m128i cr = _mm_set1_epi8('\r');
+        __m128i seen = _mm_setzero_si128();
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+            if (crs != 0) {
+                const unsigned before = (1u << std::countr_zero(crs)) - 1;
+                const unsigned tops = static_cast<unsigned>(_mm_movemask_epi8(seen)) |
+                                      (static_cast<unsigned>(_mm_movemask_epi8(v)) & before);
+                return {i + static_cast<std::size_t>(std::countr_zero(crs)), tops == 0};
+            }
+            seen = _mm_or_si128(seen, v);
+        }
+        high = static_cast<unsigned>(_mm_movemask_epi8(seen));
+    }
+#else
+    (void)kernel;
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '\r') break;
+        high |= p[i] & 0x80u;
+    }
+    return {i, high == 0};
+}
+
+namespace {
+const ScanKernel kScanKernel = availableScanKernels().back();
+}
+
+}  // namespace document_detail
+
 DocumentReader::DocumentReader(Source source, std::size_t chunkSize, BadBytes badBytes,
                                std::optional<TextEncoding> encoding, std::size_t lookahead)
     : source_(std::move(source)),
@@ -21,6 +76,82 @@ DocumentReader::DocumentReader(Source source, std::size_t chunkSize, BadBytes ba
       badBytes_(badBytes),
       given_(encoding),
       lookahead_(lookahead > 0 ? lookahead : 1) {}
+
+// Calls the source on a thread of its own into buffers that go round between it and the
+// reader. Each buffer keeps room in front of its bytes, where the reader puts the start of a
+// line that the buffer before it cut off: the line then lies in one piece without moving the
+// rest.
+class DocumentReader::ReadAhead {
+public:
+    static constexpr std::size_t kHeadroom = 1 << 16;
+    static constexpr std::size_t kAhead = 2;  // filled buffers waiting at most
+
+    struct Chunk {
+        std::string buffer;  // the bytes from kHeadroom on
+        std::ptrdiff_t got = 0;
+    };
+
+    ReadAhead(Source source, std::size_t capacity)
+        : source_(std::move(source)), capacity_(capacity), thread_([this] { run(); }) {}
+    ~ReadAhead() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    Chunk next() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !full_.empty(); });
+        Chunk chunk = std::move(full_.front());
+        full_.pop_front();
+        changed_.notify_all();
+        return chunk;
+    }
+    void giveBack(std::string buffer) {
+        std::lock_guard lock(mutex_);
+        spare_.push_back(std::move(buffer));
+    }
+
+private:
+    void run() {
+        for (;;) {
+            std::string buffer;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return stop_ || full_.size() < kAhead; });
+                if (stop_) return;
+                if (!spare_.empty()) {
+                    buffer = std::move(spare_.back());
+                    spare_.pop_back();
+                }
+            }
+            if (buffer.size() < kHeadroom + capacity_) buffer.resize(kHeadroom + capacity_);
+            const std::ptrdiff_t got = source_(buffer.data() + kHeadroom, capacity_);
+            {
+                std::lock_guard lock(mutex_);
+                full_.push_back({std::move(buffer), got});
+            }
+            changed_.notify_all();
+            if (got <= 0) return;  // the end, or the source's error: nothing more to read
+        }
+    }
+
+    Source source_;
+    const std::size_t capacity_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Chunk> full_;
+    std::vector<std::string> spare_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+DocumentReader::~DocumentReader() = default;
 
 namespace {
 
@@ -86,6 +217,7 @@ void DocumentReader::readUtf16(bool bigEndian) {
     source_ = Utf16Source(std::move(source_), bigEndian,
                           std::string(buffer_.data() + begin_, end_ - begin_), atEnd_);
     begin_ = end_ = scan_ = 0;
+    highSeen_ = false;
     atEnd_ = false;
 }
 
@@ -125,6 +257,36 @@ bool DocumentReader::begin() {
 }
 
 bool DocumentReader::refill() {
+    if (readAhead_) {
+        ReadAhead::Chunk chunk = readAhead_->next();
+        if (chunk.got < 0) {
+            error_ = DocumentError{DocumentError::Kind::ReadFailed, fileLine_ + 1, 0};
+            return false;
+        }
+        if (chunk.got == 0) atEnd_ = true;
+        const auto got = static_cast<std::size_t>(chunk.got);
+        const std::size_t kept = end_ - begin_;
+        constexpr std::size_t at = ReadAhead::kHeadroom;
+        if (kept <= at) {
+            std::memcpy(chunk.buffer.data() + at - kept, buffer_.data() + begin_, kept);
+            scan_ = scan_ - begin_ + at - kept;
+            begin_ = at - kept;
+            end_ = at + got;
+            std::swap(buffer_, chunk.buffer);
+        } else {
+            // A line longer than the room in front: it grows in the reader's own buffer.
+            std::memmove(buffer_.data(), buffer_.data() + begin_, kept);
+            scan_ -= begin_;
+            begin_ = 0;
+            end_ = kept;
+            if (buffer_.size() < end_ + got)
+                buffer_.resize(std::max(end_ + got, 2 * buffer_.size()));
+            std::memcpy(buffer_.data() + end_, chunk.buffer.data() + at, got);
+            end_ += got;
+        }
+        readAhead_->giveBack(std::move(chunk.buffer));
+        return true;
+    }
     if (begin_ > 0) {
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= begin_;
@@ -133,7 +295,9 @@ bool DocumentReader::refill() {
     }
     // A line longer than the buffer: make room for more of it.
     if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-    const std::ptrdiff_t got = source_(buffer_.data() + end_, buffer_.size() - end_);
+    const std::size_t asked = buffer_.size() - end_;
+    const std::ptrdiff_t got = source_(buffer_.data() + end_, asked);
+    lastReadFull_ = got > 0 && static_cast<std::size_t>(got) == asked;
     if (got < 0) {
         error_ = DocumentError{DocumentError::Kind::ReadFailed, fileLine_ + 1, 0};
         return false;
@@ -149,25 +313,49 @@ bool DocumentReader::next(std::u16string& line) {
 }
 
 bool DocumentReader::appendNext(std::u16string& text, std::string* ascii) {
-    if (!begun_ && !begin()) return false;
+    std::string_view view;
+    if (!readLine(text, ascii != nullptr ? &view : nullptr)) return false;
+    if (lastWasAscii_) ascii->append(view);
+    return true;
+}
+
+bool DocumentReader::nextView(std::u16string& text, std::string_view& ascii) {
+    text.clear();
+    ascii = {};
+    return readLine(text, &ascii);
+}
+
+bool DocumentReader::readLine(std::u16string& text, std::string_view* ascii) {
+    if (!begun_) {
+        if (!begin()) return false;
+        // Only a source that fills what it is asked for is worth a thread: one that gives a few
+        // bytes a call (a terminal, a slow pipe) would be handed over a few bytes at a time.
+        if (wantReadAhead_ && !atEnd_ && lastReadFull_) {
+            readAhead_ = std::make_unique<ReadAhead>(std::move(source_), buffer_.size());
+        }
+    }
     while (!error_) {
         const char* data = buffer_.data();
-        const void* found = std::memchr(data + scan_, '\r', end_ - scan_);
-        const std::size_t cr = found ? static_cast<const char*>(found) - data : end_;
+        const document_detail::LineScan scan = document_detail::scanLine(
+            std::string_view(data + scan_, end_ - scan_), document_detail::kScanKernel);
+        const std::size_t cr = scan_ + scan.cr;
+        const bool found = cr < end_;
+        const bool lineAscii = !highSeen_ && scan.ascii;
         // Wait for more bytes unless the line and its break are complete, or nothing follows.
-        if (!atEnd_ && (found == nullptr || cr + 1 == end_)) {
+        if (!atEnd_ && (!found || cr + 1 == end_)) {
             scan_ = cr;  // a long line arriving in small pieces is still scanned once
+            highSeen_ = !lineAscii;
             if (!refill()) return false;
             continue;
         }
-        if (found == nullptr && begin_ == end_) return false;  // the end of the document
+        if (!found && begin_ == end_) return false;  // the end of the document
 
         // The first line that is not ASCII decides between UTF-8 and CP932, by what follows
         // it: as much of it as the lookahead allows is read first.
-        if (decoding_ == Decoding::Undecided &&
-            !cp932::isAscii(std::string_view(data + begin_, cr - begin_))) {
+        if (decoding_ == Decoding::Undecided && !lineAscii) {
             if (!atEnd_ && end_ - begin_ < lookahead_) {
                 scan_ = cr;
+                highSeen_ = true;
                 if (!refill()) return false;
                 continue;
             }
@@ -179,16 +367,17 @@ bool DocumentReader::appendNext(std::u16string& text, std::string* ascii) {
         }
 
         const std::string_view bytes(data + begin_, cr - begin_);
-        begin_ = found == nullptr ? end_ : cr + 1;
-        if (found != nullptr && begin_ < end_ && data[begin_] == '\n') ++begin_;
+        begin_ = found ? cr + 1 : end_;
+        if (found && begin_ < end_ && data[begin_] == '\n') ++begin_;
         scan_ = begin_;
+        highSeen_ = false;
         ++fileLine_;
         if (bytes.empty() && !started_) continue;  // leading empty lines are not kept
 
         ++linesReturned_;
-        lastWasAscii_ = ascii != nullptr && cp932::isAscii(bytes) && cp932::asciiIsIdentity();
+        lastWasAscii_ = ascii != nullptr && lineAscii && cp932::asciiIsIdentity();
         if (lastWasAscii_) {
-            ascii->append(bytes);
+            *ascii = bytes;
             started_ = true;
             return true;
         }

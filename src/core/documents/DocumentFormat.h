@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/documents/TextEncoding.h"
 #include "core/platform/Expected.h"
@@ -16,6 +19,24 @@ namespace voxilo {
 // a last line without a break is still a line, and a break at the very end adds no empty line.
 // Empty lines before the first non-empty one are not part of the document. Writing, every line gets
 // CR LF, the last one included, so an empty document is written as a single CR LF.
+
+namespace document_detail {
+
+// The ways of looking for a line's end: a byte at a time, or sixteen (SSE2, which every x86-64
+// processor has).
+enum class ScanKernel : std::uint8_t { Plain, Sse2 };
+const std::vector<ScanKernel>& availableScanKernels();
+
+// Where the first CR in `bytes` is (their size when there is none), and whether every byte
+// before it is ASCII: one pass that does both.
+struct LineScan {
+    std::size_t cr = 0;
+    bool ascii = true;
+    friend bool operator==(const LineScan&, const LineScan&) = default;
+};
+LineScan scanLine(std::string_view bytes, ScanKernel kernel) noexcept;
+
+}  // namespace document_detail
 
 struct DocumentError {
     enum class Kind {
@@ -51,6 +72,14 @@ public:
                             BadBytes badBytes = BadBytes::Refuse,
                             std::optional<TextEncoding> encoding = std::nullopt,
                             std::size_t lookahead = 1 << 20);
+    ~DocumentReader();
+    DocumentReader(const DocumentReader&) = delete;
+    DocumentReader& operator=(const DocumentReader&) = delete;
+
+    // From the first line on, a thread of the reader's own calls the source, a few chunks
+    // ahead, and hands over the buffers it filled: the lines stay where they were read. Only
+    // when the source's first read filled the buffer, as a file's does.
+    void readAhead() noexcept { wantReadAhead_ = true; }
 
     // Replaces `line` with the next line of the document. Returns false at the end of the
     // document or on failure; error() tells which.
@@ -59,6 +88,9 @@ public:
     // are ASCII (which are then its text too), appending them to `*ascii` instead, which
     // lastWasAscii() then tells.
     bool appendNext(std::u16string& text, std::string* ascii = nullptr);
+    // The same without a copy: a line of ASCII bytes is left in the reader's buffer, and
+    // `ascii` shows it until the next call; any other line replaces `text`.
+    bool nextView(std::u16string& text, std::string_view& ascii);
     bool lastWasAscii() const noexcept { return lastWasAscii_; }
 
     // The encoding the document is read in so far: the one given, or found; CP932 while
@@ -79,6 +111,7 @@ public:
 private:
     enum class Decoding { Undecided, Cp932, Utf8 };
 
+    bool readLine(std::u16string& text, std::string_view* ascii);
     bool refill();
     bool begin();
     void readUtf16(bool bigEndian);
@@ -87,7 +120,8 @@ private:
     std::string buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
-    std::size_t scan_ = 0;  // where the search for the next CR goes on
+    std::size_t scan_ = 0;   // where the search for the next CR goes on
+    bool highSeen_ = false;  // a byte from begin_ to scan_ is not ASCII
     bool atEnd_ = false;
     bool started_ = false;  // a non-empty line has been returned
     BadBytes badBytes_;
@@ -103,6 +137,10 @@ private:
     std::size_t replaced_ = 0;
     std::size_t firstReplacedLine_ = 0;
     std::optional<DocumentError> error_;
+    bool wantReadAhead_ = false;
+    bool lastReadFull_ = false;  // the source gave all the bytes it was asked for
+    class ReadAhead;
+    std::unique_ptr<ReadAhead> readAhead_;  // last: its thread ends before the rest goes
 };
 
 // Turns a document's text into the bytes of its file, a stretch at a time. Feed it the text in

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTime>
 #include <QTimer>
@@ -45,6 +46,28 @@ struct ToolbarButton {
     const char* image;
     const char* themeIcon;
 };
+
+// The upper pane's text deciphered a paragraph at a time, as decodeLines deciphers the whole
+// text: reading a large pane out in one piece costs more than deciphering it. Each paragraph is
+// one line of the text, unless it holds a break of its own (a CR, or an LF the pane keeps as
+// a paragraph's end), which only the whole text settles: then nothing.
+std::optional<DecodedText> decodeParagraphs(const QTextDocument& document, std::int16_t keyCode,
+                                            std::int16_t pattern) {
+    LineConverter converter(Direction::Decode, keyCode, pattern);
+    DecodedText decoded;
+    decoded.text.reserve(static_cast<std::size_t>(document.characterCount()) / 4 + 16);
+    std::size_t number = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        ++number;
+        const std::u16string line = fromPaneText(block.text());
+        if (line.find(u'\r') != std::u16string::npos) return std::nullopt;
+        if (auto reason = converter.addLine(line, decoded.text)) {
+            decoded.error = LineError{number, *reason};
+            break;
+        }
+    }
+    return decoded;
+}
 
 }  // namespace
 
@@ -428,12 +451,20 @@ void MainWindow::encode() {
 }
 
 void MainWindow::decode() {
-    const std::u16string source = paneText(*top_);
-    if (isBlankForDecoding(source)) return;
+    const QTextDocument& document = *top_->document();
+    // A text of more than one line is never blank.
+    if (document.blockCount() == 1 &&
+        isBlankForDecoding(fromPaneText(document.firstBlock().text()))) {
+        return;
+    }
     DecodedText decoded;
     {
         BusyCursor busy;
-        decoded = decodeLines(source, state_.keyCode, state_.pattern);
+        if (auto paragraphs = decodeParagraphs(document, state_.keyCode, state_.pattern)) {
+            decoded = std::move(*paragraphs);
+        } else {
+            decoded = decodeLines(paneText(*top_), state_.keyCode, state_.pattern);
+        }
         // A decoding that fails changes nothing: the lower pane keeps its text and its state,
         // so that there is never a half-decoded document, nor an empty one, to save.
         if (!decoded.error) setPaneText(*bottom_, decoded.text);

@@ -14,6 +14,7 @@
 
 #include <memory>
 
+#include "core/cipher/CipherMessages.h"
 #include "core/cipher/LineConversion.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/PaneSplitter.h"
@@ -386,6 +387,44 @@ private slots:
         item("mnuEditDecoding")->trigger();
         QCOMPARE(window_->bottomPane()->toPlainText(), before);
         QVERIFY(!state_.bottomModified);
+    }
+
+    // Decode reads the upper pane a paragraph at a time. Whatever empty lines and lone LFs the
+    // text holds, the lower pane gets what deciphering the whole text gives, or the same line
+    // is named and nothing changes.
+    void decodingThePaneAgreesWithTheWholeText() {
+        const auto cipher = [&](std::u16string_view plain) {
+            return encodeLines(plain, state_.keyCode, state_.pattern);
+        };
+        const std::u16string good = cipher(u"first");
+        const std::u16string sources[] = {
+            cipher(u"a\r\n\r\nb c  \r\nあ\r\n"),
+            u"\r\n\r\n" + cipher(u"x\r\ny") + u"\r\n",
+            cipher(u"line\nwith LF\r\n\nand\n"),
+            u"  \r\n" + good,
+            u"\r\n\r\n" + good + u"\r\n\r\n0630062\r\n" + good,
+            good + u"\r\n" + good.substr(0, good.size() - 2) + u"zz",
+        };
+        for (const std::u16string& source : sources) {
+            setPaneText(*window_->topPane(), source);
+            window_->bottomPane()->setPlainText(QStringLiteral("before"));
+            state_.bottomModified = false;
+            focus(window_->topPane());
+            const DecodedText expected = decodeLines(source, state_.keyCode, state_.pattern);
+            if (expected.error) {
+                dialogs_.expectMessage(QString::fromStdU16String(
+                                           undecodableLineText(expected.error->line) + u"\r\n" +
+                                           std::u16string(cipherErrorText(expected.error->reason))),
+                                       kTitle, Dialogs::Buttons::Ok, MessageIcon::Exclamation);
+            } else {
+                dialogs_.expectBeep();
+            }
+            item("mnuEditDecoding")->trigger();
+            QCOMPARE(paneText(*window_->topPane()), source);
+            QCOMPARE(paneText(*window_->bottomPane()),
+                     expected.error ? std::u16string(u"before") : expected.text);
+            QCOMPARE(state_.bottomModified, !expected.error);
+        }
     }
 
     // What a person meets first: typing goes into the upper pane, with Encode ready, and Tab
