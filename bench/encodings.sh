@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # What an encoding costs voxilo-cli: the same Japanese text as a CP932 file and as a UTF-8 file,
-# encoded, and its ciphertext decoded into CP932 and into UTF-8. Runs are paired (CP932, then
-# UTF-8, RUNS times) so that both see the same machine; it prints the medians and the UTF-8 to
-# CP932 ratio of each. It builds nothing: pass the voxilo-cli to measure (default
+# encoded, and its ciphertext decoded into CP932 and into UTF-8. Runs are paired, in alternating
+# order, so that both see the same machine; it prints the median times and the median of the
+# pairs' UTF-8 to CP932 ratios. It builds nothing: pass the voxilo-cli to measure (default
 # build/bin/voxilo-cli).
 set -euo pipefail
 
 cli=${1:-build/bin/voxilo-cli}
-runs=${RUNS:-7}
+runs=${RUNS:-9}
 size=$((32 * 1024 * 1024))
 for tool in "$cli" iconv bc; do
     command -v "$tool" >/dev/null || { echo "encodings: $tool not found" >&2; exit 1; }
@@ -31,28 +31,13 @@ iconv -f UTF-8 -t CP932 "$work/utf8.txt" >"$work/cp932.txt"
 cmp -s <("$cli" encode --key-code 9 --pattern 3 -i "$work/utf8.txt") "$work/cipher.txt" ||
     { echo "encodings: UTF-8 input gave other ciphertext" >&2; exit 1; }
 
-# time_ns COMMAND: one run's wall time in nanoseconds.
-time_ns() {
-    local start
-    start=$(date +%s%N)
-    bash -c "$1"
-    echo $(($(date +%s%N) - start))
-}
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-seconds() { printf '%.3f' "$(echo "$1 / 1000000000" | bc -l)"; }
-ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
+. "$(dirname "$0")/paired.sh"
 
 # pair NAME CP932-COMMAND UTF8-COMMAND
 pair() {
-    local name=$1 a=() b=()
-    for _ in $(seq "$runs"); do
-        a+=("$(time_ns "$2")")
-        b+=("$(time_ns "$3")")
-    done
-    local ma mb
-    ma=$(printf '%s\n' "${a[@]}" | median)
-    mb=$(printf '%s\n' "${b[@]}" | median)
-    printf '%-22s %9s %9s %8s\n' "$name" "$(seconds "$ma")" "$(seconds "$mb")" "$(ratio "$mb" "$ma")"
+    local r t_utf8 t_cp932
+    read -r r t_utf8 t_cp932 < <(paired "$3" "$2")
+    printf '%-22s %9s %9s %8s\n' "$1" "$(seconds "$t_cp932")" "$(seconds "$t_utf8")" "$r"
 }
 
 k='--key-code 9 --pattern 3'
