@@ -646,15 +646,37 @@ private slots:
         QCOMPARE(read(QStringLiteral("memo.txt")),
                  QByteArray::fromStdString(*documentBytesFromText(text, TextEncoding::Utf16Le)));
 
-        // The lower pane, new, is CP932; choosing for it does not mark it changed.
+        // The lower pane, new, is CP932; choosing for it without a file does not mark it
+        // changed. Tied to a file, it is then to be saved anew, as the upper one.
         window_->bottomPane()->setFocus();
-        QCOMPARE(snapshot().fields.value(QStringLiteral("status documentEncoding")),
-                 QStringLiteral("Shift-JIS (変換後文書の文字コード)"));
-        run("mnuFileEncodingUtf8");
-        QCOMPARE(state_.bottomEncoding, TextEncoding::Utf8);
-        QVERIFY(!state_.bottomModified);
         QCOMPARE(snapshot().fields.value(QStringLiteral("status caretPosition")),
                  QStringLiteral("1 行、1 列 (変換後文書の位置)"));
+        auto lower = snapshot();
+        run("mnuFileEncodingUtf8");
+        VERIFY_CHANGES(lower, snapshot(),
+                       {{"bottom encoding", "UTF-8"},
+                        {"status documentEncoding", "UTF-8 (変換後文書の文字コード)"},
+                        {"command mnuFileEncodingCp932", "on, unchecked"},
+                        {"command mnuFileEncodingUtf8", "on, checked"}});
+        type(window_->bottomPane(), u"3f2a");
+        dialogs_.expectMessage(kSaveConverted, kTitle, Buttons::YesNoCancel, MessageIcon::Question,
+                               Answer::Yes);
+        dialogs_.expectSaveFile(chosen(path(QStringLiteral("converted.txt"))));
+        run("mnuFileSave");
+        QCOMPARE(read(QStringLiteral("converted.txt")), QByteArray("3f2a\r\n"));
+        lower = snapshot();
+        run("mnuFileEncodingUtf16Be");
+        VERIFY_CHANGES(lower, snapshot(),
+                       {{"bottom encoding", "UTF-16 BE"},
+                        {"bottom modified", "yes"},
+                        {"status documentEncoding", "UTF-16 BE (変換後文書の文字コード)"},
+                        {"command mnuFileEncodingUtf8", "on, unchecked"},
+                        {"command mnuFileEncodingUtf16Be", "on, checked"},
+                        {"command mnuFileSave", "on"},
+                        {"command tbSave", "on"}});
+        run("mnuFileSave");
+        QCOMPARE(read(QStringLiteral("converted.txt")),
+                 QByteArray("\xFE\xFF\0003\0f\0002\0a\0\r\0\n", 14));
 
         // Opening a document empties the lower pane, which starts over in CP932; the upper one
         // takes the file's.
@@ -701,39 +723,33 @@ private slots:
     }
 
     void openingTellsWhatCouldNotBeRead() {
-        // Bytes that are not CP932 show as U+FFFD, after one message naming the first line.
-        write(QStringLiteral("damaged.txt"), "ok\r\nbad \x81\r\n");
-        dialogs_.expectOpenFile(chosen(path(QStringLiteral("damaged.txt"))));
-        dialogs_.expectMessage(
-            QStringLiteral("このファイルには Shift-JIS (CP932) として読めないバイトがあります "
-                           "(最初は2行目)。\r\n読めない部分は「\uFFFD」で表示しています。"),
-            kTitle, Buttons::Ok, MessageIcon::Information);
-        run("mnuFileOpen");
-        QCOMPARE(paneText(*window_->topPane()), std::u16string(u"ok\r\nbad \uFFFD"));
-        QVERIFY(state_.topHasFile && !state_.topModified);
-
-        // The same in UTF-8 and UTF-16, named by their encoding.
-        for (const auto& [bytes, encoding] :
-             {std::pair{QByteArray("\xEF\xBB\xBFok\r\nbad \xE3\x81\r\n"), QStringLiteral("UTF-8")},
-              std::pair{QByteArray("\xFF\xFEo\0k\0\r\0\n\0b\0a\0d\0 \0\x00\xD8", 20),
-                        QStringLiteral("UTF-16 LE")}}) {
-            write(QStringLiteral("unicode.txt"), bytes);
-            dialogs_.expectOpenFile(chosen(path(QStringLiteral("unicode.txt"))));
+        // Bytes that are not text in the file's encoding show as U+FFFD, after one message
+        // naming the encoding (without its mark) and the first line. CP932 comes last: the
+        // rest of the test starts from it.
+        const struct {
+            const char* name;
+            QByteArray bytes;
+            QString encoding;
+        } damaged[] = {
+            {"utf8.txt", QByteArray("\xEF\xBB\xBFok\r\nbad \xE3\x81\r\n"), QStringLiteral("UTF-8")},
+            {"utf16.txt", QByteArray("\xFF\xFEo\0k\0\r\0\n\0b\0a\0d\0 \0\x00\xD8", 20),
+             QStringLiteral("UTF-16 LE")},
+            {"damaged.txt", QByteArray("ok\r\nbad \x81\r\n"), QStringLiteral("Shift-JIS (CP932)")},
+        };
+        for (const auto& file : damaged) {
+            const QString name = QString::fromLatin1(file.name);
+            write(name, file.bytes);
+            dialogs_.expectOpenFile(chosen(path(name)));
             dialogs_.expectMessage(
                 QStringLiteral("このファイルには %1 として読めないバイトがあります "
                                "(最初は2行目)。\r\n読めない部分は「\uFFFD」で"
                                "表示しています。")
-                    .arg(encoding),
+                    .arg(file.encoding),
                 kTitle, Buttons::Ok, MessageIcon::Information);
             run("mnuFileOpen");
             QCOMPARE(paneText(*window_->topPane()), std::u16string(u"ok\r\nbad \uFFFD"));
+            QVERIFY(state_.topHasFile && !state_.topModified);
         }
-        dialogs_.expectOpenFile(chosen(path(QStringLiteral("damaged.txt"))));
-        dialogs_.expectMessage(
-            QStringLiteral("このファイルには Shift-JIS (CP932) として読めないバイトがあります "
-                           "(最初は2行目)。\r\n読めない部分は「\uFFFD」で表示しています。"),
-            kTitle, Buttons::Ok, MessageIcon::Information);
-        run("mnuFileOpen");
 
         // A file that cannot be read, or a folder, keeps the panes and the file they came from:
         // a later Save goes to damaged.txt, never to what could not be read.
