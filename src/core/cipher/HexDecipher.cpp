@@ -1,5 +1,6 @@
 #include "core/cipher/HexDecipher.h"
 
+#include <algorithm>
 #include <bit>
 #include <tuple>
 
@@ -170,75 +171,232 @@ struct Sse2Blocks {
 
 #define VOXILO_AVX2 [[gnu::target("avx2")]]
 
-VOXILO_AVX2 inline __m256i nibbles32(__m256i raw, __m256i shift, __m256i& bad) {
-    const __m256i v = _mm256_sub_epi8(raw, shift);
-    const __m256i d = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
-    const __m256i isDigit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
-    const __m256i l =
-        _mm256_sub_epi8(_mm256_or_si256(v, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('a'));
-    const __m256i isLetter = _mm256_cmpeq_epi8(_mm256_min_epu8(l, _mm256_set1_epi8(5)), l);
-    bad = _mm256_or_si256(
-        bad, _mm256_andnot_si256(_mm256_or_si256(isDigit, isLetter), _mm256_set1_epi8(-1)));
-    return _mm256_or_si256(_mm256_and_si256(isDigit, d),
-                           _mm256_and_si256(isLetter, _mm256_add_epi8(l, _mm256_set1_epi8(10))));
+// The AVX2 kernel goes in two steps, a piece of the line at a time through a buffer on the
+// stack. First it puts the hex-stage digits back in their order, 32 at a time: every
+// arrangement reads its digits from one or two stretches of the ciphertext, one of them
+// backwards, and takes every other digit from each, which is a load or two, a blend and a
+// byte reversal. Then it reads the digits in order, as any hex decoder does: 32 digits make
+// 16 bytes of the UTF-16LE stream, or, when the result is ASCII, 8 characters.
+namespace avx2 {
+
+constexpr std::size_t kPiece = 2048;  // digits put in order at a time: a multiple of 128
+
+VOXILO_AVX2 inline __m256i load(const unsigned char* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// Thirty-two bytes of a run in the run's order; false near the text's ends. Packing works
-// within each half of the register, which leaves the four quarters in the order a0 b0 a1 b1;
-// one permutation puts them right, and for a descending run, with each quarter reversed
-// first, backwards.
-VOXILO_AVX2 inline bool loadRun32(const char* in, std::ptrdiff_t len, DigitRun run,
-                                  std::ptrdiff_t j0, __m256i& out) {
-    std::ptrdiff_t start = 0;
-    bool odd = false;
-    if (!windowOf(len, run, j0, 32, start, odd)) return false;
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + start));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + start + 32));
-    const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
-    const __m256i v =
-        odd ? _mm256_packus_epi16(_mm256_srli_epi16(a, 8), _mm256_srli_epi16(b, 8))
-            : _mm256_packus_epi16(_mm256_and_si256(a, lowBytes), _mm256_and_si256(b, lowBytes));
-    if (run.dir > 0) {
-        out = _mm256_permute4x64_epi64(v, 0xD8);  // a0 a1 b0 b1
-    } else {
-        const __m256i eachQuarterBackwards =
-            _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8,  //
-                             7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
-        out = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, eachQuarterBackwards),
-                                       0x27);  // b1 b0 a1 a0
-    }
-    return true;
+// The bytes of `v`, last first.
+VOXILO_AVX2 inline __m256i backwards(__m256i v) {
+    const __m256i eachHalfBackwards =
+        _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0,  //
+                         15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, eachHalfBackwards), 0x4E);
 }
 
-struct Avx2Blocks {
-    static constexpr std::ptrdiff_t kWidth = 32;
-    const char* in;
-    std::ptrdiff_t len;
-    unsigned char* out;
-    __m256i shift;
-    __m256i bad;
+// Takes `odd`'s bytes at odd offsets and `even`'s at even ones.
+VOXILO_AVX2 inline __m256i interleave(__m256i even, __m256i odd) {
+    return _mm256_blendv_epi8(even, odd, _mm256_set1_epi16(static_cast<short>(0xFF00)));
+}
 
-    VOXILO_AVX2 Avx2Blocks(std::string_view text, std::uint16_t by, unsigned char* o)
-        : in(text.data()),
-          len(static_cast<std::ptrdiff_t>(text.size())),
-          out(o),
-          shift(_mm256_set1_epi8(static_cast<char>(by & 0xFF))),
-          bad(_mm256_setzero_si256()) {}
-
-    VOXILO_AVX2 bool block(std::ptrdiff_t j0, DigitRun highRun, DigitRun lowRun) {
-        __m256i hi, lo;
-        if (!loadRun32(in, len, highRun, j0, hi) || !loadRun32(in, len, lowRun, j0, lo))
-            return false;
-        const __m256i high = nibbles32(hi, shift, bad);
-        const __m256i low = nibbles32(lo, shift, bad);
-        const __m256i joined = _mm256_or_si256(
-            _mm256_and_si256(_mm256_slli_epi16(high, 4), _mm256_set1_epi8(static_cast<char>(0xF0))),
-            low);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + j0), joined);
-        return true;
+// Digits x to x + 31 of the hex stage, for x even. Each arrangement has its own blocks, and
+// says where in the line they may start without reading outside the text.
+struct SingleBlock {  // even x from c[x + 1] onwards, odd x from c[len - 1 - x] backwards
+    const unsigned char* c;
+    std::size_t len;
+    VOXILO_AVX2 __m256i operator()(std::size_t x) const {
+        return interleave(load(c + x + 1), backwards(load(c + len - 32 - x)));
     }
-    VOXILO_AVX2 bool anyBad() const { return _mm256_movemask_epi8(bad) != 0; }
 };
+struct WholeBlock {  // c backwards, each two digits swapped
+    const unsigned char* c;
+    std::size_t len;
+    VOXILO_AVX2 __m256i operator()(std::size_t x) const {
+        const __m256i pairsSwappedBackwards =
+            _mm256_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1,  //
+                             14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+        return _mm256_shuffle_epi8(_mm256_permute4x64_epi64(load(c + len - 32 - x), 0x4E),
+                                   pairsSwappedBackwards);
+    }
+};
+// Even x from c[top - x] and odd x from c[len - x], both backwards: top is h - 2 in the first
+// half of the hex stage and 3h - 2 in the second. Blended first, so one reversal does both.
+struct HalvesBlock {
+    const unsigned char* c;
+    std::size_t len;
+    std::size_t top;
+    VOXILO_AVX2 __m256i operator()(std::size_t x) const {
+        return backwards(interleave(load(c + len - 31 - x), load(c + top - 31 - x)));
+    }
+};
+
+template <class Block>
+VOXILO_AVX2 inline void storeBlock(unsigned char* to, Block block, std::ptrdiff_t x) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), block(static_cast<std::size_t>(x)));
+}
+
+// Fills `s` with digits [from, to) of the hex stage, those of the region [begin, end) of it:
+// in blocks where one may start (at even x from `first` to `last`, where it reads nothing
+// outside the text), the rest a digit at a time.
+template <class Block, class Source>
+VOXILO_AVX2 inline void fillRegion(unsigned char* s, std::size_t from, std::size_t to,
+                                   std::size_t begin, std::size_t end, std::ptrdiff_t first,
+                                   std::ptrdiff_t last, Block block, Source source,
+                                   const unsigned char* c) {
+    const auto a = static_cast<std::ptrdiff_t>(std::max(from, begin));
+    const auto b = static_cast<std::ptrdiff_t>(std::min(to, end));
+    const auto base = static_cast<std::ptrdiff_t>(from);
+    const auto oneByOne = [&](std::ptrdiff_t x, std::ptrdiff_t stop) {
+        for (; x < stop; ++x) s[x - base] = c[source(static_cast<std::size_t>(x))];
+    };
+    const std::ptrdiff_t start = std::max(a, first);
+    const std::ptrdiff_t lastStart = std::min(last, b - 32);
+    if (start > lastStart) {
+        oneByOne(a, b);
+        return;
+    }
+    oneByOne(a, start);
+    std::ptrdiff_t x = start;
+    for (; x <= lastStart; x += 32) storeBlock(s + (x - base), block, x);
+    if (x < b && lastStart + 32 > x) {  // one more block, overlapping the one before
+        storeBlock(s + (lastStart - base), block, lastStart);
+        x = std::max(x, lastStart + 32);
+    }
+    oneByOne(x, b);
+}
+
+// Digits [from, to) of the hex stage of ciphertext c, in order.
+VOXILO_AVX2 inline void fillDigits(unsigned char* s, std::size_t from, std::size_t to,
+                                   const unsigned char* c, std::size_t len,
+                                   Arrangement arrangement) {
+    const auto n = static_cast<std::ptrdiff_t>(len);
+    switch (arrangement) {
+        case Arrangement::Single:
+            fillRegion(s, from, to, 0, len, 0, n - 34, SingleBlock{c, len}, SingleSource{len}, c);
+            return;
+        case Arrangement::Whole:
+            fillRegion(s, from, to, 0, len, 0, n - 32, WholeBlock{c, len}, WholeSource{len}, c);
+            return;
+        case Arrangement::Halves: {
+            const std::size_t h = len / 2;
+            const auto hs = static_cast<std::ptrdiff_t>(h);
+            fillRegion(s, from, to, 0, h, 2, hs - 34, HalvesBlock{c, len, h - 2},
+                       HalvesSource{len}, c);
+            fillRegion(s, from, to, h, len, hs, n - 32, HalvesBlock{c, len, 3 * h - 2},
+                       HalvesSource{len}, c);
+            return;
+        }
+    }
+}
+
+// Digit values of 32 hex digits raised by `shift`; `valid` keeps a zero byte for any that is
+// not a hex digit. The tables go by the top four bits of a lowered digit (3 for 0-9, 4 and 6
+// for A-F and a-f) and its low four.
+struct Nibbles {
+    __m256i shift, classOfTop, classOfLow, offsetOfTop, valid;
+    VOXILO_AVX2 explicit Nibbles(std::uint16_t by)
+        : shift(_mm256_set1_epi8(static_cast<char>(by & 0xFF))),
+          classOfTop(_mm256_setr_epi8(0, 0, 0, 1, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                                      0, 0, 0, 1, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0)),
+          classOfLow(_mm256_setr_epi8(1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0,  //
+                                      1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0)),
+          offsetOfTop(_mm256_setr_epi8(0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                                       0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0)),
+          valid(_mm256_set1_epi8(-1)) {}
+    VOXILO_AVX2 __m256i operator()(__m256i digits) {
+        const __m256i v = _mm256_sub_epi8(digits, shift);
+        const __m256i fours = _mm256_set1_epi8(0x0F);
+        const __m256i top = _mm256_and_si256(_mm256_srli_epi16(v, 4), fours);
+        const __m256i low = _mm256_and_si256(v, fours);
+        valid = _mm256_min_epu8(valid, _mm256_and_si256(_mm256_shuffle_epi8(classOfTop, top),
+                                                        _mm256_shuffle_epi8(classOfLow, low)));
+        return _mm256_add_epi8(low, _mm256_shuffle_epi8(offsetOfTop, top));
+    }
+    VOXILO_AVX2 bool allValid() const {
+        return _mm256_movemask_epi8(_mm256_cmpeq_epi8(valid, _mm256_setzero_si256())) == 0;
+    }
+};
+
+// 32 digits in order as 16 bytes of the stream, each in a 16-bit lane: high digit times 16
+// plus low digit.
+VOXILO_AVX2 inline __m256i streamBytes(Nibbles& nibbles, const unsigned char* s) {
+    return _mm256_maddubs_epi16(nibbles(load(s)), _mm256_set1_epi16(0x0110));
+}
+
+// `count` digits in order (a multiple of 4; room for 64 more) as units.
+VOXILO_AVX2 inline void unitsOf(Nibbles& nibbles, const unsigned char* s, std::size_t count,
+                                char16_t* out) {
+    std::size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        const __m256i packed = _mm256_packus_epi16(streamBytes(nibbles, s + i),
+                                                   streamBytes(nibbles, s + i + 32));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i / 4),
+                            _mm256_permute4x64_epi64(packed, 0xD8));
+    }
+    if (i < count) {
+        alignas(32) char16_t last[16];
+        const __m256i packed = _mm256_packus_epi16(streamBytes(nibbles, s + i),
+                                                   streamBytes(nibbles, s + i + 32));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(last), _mm256_permute4x64_epi64(packed, 0xD8));
+        std::copy_n(last, (count - i) / 4, out + i / 4);
+    }
+}
+
+// `count` digits in order (a multiple of 4; room for 128 more) as ASCII characters; false when
+// a unit is not ASCII or is CR. Two saturating packs take each unit's low byte, and make 0xFF
+// of a unit with a high byte.
+VOXILO_AVX2 inline __m256i charsOf(Nibbles& nibbles, const unsigned char* d, __m256i& refused) {
+    const __m256i inOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const __m256i a = _mm256_packs_epi32(streamBytes(nibbles, d), streamBytes(nibbles, d + 32));
+    const __m256i b = _mm256_packs_epi32(streamBytes(nibbles, d + 64), streamBytes(nibbles, d + 96));
+    const __m256i v = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(a, b), inOrder);
+    refused = _mm256_or_si256(refused, _mm256_or_si256(v, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r'))));
+    return v;
+}
+
+VOXILO_AVX2 inline bool asciiOf(Nibbles& nibbles, const unsigned char* s, std::size_t count,
+                                char* out) {
+    __m256i refused = _mm256_setzero_si256();
+    std::size_t i = 0;
+    for (; i + 128 <= count; i += 128) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i / 4), charsOf(nibbles, s + i, refused));
+    }
+    if (i < count) {
+        alignas(32) char last[32];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(last), charsOf(nibbles, s + i, refused));
+        // The digits past `count` are zeros, which make NUL: ASCII, and not kept.
+        std::copy_n(last, (count - i) / 4, out + i / 4);
+    }
+    return _mm256_movemask_epi8(refused) == 0;
+}
+
+// Deciphers `text` a piece at a time into units, or ASCII characters when `ascii` is given.
+// Returns false when a digit is not hexadecimal; with `ascii`, `isAscii` tells whether the
+// result was ASCII without CR, and is only meaningful when it is hexadecimal.
+VOXILO_AVX2 bool decipher(std::string_view text, std::uint16_t shift, Arrangement arrangement,
+                          char16_t* units, char* ascii, bool& isAscii) {
+    const auto* c = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t len = text.size();
+    alignas(32) unsigned char s[kPiece + 128];
+    Nibbles nibbles(shift);
+    isAscii = true;
+    const auto zero = static_cast<unsigned char>('0' + shift);
+    for (std::size_t from = 0; from < len; from += kPiece) {
+        const std::size_t to = std::min(len, from + kPiece);
+        fillDigits(s, from, to, c, len, arrangement);
+        // A last unit of one byte has a high byte of zero; the digits after the end make
+        // zeros too, which nothing keeps.
+        const std::size_t count = (to - from + 3) / 4 * 4;
+        std::fill(s + (to - from), s + count + 128, zero);
+        if (ascii != nullptr) {
+            isAscii = asciiOf(nibbles, s, count, ascii + from / 4) && isAscii;
+        } else {
+            unitsOf(nibbles, s, count, units + from / 4);
+        }
+    }
+    return nibbles.allValid();
+}
+
+}  // namespace avx2
 
 #endif
 
@@ -302,21 +460,6 @@ bool sse2Decipher(std::string_view text, std::uint16_t shift, Arrangement arrang
 #endif
 
 #if defined(VOXILO_HAS_AVX2_KERNEL)
-// The blocks' code is inlined here, where the AVX2 instructions are allowed.
-VOXILO_AVX2 bool avx2Decipher(std::string_view text, std::uint16_t shift, Arrangement arrangement,
-                              char16_t* out) {
-    const std::size_t len = text.size();
-    switch (arrangement) {
-        case Arrangement::Single:
-            return vectorInto<Avx2Blocks>(text, shift, arrangement, SingleSource{len}, out);
-        case Arrangement::Whole:
-            return vectorInto<Avx2Blocks>(text, shift, arrangement, WholeSource{len}, out);
-        case Arrangement::Halves:
-            return vectorInto<Avx2Blocks>(text, shift, arrangement, HalvesSource{len}, out);
-    }
-    return false;
-}
-
 bool processorHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -363,13 +506,45 @@ bool hexDecipherBytes(std::string_view text, std::uint16_t shift, Arrangement ar
 #endif
             case HexKernel::Avx2:
 #if defined(VOXILO_HAS_AVX2_KERNEL)
-                return avx2Decipher(text, shift, arrangement, out);
+            {
+                bool ascii = false;
+                return avx2::decipher(text, shift, arrangement, out, nullptr, ascii);
+            }
 #else
                 break;
 #endif
         }
     }
     return plainDecipher(text, shift, arrangement, out);
+}
+
+}  // namespace voxilo::cipher_detail
+
+namespace voxilo::cipher_detail {
+
+AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
+                               Arrangement arrangement, char* ascii, char16_t* units,
+                               HexKernel kernel) noexcept {
+    const auto signedShift = static_cast<std::int16_t>(shift);
+#if defined(VOXILO_HAS_AVX2_KERNEL)
+    if (kernel == HexKernel::Avx2 && signedShift >= -32 && signedShift <= 64 &&
+        std::endian::native == std::endian::little) {
+        bool isAscii = false;
+        if (!avx2::decipher(text, shift, arrangement, nullptr, ascii, isAscii)) {
+            return AsciiDecipher::NotHex;
+        }
+        if (isAscii) return AsciiDecipher::Ascii;
+    }
+#else
+    (void)signedShift;
+#endif
+    if (!hexDecipherBytes(text, shift, arrangement, units, kernel)) return AsciiDecipher::NotHex;
+    const std::size_t n = hexDecipheredUnits(text.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        if (units[i] >= 0x80 || units[i] == u'\r') return AsciiDecipher::NotAscii;
+    }
+    for (std::size_t i = 0; i < n; ++i) ascii[i] = static_cast<char>(units[i]);
+    return AsciiDecipher::Ascii;
 }
 
 }  // namespace voxilo::cipher_detail

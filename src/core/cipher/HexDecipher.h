@@ -50,8 +50,8 @@ struct HalvesSource {
 };
 
 // The ways of deciphering ciphertext held as bytes: one digit at a time, or sixteen (SSE2,
-// which every x86-64 processor has) or thirty-two (AVX2, where the processor has it) bytes of
-// the result at a time.
+// which every x86-64 processor has) or thirty-two (AVX2, where the processor has it) digits
+// at a time.
 enum class HexKernel : std::uint8_t { Plain, Sse2, Avx2 };
 
 // The kernels this build can run on this processor, Plain first and the fastest last.
@@ -71,5 +71,20 @@ constexpr std::size_t hexDecipheredUnits(std::size_t len) noexcept { return (len
 [[nodiscard]] bool hexDecipherBytes(std::string_view text, std::uint16_t shift,
                                     Arrangement arrangement, char16_t* out,
                                     HexKernel kernel) noexcept;
+
+// What hexDecipherAscii made of a line.
+enum class AsciiDecipher : std::uint8_t {
+    Ascii,     // the result is ASCII without CR, and went to `ascii` as bytes
+    NotAscii,  // the result is other text, and went to `units`
+    NotHex,    // a digit is not hexadecimal
+};
+
+// Deciphers as hexDecipherBytes does, for the lines whose result is most often ASCII, as
+// deciphered English is: the AVX2 kernel then makes the characters as bytes straight away,
+// into ascii[0, hexDecipheredUnits(size)). A result that is not ASCII is made again as units,
+// into units[0, hexDecipheredUnits(size)).
+[[nodiscard]] AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
+                                             Arrangement arrangement, char* ascii,
+                                             char16_t* units, HexKernel kernel) noexcept;
 
 }  // namespace voxilo::cipher_detail

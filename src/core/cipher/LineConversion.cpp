@@ -114,9 +114,10 @@ std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, st
 }
 
 // The way most lines of a ciphertext file go: well-formed, deciphered in one pass straight into
-// a buffer that is never cleared or zeroed, and from there to bytes. False, with nothing
-// changed, for any line that takes the long way: what decodeLine refuses or sends pass by pass,
-// and a digit the vector kernel does not read, which the long way names.
+// a buffer that is never cleared or zeroed, and from there to bytes; while the lines come out
+// ASCII, straight to bytes. False, with nothing changed, for any line that takes the long way:
+// what decodeLine refuses or sends pass by pass, and a digit the vector kernel does not read,
+// which the long way names.
 bool LineConverter::addDecipheredAscii(std::string_view line, std::u16string& out,
                                        std::string& asciiOut, bool& wroteAscii) {
     using namespace cipher_detail;
@@ -130,16 +131,39 @@ bool LineConverter::addDecipheredAscii(std::string_view line, std::u16string& ou
     }
     const std::size_t units = hexDecipheredUnits(line.size());
     if (units_.size() < units) units_.resize(units);
-    if (!hexDecipherBytes(line, digits_.shift, arrangement, units_.data(), fastestHexKernel())) {
+    const bool joined = !resultEmpty_;
+    const std::size_t before = asciiOut.size();
+    if (lastWasAscii_) {
+        const std::size_t start = before + (joined ? 2 : 0);
+        asciiOut.resize(start + units);
+        if (joined) asciiOut.replace(before, 2, "\r\n");
+        switch (hexDecipherAscii(line, digits_.shift, arrangement, asciiOut.data() + start,
+                                 units_.data(), fastestHexKernel())) {
+            case AsciiDecipher::Ascii: {
+                std::size_t end = asciiOut.size();
+                while (end > start && asciiOut[end - 1] == ' ') --end;  // as every pass drops them
+                asciiOut.resize(end);
+                wroteAscii = true;
+                if (end > start) resultEmpty_ = false;
+                return true;
+            }
+            case AsciiDecipher::NotHex:
+                asciiOut.resize(before);
+                return false;
+            case AsciiDecipher::NotAscii:
+                asciiOut.resize(before);
+                break;  // the units hold the result
+        }
+    } else if (!hexDecipherBytes(line, digits_.shift, arrangement, units_.data(),
+                                 fastestHexKernel())) {
         return false;
     }
     std::size_t end = units;
     while (end > 0 && units_[end - 1] == u' ') --end;  // as every pass drops them
     const std::u16string_view result(units_.data(), end);
-    const bool joined = !resultEmpty_;
-    const std::size_t before = asciiOut.size();
     if (joined) asciiOut.append("\r\n");
     wroteAscii = appendAsciiBytes(result, asciiOut);
+    lastWasAscii_ = wroteAscii;
     if (!wroteAscii) {
         asciiOut.resize(before);
         if (joined) out.append(kLineBreak);

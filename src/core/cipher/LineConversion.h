@@ -53,6 +53,9 @@ public:
 
     // True while nothing has been added to the result yet.
     bool resultEmpty() const noexcept { return resultEmpty_; }
+    // Goes on from a part of the text that another converter took: whether the result of the
+    // lines before is empty.
+    void setResultEmpty(bool empty) noexcept { resultEmpty_ = empty; }
 
 private:
     template <class Out>
@@ -76,6 +79,7 @@ private:
     std::int16_t shift_;
     std::int16_t pattern_;
     bool resultEmpty_ = true;
+    bool lastWasAscii_ = true;  // the last line deciphered came out ASCII: try bytes first
     cipher_detail::ShiftedDigits digits_;  // raised by what the pattern's passes add up to
     std::u16string stage_;                 // a line between the decoding passes
     std::u16string wide_;                  // an ASCII line as text, for the rare long way

@@ -256,6 +256,21 @@ bool DocumentReader::begin() {
     return true;
 }
 
+void DocumentReader::resumeAfter(std::size_t lines, bool started, bool utf8Marked) noexcept {
+    begun_ = true;
+    fileLine_ = lines;
+    started_ = started;
+    if (utf8Marked) {
+        encoding_ = TextEncoding::Utf8Bom;
+        decoding_ = Decoding::Utf8;
+    } else if (given_ && *given_ != TextEncoding::Cp932) {
+        encoding_ = TextEncoding::Utf8;
+        decoding_ = Decoding::Utf8;
+    } else if (given_) {
+        decoding_ = Decoding::Cp932;
+    }
+}
+
 bool DocumentReader::refill() {
     if (readAhead_) {
         ReadAhead::Chunk chunk = readAhead_->next();

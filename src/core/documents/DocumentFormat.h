@@ -81,6 +81,12 @@ public:
     // when the source's first read filled the buffer, as a file's does.
     void readAhead() noexcept { wantReadAhead_ = true; }
 
+    // Reads the source as the rest of a document from the start of one of its lines on: the
+    // `lines` lines before it were ASCII (so nothing was found of the encoding from them), some
+    // of them not empty when `started`, and the document began with a UTF-8 byte-order mark
+    // when `utf8Marked`. Call before the first line.
+    void resumeAfter(std::size_t lines, bool started, bool utf8Marked) noexcept;
+
     // Replaces `line` with the next line of the document. Returns false at the end of the
     // document or on failure; error() tells which.
     bool next(std::u16string& line);

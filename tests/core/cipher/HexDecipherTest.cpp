@@ -162,5 +162,85 @@ TEST(HexDecipher, VectorKernelsFindABadByteAnywhere) {
     }
 }
 
+// Ciphertext of `len` digits raised by `shift` whose result is `units` (ASCII or not): the
+// hex stage written where the arrangement puts each digit.
+std::string ciphertextOf(const std::u16string& units, std::size_t len, std::int16_t shift,
+                         Arrangement arrangement) {
+    static constexpr char kUpper[] = "0123456789ABCDEF";
+    std::string stage;
+    for (char16_t unit : units) {
+        for (unsigned nibble : {(unit >> 4) & 0xFu, unit & 0xFu, (unit >> 12) & 0xFu, (unit >> 8) & 0xFu})
+            stage.push_back(kUpper[nibble]);
+    }
+    stage.resize(len);  // an odd number of bytes drops the last unit's high byte
+    std::string text(len, '\0');
+    for (std::size_t x = 0; x < len; ++x) {
+        const std::size_t at = arrangement == Arrangement::Single ? SingleSource{len}(x)
+                               : arrangement == Arrangement::Whole ? WholeSource{len}(x)
+                                                                    : HalvesSource{len}(x);
+        text[at] = static_cast<char>(stage[x] + shift);
+    }
+    return text;
+}
+
+// Deciphering straight to ASCII gives the plain kernel's units as bytes when they are ASCII
+// without CR, tells a line of other text (its units then given as the plain kernel gives them)
+// and a line that is no ciphertext, on every length up to a few hundred and every alignment.
+TEST(HexDecipher, AsciiResultsComeAsBytesAndOtherTextAsUnits) {
+    std::mt19937 rng(29);
+    const char16_t notAscii[] = {u'\r', 0x80, 0xFF, 0x100, 0x3042, 0xFFFF};
+    for (HexKernel kernel : availableHexKernels()) {
+        for (Arrangement arrangement : kArrangements) {
+            for (std::int16_t shift : kShifts) {
+                for (std::size_t len = 0; len <= 300; len += 2) {
+                    if (!validLength(len, arrangement)) continue;
+                    const std::size_t n = hexDecipheredUnits(len);
+                    std::u16string units(n, u'\0');
+                    for (char16_t& unit : units) unit = static_cast<char16_t>(rng() % 0x80);
+                    for (char16_t& unit : units) if (unit == u'\r') unit = u'\n';
+                    enum Case { Ascii, Other, Bad };
+                    for (Case kind : {Ascii, Other, Bad}) {
+                        std::u16string made = units;
+                        if (kind == Other && n > 0) {
+                            // A unit of one byte (an odd number of bytes) can only be below 0x100.
+                            const std::size_t at = rng() % n;
+                            const bool oneByte = (len / 2) % 2 != 0 && at == n - 1;
+                            made[at] = notAscii[rng() % (oneByte ? 3 : 6)];
+                        }
+                        std::string text = ciphertextOf(made, len, shift, arrangement);
+                        if (kind == Bad && len > 0) text[rng() % len] = static_cast<char>('G' + shift);
+                        const std::size_t offset = len % 32;
+                        std::string buffer(offset, '\x7f');
+                        buffer += text;
+                        const std::string_view view = std::string_view(buffer).substr(offset);
+                        std::string ascii(n + 8, '\xAA');
+                        std::u16string got(n + 8, u'\xAAAA');
+                        const AsciiDecipher outcome =
+                            hexDecipherAscii(view, static_cast<std::uint16_t>(shift), arrangement,
+                                             ascii.data(), got.data(), kernel);
+                        const auto where = [&] {
+                            return std::string(nameOf(kernel)) + ", " + nameOf(arrangement) +
+                                   ", shift " + std::to_string(shift) + ", length " +
+                                   std::to_string(len) + ", case " + std::to_string(kind);
+                        };
+                        EXPECT_EQ(ascii.substr(n), std::string(8, '\xAA')) << where();
+                        EXPECT_EQ(got.substr(n), std::u16string(8, u'\xAAAA')) << where();
+                        if (kind == Bad && len > 0) {
+                            ASSERT_EQ(outcome, AsciiDecipher::NotHex) << where();
+                        } else if (kind == Other && n > 0) {
+                            ASSERT_EQ(outcome, AsciiDecipher::NotAscii) << where();
+                            ASSERT_EQ(got.substr(0, n), made) << where();
+                        } else {
+                            ASSERT_EQ(outcome, AsciiDecipher::Ascii) << where();
+                            ASSERT_EQ(ascii.substr(0, n), std::string(made.begin(), made.end()))
+                                << where();
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace voxilo::cipher_detail
