@@ -2,6 +2,9 @@
 
 #include "core/platform/Utf8.h"
 
+#include <algorithm>
+#include <cerrno>
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -99,6 +102,26 @@ std::optional<FileIdentity> identityOf(std::FILE* stream) {
     return identityOfHandle(handleOf(stream));
 }
 
+std::optional<ReadAt> readAnywhere(std::FILE* stream, std::atomic<int>& error) {
+    const HANDLE handle = handleOf(stream);
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) return std::nullopt;
+    return [handle, &error](char* buffer, std::size_t capacity,
+                            std::uint64_t offset) -> std::ptrdiff_t {
+        // A read at an offset of its own leaves no position behind for another thread's read.
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        const auto asked = static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 30));
+        if (!ReadFile(handle, buffer, asked, &got, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+            error = EIO;
+            return -1;
+        }
+        return static_cast<std::ptrdiff_t>(got);
+    };
+}
+
 std::optional<FileIdentity> identityOf(const std::string& utf8Path) {
     // Opened for nothing but its attributes, so that no other program's use of it is in the way.
     const HANDLE handle = CreateFileW(wide(utf8Path).c_str(), 0,
@@ -188,6 +211,21 @@ std::optional<FileIdentity> identityOf(std::FILE* stream) {
     struct stat info {};
     if (::fstat(::fileno(stream), &info) != 0) return std::nullopt;
     return identityOfStat(info);
+}
+
+std::optional<ReadAt> readAnywhere(std::FILE* stream, std::atomic<int>& error) {
+    const int fd = ::fileno(stream);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return [fd, &error](char* buffer, std::size_t capacity, std::uint64_t offset) -> std::ptrdiff_t {
+        for (;;) {
+            const ssize_t got = ::pread(fd, buffer, capacity, static_cast<off_t>(offset));
+            if (got >= 0) return got;
+            if (errno == EINTR) continue;
+            error = errno;
+            return -1;
+        }
+    };
 }
 
 std::optional<FileIdentity> identityOf(const std::string& utf8Path) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -25,6 +28,13 @@ void writeText(std::FILE* stream, std::string_view utf8);
 
 // Opens a file named in UTF-8 for reading bytes; nullptr with errno set when it cannot.
 std::FILE* openForReading(const std::string& utf8Path);
+
+// Reads the file of an open stream anywhere, from any thread, when it is a file on disk: up to
+// `capacity` bytes from `offset` on; how many, 0 at the end, -1 on error with the error's errno
+// value in `error`. Nothing for a terminal, a pipe or a device, which are read in order.
+using ReadAt = std::function<std::ptrdiff_t(char* buffer, std::size_t capacity,
+                                            std::uint64_t offset)>;
+std::optional<ReadAt> readAnywhere(std::FILE* stream, std::atomic<int>& error);
 
 // Which regular file an open stream, or a file named in UTF-8 (its links followed), is: two
 // identities are equal when both are one file, by whatever name, link or redirection they were

@@ -1,6 +1,7 @@
 // voxilo-cli: the window's Encode and Decode for files and pipes.
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -187,7 +188,7 @@ int convert(cli::ConvertRequest request) {
         }
     }
 
-    int readErrno = 0;
+    std::atomic<int> readErrno{0};
     auto source = [in, &readErrno](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
         const std::size_t n = std::fread(buffer, 1, capacity, in);
         if (n == 0 && std::ferror(in)) {
@@ -203,8 +204,14 @@ int convert(cli::ConvertRequest request) {
         }
         return {};
     };
-    auto failure = convertDocument(request.direction, request.keyCode, request.pattern, source,
-                                   sink, {request.inputEncoding, request.outputEncoding});
+    const ConversionEncodings encodings{request.inputEncoding, request.outputEncoding};
+    // A file named on the command line is read where each thread wants it; standard input,
+    // which may be a pipe or a file read part of the way already, in order.
+    const auto anywhere = fromStdin ? std::nullopt : cli::readAnywhere(in, readErrno);
+    auto failure = anywhere ? convertDocumentFile(request.direction, request.keyCode,
+                                                  request.pattern, *anywhere, sink, encodings)
+                            : convertDocument(request.direction, request.keyCode,
+                                              request.pattern, source, sink, encodings);
     if (!fromStdin) std::fclose(in);
 
     if (!failure) {
@@ -217,7 +224,7 @@ int convert(cli::ConvertRequest request) {
         if (ec) failure = ConversionFailure{ConversionFailure::Kind::WriteFailed, 0, {}, 0, ec};
     }
     if (failure) {
-        report(describe(*failure, inputName, outputName, readErrno));
+        report(describe(*failure, inputName, outputName, readErrno.load()));
         return kExitFailure;
     }
     return kExitOk;

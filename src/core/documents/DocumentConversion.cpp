@@ -138,8 +138,12 @@ struct OutputBatch {
 // before the failing one still go out, later batches are dropped.
 class OutputThread {
 public:
-    OutputThread(ByteSink& output, TextEncoding encoding)
-        : output_(output), writer_(encoding), thread_([this] { run(); }) {}
+    // `wrote`: bytes have gone out before, the byte-order mark with them.
+    OutputThread(ByteSink& output, TextEncoding encoding, bool wrote = false)
+        : output_(output), writer_(encoding), wrote_(wrote) {
+        if (wrote_) writer_.bytes().clear();
+        thread_ = std::thread([this] { run(); });
+    }
     ~OutputThread() { finish(false); }
     OutputThread(const OutputThread&) = delete;
     OutputThread& operator=(const OutputThread&) = delete;
@@ -246,13 +250,17 @@ private:
 
 }  // namespace
 
-std::optional<ConversionFailure> convertDocument(Direction direction, std::int16_t keyCode,
-                                                 std::int16_t pattern, DocumentReader::Source input,
-                                                 ByteSink output, ConversionEncodings encodings) {
+namespace {
+
+std::optional<ConversionFailure> convert(Direction direction, std::int16_t keyCode,
+                                         std::int16_t pattern, DocumentReader::Source input,
+                                         ByteSink output, ConversionEncodings encodings,
+                                         const conversion_detail::DecodeResume& resume) {
     using Kind = ConversionFailure::Kind;
     LineConverter converter(direction, keyCode, pattern);
+    converter.setResultEmpty(resume.resultEmpty);
     OutputBatch pending;
-    OutputThread writing(output, encodings.output);
+    OutputThread writing(output, encodings.output, resume.wrote);
     bool writingFailed = false;
     const bool asciiIsIdentity = cp932::asciiIsIdentity();
 
@@ -297,7 +305,7 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     // is never that, so only a blank first line has to wait to see whether another follows.
     std::u16string heldLine;
     std::size_t heldNumber = 0;
-    bool first = true;
+    bool first = !resume.started;
     // A line comes as text or as ASCII bytes (the other view empty).
     const auto take = [&](std::u16string_view text, std::string_view ascii, bool isAscii,
                           std::size_t number) -> std::optional<ConversionFailure> {
@@ -336,6 +344,9 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
         // them or handing each batch across, and the writing runs on the third.
         DocumentReader reader(std::move(input), 1 << 20, DocumentReader::BadBytes::Refuse,
                               encodings.input);
+        if (resume.linesBefore > 0 || resume.started || resume.utf8Marked) {
+            reader.resumeAfter(resume.linesBefore, resume.started, resume.utf8Marked);
+        }
         reader.readAhead();
         std::u16string text;
         std::string_view ascii;
@@ -384,5 +395,26 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
     }
     return stop(std::nullopt);
 }
+
+}  // namespace
+
+std::optional<ConversionFailure> convertDocument(Direction direction, std::int16_t keyCode,
+                                                 std::int16_t pattern, DocumentReader::Source input,
+                                                 ByteSink output, ConversionEncodings encodings) {
+    return convert(direction, keyCode, pattern, std::move(input), std::move(output), encodings,
+                   {});
+}
+
+namespace conversion_detail {
+
+std::optional<ConversionFailure> decodeFrom(std::int16_t keyCode, std::int16_t pattern,
+                                            DocumentReader::Source input, ByteSink output,
+                                            ConversionEncodings encodings,
+                                            const DecodeResume& resume) {
+    return convert(Direction::Decode, keyCode, pattern, std::move(input), std::move(output),
+                   encodings, resume);
+}
+
+}  // namespace conversion_detail
 
 }  // namespace voxilo

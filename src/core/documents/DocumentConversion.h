@@ -53,4 +53,44 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
                                                  ByteSink output,
                                                  ConversionEncodings encodings = {});
 
+// Reads up to `capacity` bytes of a file from `offset` on into `buffer`, as a file on disk can be
+// read anywhere; returns how many, 0 at the file's end, -1 on error. Called from two threads.
+using RandomAccessSource =
+    std::function<std::ptrdiff_t(char* buffer, std::size_t capacity, std::uint64_t offset)>;
+
+// How much of the file each turn of convertDocumentFile's decoding takes.
+inline constexpr std::size_t kDecodePiece = 1 << 18;
+
+// convertDocument for a file that can be read anywhere, with the same result byte for byte.
+// Decoding then runs on two threads, each taking every other piece of `pieceSize` bytes: it reads
+// the piece, converts the lines that begin in it and writes them when the piece before has been
+// written. A document that is not ASCII ciphertext from start to end goes on line by line from
+// its first such line; one in UTF-16 is converted line by line from the start.
+std::optional<ConversionFailure> convertDocumentFile(Direction direction, std::int16_t keyCode,
+                                                     std::int16_t pattern, RandomAccessSource input,
+                                                     ByteSink output,
+                                                     ConversionEncodings encodings = {},
+                                                     std::size_t pieceSize = kDecodePiece);
+
+namespace conversion_detail {
+
+// Where a decoding goes on from: the start of a line inside a document whose lines before were
+// ASCII, and what they came to.
+struct DecodeResume {
+    std::size_t linesBefore = 0;  // the file's lines before it
+    bool started = false;         // some of them were not empty
+    bool resultEmpty = true;      // what they were converted to is empty
+    bool wrote = false;           // bytes have gone to the output, its byte-order mark first
+    bool utf8Marked = false;      // the document begins with a UTF-8 byte-order mark
+};
+
+// Decodes the rest of a document, line by line, as convertDocument does: `input` gives the
+// bytes from the line on.
+std::optional<ConversionFailure> decodeFrom(std::int16_t keyCode, std::int16_t pattern,
+                                            DocumentReader::Source input, ByteSink output,
+                                            ConversionEncodings encodings,
+                                            const DecodeResume& resume);
+
+}  // namespace conversion_detail
+
 }  // namespace voxilo
