@@ -154,7 +154,7 @@ private:
             const std::string_view rest(buffer_.get() + (scanned - start_),
                                         static_cast<std::size_t>(fileEnd() - scanned));
             const document_detail::LineScan scan =
-                document_detail::scanLine(rest, document_detail::availableScanKernels().back());
+                document_detail::scanLine(rest, document_detail::fastestScanKernel());
             ascii = ascii && scan.ascii;
             if (scan.cr < rest.size()) {
                 cr = scanned + scan.cr;

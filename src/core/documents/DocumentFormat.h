@@ -22,10 +22,12 @@ namespace voxilo {
 
 namespace document_detail {
 
-// The ways of looking for a line's end: a byte at a time, or sixteen (SSE2, which every x86-64
-// processor has).
-enum class ScanKernel : std::uint8_t { Plain, Sse2 };
+// The ways of looking for a line's end: a byte at a time, sixteen (SSE2, which every x86-64
+// processor has) or thirty-two (AVX2, where the processor has it).
+enum class ScanKernel : std::uint8_t { Plain, Sse2, Avx2 };
+// The kernels this build can run on this processor, Plain first and the fastest last.
 const std::vector<ScanKernel>& availableScanKernels();
+ScanKernel fastestScanKernel() noexcept;
 
 // Where the first CR in `bytes` is (their size when there is none), and whether every byte
 // before it is ASCII: one pass that does both.
