@@ -98,4 +98,47 @@ TEST(Codepage, RefusesInsteadOfReplacing) {
 }
 
 }  // namespace
+// Characters in runs, as a text holds them, give the bytes each gives alone: runs of two-byte
+// characters, broken by one-byte ones (ASCII, half-width kana) at every place, and a character
+// CP932 cannot hold at every place of a run, where the writing stops.
+TEST(Codepage, WritesRunsAsItWritesEachCharacter) {
+    std::u16string every;
+    std::string expected;
+    for (unsigned seq = 0x20; seq < 0x10000; ++seq) {
+        const std::string bytes =
+            seq < 0x100 ? std::string(1, char(seq)) : std::string{char(seq >> 8), char(seq & 0xFF)};
+        std::u16string text;
+        if (cp932::decode(bytes, text) || text.size() != 1 || text[0] == u'\r') continue;
+        std::string alone;
+        ASSERT_FALSE(cp932::encode(text, alone, cp932::Mapping::Document));
+        every += text;
+        expected += alone;
+    }
+    std::string written;
+    ASSERT_FALSE(cp932::encode(every, written, cp932::Mapping::Document));
+    EXPECT_EQ(written, expected);
+
+    const std::u16string kanji = u"吾輩猫名前無見当薄暗泣記憶事所何";
+    for (std::size_t at = 0; at <= kanji.size(); ++at) {
+        for (char16_t other : {u'a', u'\uff71', u'\u00a5'}) {
+            std::u16string text = kanji;
+            text.insert(at, 1, other);
+            std::string out;
+            const auto failure = cp932::encode(text, out, cp932::Mapping::Document);
+            std::string before;
+            ASSERT_FALSE(cp932::encode(kanji.substr(0, at), before));
+            if (other == u'\u00a5') {
+                ASSERT_EQ(failure, at);
+                EXPECT_EQ(out, before);
+            } else {
+                ASSERT_FALSE(failure);
+                std::string after, one;
+                ASSERT_FALSE(cp932::encode(kanji.substr(at), after));
+                ASSERT_FALSE(cp932::encode(std::u16string(1, other), one));
+                EXPECT_EQ(out, before + one + after) << at;
+            }
+        }
+    }
+}
+
 }  // namespace voxilo
