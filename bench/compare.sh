@@ -64,6 +64,7 @@ for name in ascii japanese; do
     in="$work/$name.txt" cipher="$work/$name.cipher"
     for step in encode decode; do
         if [ $step = encode ]; then from=$in to=$cipher; else from=$cipher to=$in; fi
+        warm="$from $to"
         read -r r t_cli t_floor < <(paired \
             "'$cli' $step --key-code 9 --pattern 3 -i '$from' >'$work/out'" \
             "dd if='$from' of=/dev/null bs=1M status=none && dd if='$to' of='$work/out' bs=1M status=none")
@@ -74,6 +75,8 @@ for name in ascii japanese; do
     done
 done
 echo "(the target: decode, like encode, at most 1.00 times its floor)"
+
+unset warm
 
 # Peers on the Japanese document, as ratios to voxilo-cli encode, paired the same way.
 key=000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f

@@ -1,11 +1,13 @@
 # Timing shared by the bench scripts, sourced by them. They set `work` (a scratch folder, where
 # each timed command writes "$work/out") and `runs` (how many pairs) first.
 
-# timed COMMAND: one run's wall time in nanoseconds, starting with no output file and nothing
-# left to write back.
+# timed COMMAND: one run's wall time in nanoseconds, starting with no output file, nothing
+# left to write back, and the files in `warm` (if the script sets it) read just before, so that
+# no run pays for pages of its input the machine has dropped from its cache meanwhile.
 timed() {
     local start
     rm -f "$work/out"
+    [ -z "${warm:-}" ] || cat $warm >/dev/null
     sync
     start=$(date +%s%N)
     bash -c "$1"
