@@ -251,8 +251,9 @@ private:
 
 namespace {
 
-// Hands the pieces' bytes to the output in the file's order, one piece a turn, and settles at
-// each turn what its piece assumed: the lines before it started the document and its result.
+// Hands the pieces' bytes to the output in the file's order and settles, piece by piece, what
+// each assumed: that the lines before it started the document and its result. Called for one
+// piece at a time.
 class Turns {
 public:
     Turns(ByteSink& output, RandomAccessSource input, std::int16_t keyCode, std::int16_t pattern,
@@ -264,30 +265,7 @@ public:
           encodings_(encodings),
           utf8Marked_(utf8Marked) {}
 
-    // Waits for piece `index`'s turn and takes it. False once the conversion has ended, with
-    // this piece or before it.
-    bool take(std::uint64_t index, Piece& piece) {
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return ended_ || turn_ == index; });
-            if (ended_) return false;
-        }
-        const bool more = settle(index, piece);
-        {
-            std::lock_guard lock(mutex_);
-            if (more) {
-                ++turn_;
-            } else {
-                ended_ = true;
-            }
-        }
-        changed_.notify_all();
-        return more;
-    }
-    std::optional<ConversionFailure> result() const { return result_; }
-
-private:
-    // True while later pieces are wanted.
+    // Piece `index`, the one after the last settled. True while later pieces are wanted.
     bool settle(std::uint64_t index, Piece& piece) {
         if (index > 0 && (!started_ || resultEmpty_) &&
             (piece.lines > 0 || piece.end != Piece::End::Done)) {
@@ -311,7 +289,9 @@ private:
         }
         return true;
     }
+    std::optional<ConversionFailure> result() const { return result_; }
 
+private:
     bool goOnLineByLine(std::uint64_t at) {
         conversion_detail::DecodeResume resume{lines_, started_, resultEmpty_, wrote_,
                                                utf8Marked_};
@@ -368,10 +348,60 @@ private:
     bool resultEmpty_ = true;
     bool wrote_ = false;
     std::optional<ConversionFailure> result_;
+};
 
+// The pieces between the two threads. Each thread takes the next piece not yet taken, converts
+// it into a free slot, and leaves it there; whichever thread finds the output free writes the
+// pieces that are ready, in the file's order. So neither thread waits for its turn to write
+// while there is a piece it could convert.
+class Pieces {
+public:
+    static constexpr std::size_t kSlots = 4;  // pieces converted and not yet written, at most
+
+    explicit Pieces(Turns& turns) : turns_(turns) {}
+
+    // The next piece to convert, once a slot is free for it; nothing once there is none.
+    std::optional<std::uint64_t> next() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+            return ended_ || (taken_ <= lastIndex_ && taken_ < written_ + kSlots);
+        });
+        if (ended_) return std::nullopt;
+        return taken_++;
+    }
+    Piece& slot(std::uint64_t index) { return slots_[index % kSlots]; }
+
+    // Piece `index` is converted: written now if the output is free and its turn has come,
+    // with any ready after it.
+    void ready(std::uint64_t index) {
+        std::unique_lock lock(mutex_);
+        ready_[index % kSlots] = true;
+        if (slot(index).last) lastIndex_ = std::min(lastIndex_, index);
+        if (writing_) return;
+        writing_ = true;
+        while (!ended_ && ready_[written_ % kSlots]) {
+            const std::uint64_t turn = written_;
+            lock.unlock();
+            const bool more = turns_.settle(turn, slot(turn));
+            lock.lock();
+            ready_[turn % kSlots] = false;
+            ++written_;
+            if (!more) ended_ = true;
+            changed_.notify_all();
+        }
+        writing_ = false;
+    }
+
+private:
+    Turns& turns_;
+    Piece slots_[kSlots];
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::uint64_t turn_ = 0;
+    bool ready_[kSlots] = {};
+    std::uint64_t taken_ = 0;    // pieces handed out to convert
+    std::uint64_t written_ = 0;  // pieces settled, in order
+    std::uint64_t lastIndex_ = UINT64_MAX;  // the piece the file ends in, once one has said so
+    bool writing_ = false;
     bool ended_ = false;
 };
 
@@ -420,26 +450,27 @@ std::optional<ConversionFailure> convertDocumentFile(Direction direction, std::i
     pieceSize = std::max<std::size_t>(pieceSize, 16);
 
     Turns turns(output, input, keyCode, pattern, encodings, utf8Marked);
-    // Each thread takes every other piece, reading and converting it while the other thread
-    // writes the piece before.
-    const auto share = [&](std::uint64_t first, PieceDecoder& decoder, Piece& piece) {
-        for (std::uint64_t index = first;; index += 2) {
-            decoder.decode(index, piece);
-            const bool last = piece.last;
-            if (!turns.take(index, piece) || last) return;
+    Pieces pieces(turns);
+    const auto work = [&](PieceDecoder& decoder) {
+        while (const auto index = pieces.next()) {
+            decoder.decode(*index, pieces.slot(*index));
+            pieces.ready(*index);
         }
     };
     PieceDecoder decoder(input, base, pieceSize, keyCode, pattern, encodings.output);
-    Piece piece;
-    decoder.decode(0, piece);
-    const bool only = piece.last;
-    if (!turns.take(0, piece) || only) return turns.result();
+    // A file of one piece needs no second thread.
+    const std::uint64_t first = *pieces.next();
+    decoder.decode(first, pieces.slot(first));
+    if (pieces.slot(first).last) {
+        pieces.ready(first);
+        return turns.result();
+    }
     std::thread other([&] {
         PieceDecoder otherDecoder(input, base, pieceSize, keyCode, pattern, encodings.output);
-        Piece otherPiece;
-        share(1, otherDecoder, otherPiece);
+        work(otherDecoder);
     });
-    share(2, decoder, piece);
+    pieces.ready(first);
+    work(decoder);
     other.join();
     return turns.result();
 }
