@@ -264,14 +264,18 @@ VOXILO_AVX2 inline void fillRegion(unsigned char* s, std::size_t from, std::size
     oneByOne(x, b);
 }
 
-// Digits [from, to) of the hex stage of ciphertext c, in order.
+// Digits [from, to) of the hex stage of ciphertext c, in order. Blocks that would read the
+// byte before the text or the one after it start a digit pair further in, unless `around` says
+// those bytes may be read.
 VOXILO_AVX2 inline void fillDigits(unsigned char* s, std::size_t from, std::size_t to,
                                    const unsigned char* c, std::size_t len,
-                                   Arrangement arrangement) {
+                                   Arrangement arrangement, bool around) {
     const auto n = static_cast<std::ptrdiff_t>(len);
+    const std::ptrdiff_t inward = around ? 0 : 2;
     switch (arrangement) {
         case Arrangement::Single:
-            fillRegion(s, from, to, 0, len, 0, n - 34, SingleBlock{c, len}, SingleSource{len}, c);
+            fillRegion(s, from, to, 0, len, 0, n - 32 - inward, SingleBlock{c, len},
+                       SingleSource{len}, c);
             return;
         case Arrangement::Whole:
             fillRegion(s, from, to, 0, len, 0, n - 32, WholeBlock{c, len}, WholeSource{len}, c);
@@ -279,7 +283,7 @@ VOXILO_AVX2 inline void fillDigits(unsigned char* s, std::size_t from, std::size
         case Arrangement::Halves: {
             const std::size_t h = len / 2;
             const auto hs = static_cast<std::ptrdiff_t>(h);
-            fillRegion(s, from, to, 0, h, 2, hs - 34, HalvesBlock{c, len, h - 2},
+            fillRegion(s, from, to, 0, h, inward, hs - 32 - inward, HalvesBlock{c, len, h - 2},
                        HalvesSource{len}, c);
             fillRegion(s, from, to, h, len, hs, n - 32, HalvesBlock{c, len, 3 * h - 2},
                        HalvesSource{len}, c);
@@ -373,7 +377,7 @@ VOXILO_AVX2 inline bool asciiOf(Nibbles& nibbles, const unsigned char* s, std::s
 // Returns false when a digit is not hexadecimal; with `ascii`, `isAscii` tells whether the
 // result was ASCII without CR, and is only meaningful when it is hexadecimal.
 VOXILO_AVX2 bool decipher(std::string_view text, std::uint16_t shift, Arrangement arrangement,
-                          char16_t* units, char* ascii, bool& isAscii) {
+                          char16_t* units, char* ascii, bool& isAscii, bool around) {
     const auto* c = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t len = text.size();
     alignas(32) unsigned char s[kPiece + 128];
@@ -382,7 +386,7 @@ VOXILO_AVX2 bool decipher(std::string_view text, std::uint16_t shift, Arrangemen
     const auto zero = static_cast<unsigned char>('0' + shift);
     for (std::size_t from = 0; from < len; from += kPiece) {
         const std::size_t to = std::min(len, from + kPiece);
-        fillDigits(s, from, to, c, len, arrangement);
+        fillDigits(s, from, to, c, len, arrangement, around);
         // A last unit of one byte has a high byte of zero; the digits after the end make
         // zeros too, which nothing keeps.
         const std::size_t count = (to - from + 3) / 4 * 4;
@@ -508,7 +512,7 @@ bool hexDecipherBytes(std::string_view text, std::uint16_t shift, Arrangement ar
 #if defined(VOXILO_HAS_AVX2_KERNEL)
             {
                 bool ascii = false;
-                return avx2::decipher(text, shift, arrangement, out, nullptr, ascii);
+                return avx2::decipher(text, shift, arrangement, out, nullptr, ascii, false);
             }
 #else
                 break;
@@ -524,19 +528,20 @@ namespace voxilo::cipher_detail {
 
 AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
                                Arrangement arrangement, char* ascii, char16_t* units,
-                               HexKernel kernel) noexcept {
+                               HexKernel kernel, bool readableAround) noexcept {
     const auto signedShift = static_cast<std::int16_t>(shift);
 #if defined(VOXILO_HAS_AVX2_KERNEL)
     if (kernel == HexKernel::Avx2 && signedShift >= -32 && signedShift <= 64 &&
         std::endian::native == std::endian::little) {
         bool isAscii = false;
-        if (!avx2::decipher(text, shift, arrangement, nullptr, ascii, isAscii)) {
+        if (!avx2::decipher(text, shift, arrangement, nullptr, ascii, isAscii, readableAround)) {
             return AsciiDecipher::NotHex;
         }
         if (isAscii) return AsciiDecipher::Ascii;
     }
 #else
     (void)signedShift;
+    (void)readableAround;
 #endif
     if (!hexDecipherBytes(text, shift, arrangement, units, kernel)) return AsciiDecipher::NotHex;
     const std::size_t n = hexDecipheredUnits(text.size());

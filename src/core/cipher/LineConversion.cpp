@@ -119,7 +119,8 @@ std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, st
 // what decodeLine refuses or sends pass by pass, and a digit the vector kernel does not read,
 // which the long way names.
 bool LineConverter::addDecipheredAscii(std::string_view line, std::u16string& out,
-                                       std::string& asciiOut, bool& wroteAscii) {
+                                       std::string& asciiOut, bool& wroteAscii,
+                                       bool readableAround) {
     using namespace cipher_detail;
     if (!isCipherPattern(pattern_) || line.empty() || line.size() % 2 != 0) return false;
     Arrangement arrangement = Arrangement::Single;
@@ -138,7 +139,7 @@ bool LineConverter::addDecipheredAscii(std::string_view line, std::u16string& ou
         asciiOut.resize(start + units);
         if (joined) asciiOut.replace(before, 2, "\r\n");
         switch (hexDecipherAscii(line, digits_.shift, arrangement, asciiOut.data() + start,
-                                 units_.data(), fastestHexKernel())) {
+                                 units_.data(), fastestHexKernel(), readableAround)) {
             case AsciiDecipher::Ascii: {
                 std::size_t end = asciiOut.size();
                 while (end > start && asciiOut[end - 1] == ' ') --end;  // as every pass drops them
@@ -174,9 +175,10 @@ bool LineConverter::addDecipheredAscii(std::string_view line, std::u16string& ou
 }
 
 std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, std::u16string& out,
-                                                       std::string& asciiOut, bool& wroteAscii) {
+                                                       std::string& asciiOut, bool& wroteAscii,
+                                                       bool readableAround) {
     wroteAscii = false;
-    if (addDecipheredAscii(line, out, asciiOut, wroteAscii)) return std::nullopt;
+    if (addDecipheredAscii(line, out, asciiOut, wroteAscii, readableAround)) return std::nullopt;
     decoded_.clear();
     const bool joined = !resultEmpty_;
     if (auto error = addAsciiLine(line, decoded_)) return error;

@@ -40,10 +40,12 @@ public:
     // The same, for a caller that writes ASCII as bytes: when what the result gains is ASCII
     // without CR, as deciphered English is, it goes to `asciiOut` as bytes, which are then its
     // CP932 bytes as well, and `wroteAscii` is set; anything else goes to `out`. On failure
-    // neither changes.
+    // neither changes. `readableAround`: the byte before the line and the one after it may be
+    // read (see hexDecipherAscii).
     [[nodiscard]] std::optional<CipherError> addAsciiLine(std::string_view line,
                                                           std::u16string& out,
-                                                          std::string& asciiOut, bool& wroteAscii);
+                                                          std::string& asciiOut, bool& wroteAscii,
+                                                          bool readableAround = false);
 
     // Encoding with patterns 0 to 3 gives ASCII without CR. Such a converter may write its
     // result as bytes, which then are the CP932 bytes of the text as well.
@@ -71,7 +73,7 @@ private:
     const std::u16string& widened(std::string_view ascii);
     void narrowed(std::u16string_view text);
     bool addDecipheredAscii(std::string_view line, std::u16string& out, std::string& asciiOut,
-                            bool& wroteAscii);
+                            bool& wroteAscii, bool readableAround);
     [[nodiscard]] std::optional<CipherError> decodeLinePassByPass(std::u16string_view line,
                                                                   std::u16string& out);
 

@@ -179,7 +179,8 @@ private:
         } else {
             if (!started_ && bytes.find_first_not_of(' ') == bytes.npos) return resume(piece, pos);
             started_ = true;
-            if (!convert(piece, bytes)) return false;
+            // The byte before the line and its CR are read too, where the buffer holds them.
+            if (!convert(piece, bytes, pos > start_ && cr < fileEnd())) return false;
             ++piece.lines;
         }
 
@@ -193,14 +194,15 @@ private:
         return true;
     }
 
-    bool convert(Piece& piece, std::string_view bytes) {
+    bool convert(Piece& piece, std::string_view bytes, bool readableAround) {
         std::string& out = writer_.bytes();
         const std::size_t before = out.size();
         text_.clear();
         bool wroteAscii = false;
         std::string& ascii = writer_.asciiAsIs() ? out : ascii_;
         ascii_.clear();
-        if (auto reason = converter_.addAsciiLine(bytes, text_, ascii, wroteAscii)) {
+        if (auto reason =
+                converter_.addAsciiLine(bytes, text_, ascii, wroteAscii, readableAround)) {
             return fail(piece, ConversionFailure{Kind::Undecodable, piece.lines + 1, *reason, 0, {}});
         }
         if (!wroteAscii) {

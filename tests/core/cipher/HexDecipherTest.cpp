@@ -209,19 +209,24 @@ TEST(HexDecipher, AsciiResultsComeAsBytesAndOtherTextAsUnits) {
                         }
                         std::string text = ciphertextOf(made, len, shift, arrangement);
                         if (kind == Bad && len > 0) text[rng() % len] = static_cast<char>('G' + shift);
-                        const std::size_t offset = len % 32;
-                        std::string buffer(offset, '\x7f');
-                        buffer += text;
-                        const std::string_view view = std::string_view(buffer).substr(offset);
+                        // With the bytes around it readable, exactly one on each side, where
+                        // the address sanitizer catches a read any further; else at an offset.
+                        const bool around = rng() % 2 == 0;
+                        const std::size_t offset = around ? 1 : len % 32;
+                        const auto buffer = std::make_unique<char[]>(offset + len + (around ? 1 : 0));
+                        std::fill_n(buffer.get(), offset + len + (around ? 1 : 0), '\x7f');
+                        std::copy(text.begin(), text.end(), buffer.get() + offset);
+                        const std::string_view view(buffer.get() + offset, len);
                         std::string ascii(n + 8, '\xAA');
                         std::u16string got(n + 8, u'\xAAAA');
                         const AsciiDecipher outcome =
                             hexDecipherAscii(view, static_cast<std::uint16_t>(shift), arrangement,
-                                             ascii.data(), got.data(), kernel);
+                                             ascii.data(), got.data(), kernel, around);
                         const auto where = [&] {
                             return std::string(nameOf(kernel)) + ", " + nameOf(arrangement) +
                                    ", shift " + std::to_string(shift) + ", length " +
-                                   std::to_string(len) + ", case " + std::to_string(kind);
+                                   std::to_string(len) + ", case " + std::to_string(kind) +
+                                   (around ? ", bytes around readable" : "");
                         };
                         EXPECT_EQ(ascii.substr(n), std::string(8, '\xAA')) << where();
                         EXPECT_EQ(got.substr(n), std::u16string(8, u'\xAAAA')) << where();
