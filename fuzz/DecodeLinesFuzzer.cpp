@@ -1,9 +1,13 @@
 // Decoding any text with any key code and pattern: no crash, no undefined behaviour, and the
 // one-pass decoder, given text or ASCII bytes, gives what the cipher's passes one after another
 // give, results and errors alike. The input's bytes, taken as ciphertext as they are, also go
-// through each decipher kernel the processor has, which must agree with the plain one.
+// through each decipher kernel the processor has, which must agree with the plain one, and as a
+// file through the decoding in pieces, which must agree with decoding it line by line.
 
 #include "FuzzInput.h"
+
+#include <algorithm>
+
 #include "core/cipher/HexDecipher.h"
 #include "core/cipher/KeyShift.h"
 #include "core/cipher/LineConversion.h"
@@ -46,7 +50,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 fuzzing::fail("a kernel finds a bad digit where the plain one does not");
             if (ok && out != plain)
                 fuzzing::fail("a kernel deciphers otherwise than the plain one");
+            // Straight to ASCII, with the bytes around the text readable (as inside the input)
+            // or not.
+            const bool around = raw.size() > text.size() + 1;
+            for (const std::string_view at : {text, around ? raw.substr(1, text.size()) : text}) {
+                std::u16string expected(hexDecipheredUnits(at.size()), u'\0');
+                const bool expectedOk =
+                    hexDecipherBytes(at, shift, arrangement, expected.data(), HexKernel::Plain);
+                const bool expectedAscii =
+                    expectedOk && std::all_of(expected.begin(), expected.end(), [](char16_t c) {
+                        return c < 0x80 && c != u'\r';
+                    });
+                std::string ascii(expected.size(), '\0');
+                std::u16string units(expected.size(), u'\0');
+                const AsciiDecipher got = hexDecipherAscii(at, shift, arrangement, ascii.data(),
+                                                           units.data(), kernel, at != text);
+                if (!expectedOk ? got != AsciiDecipher::NotHex
+                    : expectedAscii
+                        ? got != AsciiDecipher::Ascii ||
+                              std::u16string(ascii.begin(), ascii.end()) != expected
+                        : got != AsciiDecipher::NotAscii || units != expected) {
+                    fuzzing::fail("deciphering straight to ASCII differs from the plain kernel");
+                }
+            }
         }
     }
+
+    // The bytes as a file, decoded in pieces as voxilo-cli decodes a file on disk.
+    fuzzing::decodeFileBothWays(std::string(raw), setting, 16 + data[0] % 48);
     return 0;
 }

@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+
+#include "core/documents/DocumentConversion.h"
 
 namespace voxilo::fuzzing {
 
@@ -39,6 +42,54 @@ inline Setting settingFrom(const std::uint8_t* data) {
 [[noreturn]] inline void fail(const char* what) {
     std::fprintf(stderr, "fuzz check failed: %s\n", what);
     std::abort();
+}
+
+// Decodes `file` as voxilo-cli decodes a file on disk, in pieces of `pieceSize` bytes on two
+// threads, and as it decodes standard input, line by line; fails unless both give the same
+// bytes and the same failure.
+inline void decodeFileBothWays(const std::string& file, Setting setting, std::size_t pieceSize) {
+    struct Outcome {
+        std::string bytes;
+        std::optional<ConversionFailure> failure;
+    };
+    const auto sinkInto = [](Outcome& outcome) {
+        return [&outcome](std::string_view bytes) {
+            outcome.bytes += bytes;
+            return std::error_code{};
+        };
+    };
+    Outcome inOrder, inPieces;
+    std::size_t pos = 0;
+    inOrder.failure = convertDocument(
+        Direction::Decode, setting.keyCode, setting.pattern,
+        [&](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
+            const std::size_t n = std::min(capacity, file.size() - pos);
+            std::memcpy(buffer, file.data() + pos, n);
+            pos += n;
+            return static_cast<std::ptrdiff_t>(n);
+        },
+        sinkInto(inOrder));
+    inPieces.failure = convertDocumentFile(
+        Direction::Decode, setting.keyCode, setting.pattern,
+        [&](char* buffer, std::size_t capacity, std::uint64_t offset) -> std::ptrdiff_t {
+            if (offset >= file.size()) return 0;
+            const std::size_t n = std::min<std::size_t>(capacity, file.size() - offset);
+            std::memcpy(buffer, file.data() + offset, n);
+            return static_cast<std::ptrdiff_t>(n);
+        },
+        sinkInto(inPieces), {}, pieceSize);
+    if (inPieces.bytes != inOrder.bytes) fail("decoding a file in pieces gives other bytes");
+    if (inPieces.failure.has_value() != inOrder.failure.has_value()) {
+        fail("decoding a file in pieces fails otherwise");
+    }
+    if (inOrder.failure) {
+        const ConversionFailure& a = *inOrder.failure;
+        const ConversionFailure& b = *inPieces.failure;
+        if (a.kind != b.kind || a.line != b.line || a.reason != b.reason ||
+            a.character != b.character || a.encoding != b.encoding || a.judged != b.judged) {
+            fail("decoding a file in pieces reports another failure");
+        }
+    }
 }
 
 }  // namespace voxilo::fuzzing

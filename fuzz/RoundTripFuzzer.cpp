@@ -1,6 +1,7 @@
 // Encoding any text and decoding the result gives the text back, less what the conversion is
 // documented to drop: the trailing spaces of each line, and the empty lines before the first
-// line that keeps anything. Line breaks come back as CR LF.
+// line that keeps anything. Line breaks come back as CR LF. A file of the ciphertext decoded in
+// pieces, as voxilo-cli decodes a file on disk, gives what decoding it line by line gives.
 
 #include "FuzzInput.h"
 #include "core/cipher/LineConversion.h"
@@ -60,5 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         testing_support::decodeLinesAsBytes(cipher, setting.keyCode, setting.pattern);
     if (fromBytes.error || fromBytes.text != back.text)
         fuzzing::fail("decoding the ciphertext as bytes differs");
+    // A file of that ciphertext, decoded in pieces as voxilo-cli decodes a file on disk.
+    if (converter.writesAscii()) {
+        fuzzing::decodeFileBothWays(std::string(cipher.begin(), cipher.end()), setting,
+                                    16 + data[1] % 48);
+    }
     return 0;
 }

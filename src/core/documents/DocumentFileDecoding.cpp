@@ -61,12 +61,14 @@ public:
     }
 
 private:
-    static constexpr std::size_t kSlack = 4096;  // read with a piece, for its last line's end
+    static constexpr std::size_t kSlack = 4096;
 
     void convertLines(std::uint64_t index, std::uint64_t begin, std::uint64_t end, Piece& piece) {
         // From two bytes before the piece, to see whether a line break ends right at its start.
         const std::uint64_t from = index == 0 ? begin : begin - 2;
-        if (!load(from, static_cast<std::size_t>(end - from) + kSlack)) return readFailed(piece);
+        // With a little more, which most often holds the end of the piece's last line.
+        const std::size_t slack = std::min(kSlack, pieceSize_);
+        if (!load(from, static_cast<std::size_t>(end - from) + slack)) return readFailed(piece);
         std::uint64_t at = begin;
         if (index != 0 && !firstLineStart(begin, at)) return readFailed(piece);
         piece.firstLineAt = at;

@@ -122,10 +122,20 @@ const ScanKernel kScanKernel = fastestScanKernel();
 
 }  // namespace document_detail
 
+void ReadBuffer::resize(std::size_t size) {
+    if (size > capacity_) {
+        auto grown = std::make_unique_for_overwrite<char[]>(size);
+        if (size_ > 0) std::memcpy(grown.get(), bytes_.get(), size_);
+        bytes_ = std::move(grown);
+        capacity_ = size;
+    }
+    size_ = size;
+}
+
 DocumentReader::DocumentReader(Source source, std::size_t chunkSize, BadBytes badBytes,
                                std::optional<TextEncoding> encoding, std::size_t lookahead)
     : source_(std::move(source)),
-      buffer_(chunkSize > 0 ? chunkSize : 1, '\0'),
+      buffer_(chunkSize > 0 ? chunkSize : 1),
       badBytes_(badBytes),
       given_(encoding),
       lookahead_(lookahead > 0 ? lookahead : 1) {}
@@ -140,7 +150,7 @@ public:
     static constexpr std::size_t kAhead = 2;  // filled buffers waiting at most
 
     struct Chunk {
-        std::string buffer;  // the bytes from kHeadroom on
+        ReadBuffer buffer;  // the bytes from kHeadroom on
         std::ptrdiff_t got = 0;
     };
 
@@ -165,7 +175,7 @@ public:
         changed_.notify_all();
         return chunk;
     }
-    void giveBack(std::string buffer) {
+    void giveBack(ReadBuffer buffer) {
         std::lock_guard lock(mutex_);
         spare_.push_back(std::move(buffer));
     }
@@ -173,7 +183,7 @@ public:
 private:
     void run() {
         for (;;) {
-            std::string buffer;
+            ReadBuffer buffer;
             {
                 std::unique_lock lock(mutex_);
                 changed_.wait(lock, [&] { return stop_ || full_.size() < kAhead; });
@@ -199,7 +209,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Chunk> full_;
-    std::vector<std::string> spare_;
+    std::vector<ReadBuffer> spare_;
     bool stop_ = false;
     std::thread thread_;
 };
@@ -340,7 +350,7 @@ bool DocumentReader::refill() {
             scan_ = scan_ - begin_ + at - kept;
             begin_ = at - kept;
             end_ = at + got;
-            std::swap(buffer_, chunk.buffer);
+            swap(buffer_, chunk.buffer);
         } else {
             // A line longer than the room in front: it grows in the reader's own buffer.
             std::memmove(buffer_.data(), buffer_.data() + begin_, kept);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/documents/TextEncoding.h"
@@ -39,6 +40,34 @@ struct LineScan {
 LineScan scanLine(std::string_view bytes, ScanKernel kernel) noexcept;
 
 }  // namespace document_detail
+
+// Bytes to read into: unlike a string's, new room is not zeroed first, since reading fills it,
+// and only the pages that reading reaches are ever touched.
+class ReadBuffer {
+public:
+    explicit ReadBuffer(std::size_t size = 0) { resize(size); }
+    ReadBuffer(ReadBuffer&& other) noexcept { swap(*this, other); }
+    ReadBuffer& operator=(ReadBuffer&& other) noexcept {
+        ReadBuffer taken(std::move(other));
+        swap(*this, taken);
+        return *this;
+    }
+    char* data() noexcept { return bytes_.get(); }
+    const char* data() const noexcept { return bytes_.get(); }
+    std::size_t size() const noexcept { return size_; }
+    // Keeps the bytes held; the room after them is not set.
+    void resize(std::size_t size);
+    friend void swap(ReadBuffer& a, ReadBuffer& b) noexcept {
+        std::swap(a.bytes_, b.bytes_);
+        std::swap(a.size_, b.size_);
+        std::swap(a.capacity_, b.capacity_);
+    }
+
+private:
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
 
 struct DocumentError {
     enum class Kind {
@@ -125,7 +154,7 @@ private:
     void readUtf16(bool bigEndian);
 
     Source source_;
-    std::string buffer_;
+    ReadBuffer buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     std::size_t scan_ = 0;   // where the search for the next CR goes on
