@@ -139,10 +139,11 @@ struct OutputBatch {
 class OutputThread {
 public:
     // `wrote`: bytes have gone out before, the byte-order mark with them.
+    // The thread starts with the first batch sent before the last: a small document, all of
+    // it in the last batch, is written without one.
     OutputThread(ByteSink& output, TextEncoding encoding, bool wrote = false)
         : output_(output), writer_(encoding), wrote_(wrote) {
         if (wrote_) writer_.bytes().clear();
-        thread_ = std::thread([this] { run(); });
     }
     ~OutputThread() { finish(false); }
     OutputThread(const OutputThread&) = delete;
@@ -151,18 +152,28 @@ public:
     // Sends `batch` and gives it back empty, to fill again. False once the writing has failed.
     bool send(OutputBatch& batch) {
         if (batch.empty()) return true;
+        if (!finished_ && !thread_.joinable()) thread_ = std::thread([this] { run(); });
         if (!full_.push(std::move(batch))) return false;
         batch = spare_.tryPop().value_or(OutputBatch{});
         batch.clear();
         return true;
     }
-    // Waits until everything sent has been written, ending the file with its last line break
-    // when the conversion is `complete`. The writing's failure, if any.
-    std::optional<ConversionFailure> finish(bool complete) {
+    // Writes `last` and waits until everything sent has been written, ending the file with its
+    // last line break when the conversion is `complete`. The writing's failure, if any.
+    std::optional<ConversionFailure> finish(bool complete, OutputBatch* last = nullptr) {
+        if (finished_) return failure_;
+        finished_ = true;
+        complete_ = complete;
         if (thread_.joinable()) {
-            complete_ = complete;
+            if (last != nullptr && !last->empty() && !full_.push(std::move(*last))) {
+                complete_ = false;  // the writing failed before: its failure is reported
+            }
             full_.close();
             thread_.join();
+        } else {
+            if (last != nullptr && !last->empty()) (void)full_.push(std::move(*last));
+            full_.close();
+            run();
         }
         return failure_;
     }
@@ -243,6 +254,7 @@ private:
     // Unbounded, so giving a batch back never waits; at most kBatchesInFlight + 2 exist.
     Channel<OutputBatch> spare_{SIZE_MAX};
     bool complete_ = false;                     // set before the thread is told to end
+    bool finished_ = false;
     bool wrote_ = false;                        // some bytes have gone out
     std::optional<ConversionFailure> failure_;  // written by the thread, read after it ended
     std::thread thread_;
@@ -333,8 +345,8 @@ std::optional<ConversionFailure> convert(Direction direction, std::int16_t keyCo
     // On failure, what was converted before the failing line still goes out. A failure of
     // the writing comes first: it is at an earlier line than any the conversion reached.
     const auto finishWriting = [&](std::optional<ConversionFailure> failure) {
-        if (!writingFailed) writingFailed = !writing.send(pending);
-        auto written = writing.finish(!failure && !writingFailed);
+        auto written = writing.finish(!failure && !writingFailed,
+                                      writingFailed ? nullptr : &pending);
         return written ? written : failure;
     };
 
