@@ -135,7 +135,8 @@ void ReadBuffer::resize(std::size_t size) {
 DocumentReader::DocumentReader(Source source, std::size_t chunkSize, BadBytes badBytes,
                                std::optional<TextEncoding> encoding, std::size_t lookahead)
     : source_(std::move(source)),
-      buffer_(chunkSize > 0 ? chunkSize : 1),
+      chunkSize_(chunkSize > 0 ? chunkSize : 1),
+      buffer_(std::min(chunkSize_, kFirstRead)),
       badBytes_(badBytes),
       given_(encoding),
       lookahead_(lookahead > 0 ? lookahead : 1) {}
@@ -371,8 +372,13 @@ bool DocumentReader::refill() {
         scan_ -= begin_;
         begin_ = 0;
     }
-    // A line longer than the buffer: make room for more of it.
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    // A line longer than the buffer: make room for more of it. A source that keeps filling the
+    // buffer is read in chunks of twice the size, up to the chunk size.
+    if (end_ == buffer_.size()) {
+        buffer_.resize(buffer_.size() * 2);
+    } else if (lastReadFull_ && buffer_.size() < chunkSize_) {
+        buffer_.resize(std::min(chunkSize_, buffer_.size() * 2));
+    }
     const std::size_t asked = buffer_.size() - end_;
     const std::ptrdiff_t got = source_(buffer_.data() + end_, asked);
     lastReadFull_ = got > 0 && static_cast<std::size_t>(got) == asked;
@@ -409,7 +415,7 @@ bool DocumentReader::readLine(std::u16string& text, std::string_view* ascii) {
         // Only a source that fills what it is asked for is worth a thread: one that gives a few
         // bytes a call (a terminal, a slow pipe) would be handed over a few bytes at a time.
         if (wantReadAhead_ && !atEnd_ && lastReadFull_) {
-            readAhead_ = std::make_unique<ReadAhead>(std::move(source_), buffer_.size());
+            readAhead_ = std::make_unique<ReadAhead>(std::move(source_), chunkSize_);
         }
     }
     while (!error_) {

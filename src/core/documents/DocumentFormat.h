@@ -153,7 +153,11 @@ private:
     bool begin();
     void readUtf16(bool bigEndian);
 
+    // The first read asks for at most this much: a small document takes no more memory.
+    static constexpr std::size_t kFirstRead = 1 << 16;
+
     Source source_;
+    std::size_t chunkSize_;
     ReadBuffer buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
