@@ -271,10 +271,15 @@ public:
 
     // Piece `index`, the one after the last settled. True while later pieces are wanted.
     bool settle(std::uint64_t index, Piece& piece) {
-        if (index > 0 && (!started_ || resultEmpty_) &&
-            (piece.lines > 0 || piece.end != Piece::End::Done)) {
-            // Nothing yet of the document, or of its result: its first lines settle them.
-            return goOnLineByLine(piece.firstLineAt);
+        if (index > 0 && (!started_ || resultEmpty_)) {
+            // Nothing yet of the document, or of its result: its first lines settle them. A
+            // piece within a long line has none, and changes nothing.
+            if (piece.lines > 0 || piece.end != Piece::End::Done) {
+                return goOnLineByLine(piece.firstLineAt);
+            }
+            if (!piece.last) return true;
+            finish();
+            return false;
         }
         if (!piece.bytes.empty() && !write(piece.bytes)) return false;
         if (piece.end == Piece::End::Failed) {

@@ -119,6 +119,9 @@ TEST(DocumentFileDecoding, GivesWhatLineByLineDecodingGives) {
     documents.push_back({"spaces, then a break", "      \r\n"});
     // Lines that decode to nothing leave the result empty for a while.
     documents.push_back({"empty results first", cipherOf(std::vector<std::u16string>(30, u"  "), 9, 3) + english});
+    // A long line whose result is empty, and pieces within it.
+    documents.push_back({"a long line of spaces first",
+                         cipherOf({std::u16string(300, u' '), u"after", u""}, 9, 3)});
     documents.push_back({"Japanese", cipherOf({u"吾輩は猫である。", u"名前はまだ無い。 ASCII too",
                                                u"plain", u"どこで生れたか", u""}, 9, 3)});
     documents.push_back({"a CR inside a deciphered line",
