@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <memory>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -78,7 +78,7 @@ private:
     }
 
     std::uint64_t fileEnd() const noexcept { return start_ + held_; }
-    char at(std::uint64_t pos) const noexcept { return buffer_[pos - start_]; }
+    char at(std::uint64_t pos) const noexcept { return buffer_.data()[pos - start_]; }
 
     // Reads `size` bytes from `from` on, fewer at the file's end.
     bool load(std::uint64_t from, std::size_t size) {
@@ -91,17 +91,10 @@ private:
     // Reads up to `size` more bytes after those held.
     bool more(std::size_t size) {
         const std::size_t wanted = held_ + size;
-        if (wanted > capacity_) {
-            // Not zeroed first: the reads fill it.
-            const std::size_t capacity = std::max(wanted, 2 * capacity_);
-            auto grown = std::make_unique_for_overwrite<char[]>(capacity);
-            std::copy_n(buffer_.get(), held_, grown.get());
-            buffer_ = std::move(grown);
-            capacity_ = capacity;
-        }
+        if (wanted > buffer_.size()) buffer_.resize(std::max(wanted, 2 * buffer_.size()));
         while (held_ < wanted) {
             const std::ptrdiff_t got =
-                input_(buffer_.get() + held_, wanted - held_, start_ + held_);
+                input_(buffer_.data() + held_, wanted - held_, start_ + held_);
             if (got < 0) {
                 error_ = true;
                 return false;
@@ -132,14 +125,21 @@ private:
                 start = fileEnd();
                 return true;
             }
-            if (at(pos) == '\r') {
-                std::uint64_t next = pos + 1;
-                if (holds(next) && at(next) == '\n') ++next;
-                if (error_) return false;
-                if (next >= begin) {
-                    start = next;
-                    return true;
-                }
+            // The next CR among the bytes held, or past them.
+            const char* from = buffer_.data() + (pos - start_);
+            const auto* cr = static_cast<const char*>(
+                std::memchr(from, '\r', static_cast<std::size_t>(fileEnd() - pos)));
+            if (cr == nullptr) {
+                pos = fileEnd();
+                continue;
+            }
+            pos += static_cast<std::uint64_t>(cr - from);
+            std::uint64_t next = pos + 1;
+            if (holds(next) && at(next) == '\n') ++next;
+            if (error_) return false;
+            if (next >= begin) {
+                start = next;
+                return true;
             }
             ++pos;
         }
@@ -153,7 +153,7 @@ private:
         bool ascii = true;
         std::uint64_t cr = 0;
         for (;;) {
-            const std::string_view rest(buffer_.get() + (scanned - start_),
+            const std::string_view rest(buffer_.data() + (scanned - start_),
                                         static_cast<std::size_t>(fileEnd() - scanned));
             const document_detail::LineScan scan =
                 document_detail::scanLine(rest, document_detail::fastestScanKernel());
@@ -169,7 +169,7 @@ private:
                 break;
             }
         }
-        const std::string_view bytes(buffer_.get() + (pos - start_),
+        const std::string_view bytes(buffer_.data() + (pos - start_),
                                      static_cast<std::size_t>(cr - pos));
 
         // What the line-by-line way settles: a line that is not ASCII (how the document's
@@ -240,8 +240,7 @@ private:
     const std::size_t pieceSize_;
     LineConverter converter_;
     DocumentWriter writer_;
-    std::unique_ptr<char[]> buffer_;  // the file's bytes from start_ on: held_ of them
-    std::size_t capacity_ = 0;
+    ReadBuffer buffer_;  // the file's bytes from start_ on: held_ of them
     std::size_t held_ = 0;
     std::uint64_t start_ = 0;
     bool ended_ = false;  // buffer_ reaches the file's end
