@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,23 +73,28 @@ void BM_DecodeAsciiLines(benchmark::State& state) {
 // The hex-mode decipher kernels on lines of ciphertext bytes, as the lines of a file arrive: 440
 // bytes (a line of 110 characters) and 64 KiB, a pattern's arrangement each. Each kernel
 // against the plain one gives what the vector steps are worth.
+// The kernel a benchmark's first argument names, if this processor has it.
+std::optional<cipher_detail::HexKernel> kernelOf(benchmark::State& state) {
+    const auto kernel = static_cast<cipher_detail::HexKernel>(state.range(0));
+    const auto& available = cipher_detail::availableHexKernels();
+    if (std::find(available.begin(), available.end(), kernel) != available.end()) return kernel;
+    state.SkipWithError("this processor has no such kernel");
+    return std::nullopt;
+}
+
 void BM_HexDecipherKernel(benchmark::State& state) {
     using namespace cipher_detail;
-    const auto kernel = static_cast<HexKernel>(state.range(0));
+    const auto kernel = kernelOf(state);
+    if (!kernel) return;
     const auto arrangement = static_cast<Arrangement>(state.range(1));
     const auto len = static_cast<std::size_t>(state.range(2));
-    const auto& available = availableHexKernels();
-    if (std::find(available.begin(), available.end(), kernel) == available.end()) {
-        state.SkipWithError("this processor has no such kernel");
-        return;
-    }
     std::string line(len, '0');
     for (std::size_t i = 0; i < len; ++i) line[i] = "0123456789ABCDEF"[(i * 7 + i / 5) % 16] + 9;
     const std::size_t lines = (16u << 20) / len;  // 16 MB of ciphertext a round
     std::u16string out(hexDecipheredUnits(len), u'\0');
     for (auto _ : state) {
         for (std::size_t i = 0; i < lines; ++i) {
-            benchmark::DoNotOptimize(hexDecipherBytes(line, 9, arrangement, out.data(), kernel));
+            benchmark::DoNotOptimize(hexDecipherBytes(line, 9, arrangement, out.data(), *kernel));
         }
         benchmark::ClobberMemory();
     }
@@ -102,14 +108,10 @@ BENCHMARK(BM_HexDecipherKernel)
 // an English document come out of its ciphertext.
 void BM_HexDecipherAscii(benchmark::State& state) {
     using namespace cipher_detail;
-    const auto kernel = static_cast<HexKernel>(state.range(0));
+    const auto kernel = kernelOf(state);
+    if (!kernel) return;
     const auto arrangement = static_cast<Arrangement>(state.range(1));
     const auto len = static_cast<std::size_t>(state.range(2));
-    const auto& available = availableHexKernels();
-    if (std::find(available.begin(), available.end(), kernel) == available.end()) {
-        state.SkipWithError("this processor has no such kernel");
-        return;
-    }
     // The hex stage of ASCII text, each digit put where the arrangement keeps it.
     std::string line(len, '0');
     for (std::size_t x = 0; x < len; ++x) {
@@ -128,7 +130,7 @@ void BM_HexDecipherAscii(benchmark::State& state) {
     for (auto _ : state) {
         for (std::size_t i = 0; i < lines; ++i) {
             benchmark::DoNotOptimize(
-                hexDecipherAscii(line, 9, arrangement, ascii.data(), units.data(), kernel));
+                hexDecipherAscii(line, 9, arrangement, ascii.data(), units.data(), *kernel));
         }
         benchmark::ClobberMemory();
     }
