@@ -133,6 +133,11 @@ TEST(DocumentFileDecoding, GivesWhatLineByLineDecodingGives) {
                          english + cipherOf({u"caf\u00e9"}, 9, 3) + english});
     documents.push_back({"a line of other bytes", english + "caf\xc3\xa9\r\n" + english});
     documents.push_back({"a CP932 line", english + "\x93\xfa\x96\x7b\r\n" + english});
+    // Copied as they are (a pattern beyond the four), lines of other text go through too: the
+    // rest of the file, line by line, goes on from what the pieces before came to.
+    const std::string copied = cipherOf(englishLines(40), 9, 9);
+    documents.push_back({"a CP932 line, copied", copied + "\x93\xfa\x96\x7b\r\n" + copied, 9});
+    documents.push_back({"a UTF-8 line, copied", copied + "caf\xc3\xa9\r\n" + copied, 9});
     documents.push_back({"UTF-8 mark", "\xef\xbb\xbf" + english});
     documents.push_back({"UTF-16 mark", std::string("\xff\xfe" "0\0" "6\0", 6)});
 
