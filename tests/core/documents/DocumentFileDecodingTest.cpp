@@ -75,13 +75,18 @@ Outcome inPieces(const std::string& file, std::int16_t keyCode, std::int16_t pat
     return outcome;
 }
 
-// Ciphertext of `lines`, each followed by CR LF unless `lastBreak` is false.
+// Ciphertext of `lines`, each followed by CR LF unless `lastBreak` is false; beyond the four
+// patterns, the lines themselves.
 std::string cipherOf(const std::vector<std::u16string>& lines, std::int16_t keyCode,
                      std::int16_t pattern, bool lastBreak = true) {
     std::string cipher;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         LineConverter encoder(Direction::Encode, keyCode, pattern);
-        encoder.addLine(lines[i], cipher);
+        if (encoder.writesAscii()) {
+            encoder.addLine(lines[i], cipher);
+        } else {
+            cipher.append(lines[i].begin(), lines[i].end());  // copied as it is: ASCII here
+        }
         if (i + 1 < lines.size() || lastBreak) cipher += "\r\n";
     }
     return cipher;
