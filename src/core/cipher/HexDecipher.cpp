@@ -345,9 +345,9 @@ VOXILO_AVX2 inline void unitsOf(Nibbles& nibbles, const unsigned char* s, std::s
     }
 }
 
-// `count` digits in order (a multiple of 4; room for 128 more) as ASCII characters; false when
-// a unit is not ASCII or is CR. Two saturating packs take each unit's low byte, and make 0xFF
-// of a unit with a high byte.
+// 128 digits in order as 32 ASCII characters; `refused` gains the top bit of each that is not
+// ASCII, and of each CR. Two saturating packs take each unit's low byte, and make 0xFF of a unit
+// with a high byte.
 VOXILO_AVX2 inline __m256i charsOf(Nibbles& nibbles, const unsigned char* d, __m256i& refused) {
     const __m256i inOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     const __m256i a = _mm256_packs_epi32(streamBytes(nibbles, d), streamBytes(nibbles, d + 32));
@@ -357,6 +357,8 @@ VOXILO_AVX2 inline __m256i charsOf(Nibbles& nibbles, const unsigned char* d, __m
     return v;
 }
 
+// `count` digits in order (a multiple of 4; room for 128 more) as ASCII characters; false when
+// a unit is not ASCII or is CR.
 VOXILO_AVX2 inline bool asciiOf(Nibbles& nibbles, const unsigned char* s, std::size_t count,
                                 char* out) {
     __m256i refused = _mm256_setzero_si256();
