@@ -58,14 +58,15 @@ std::optional<ConversionFailure> convertDocument(Direction direction, std::int16
 using RandomAccessSource =
     std::function<std::ptrdiff_t(char* buffer, std::size_t capacity, std::uint64_t offset)>;
 
-// How much of the file each turn of convertDocumentFile's decoding takes.
+// How much of the file convertDocumentFile's decoding takes at a time.
 inline constexpr std::size_t kDecodePiece = 1 << 18;
 
 // convertDocument for a file that can be read anywhere, with the same result byte for byte.
-// Decoding then runs on two threads, each taking every other piece of `pieceSize` bytes: it reads
-// the piece, converts the lines that begin in it and writes them when the piece before has been
-// written. A document that is not ASCII ciphertext from start to end goes on line by line from
-// its first such line; one in UTF-16 is converted line by line from the start.
+// Decoding then runs on two threads, each taking the next piece of `pieceSize` bytes that no
+// thread has taken: it reads the piece and converts the lines that begin in it, and whichever
+// thread finds the output free writes the pieces that are ready, in the file's order. A document
+// that is not ASCII ciphertext from start to end goes on line by line from its first such line;
+// one in UTF-16 is converted line by line from the start.
 std::optional<ConversionFailure> convertDocumentFile(Direction direction, std::int16_t keyCode,
                                                      std::int16_t pattern, RandomAccessSource input,
                                                      ByteSink output,
