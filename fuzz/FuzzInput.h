@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "core/documents/DocumentConversion.h"
+#include "support/ByteSource.h"
 
 namespace voxilo::fuzzing {
 
@@ -59,25 +59,11 @@ inline void decodeFileBothWays(const std::string& file, Setting setting, std::si
         };
     };
     Outcome inOrder, inPieces;
-    std::size_t pos = 0;
-    inOrder.failure = convertDocument(
-        Direction::Decode, setting.keyCode, setting.pattern,
-        [&](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
-            const std::size_t n = std::min(capacity, file.size() - pos);
-            std::memcpy(buffer, file.data() + pos, n);
-            pos += n;
-            return static_cast<std::ptrdiff_t>(n);
-        },
-        sinkInto(inOrder));
-    inPieces.failure = convertDocumentFile(
-        Direction::Decode, setting.keyCode, setting.pattern,
-        [&](char* buffer, std::size_t capacity, std::uint64_t offset) -> std::ptrdiff_t {
-            if (offset >= file.size()) return 0;
-            const std::size_t n = std::min<std::size_t>(capacity, file.size() - offset);
-            std::memcpy(buffer, file.data() + offset, n);
-            return static_cast<std::ptrdiff_t>(n);
-        },
-        sinkInto(inPieces), {}, pieceSize);
+    inOrder.failure = convertDocument(Direction::Decode, setting.keyCode, setting.pattern,
+                                      testing_support::trickle(file), sinkInto(inOrder));
+    inPieces.failure = convertDocumentFile(Direction::Decode, setting.keyCode, setting.pattern,
+                                           testing_support::anywhere(file), sinkInto(inPieces),
+                                           {}, pieceSize);
     if (inPieces.bytes != inOrder.bytes) fail("decoding a file in pieces gives other bytes");
     if (inPieces.failure.has_value() != inOrder.failure.has_value()) {
         fail("decoding a file in pieces fails otherwise");
