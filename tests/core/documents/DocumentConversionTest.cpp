@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ByteSource.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,18 +20,12 @@ struct Outcome {
 Outcome convert(Direction direction, std::int16_t keyCode, std::int16_t pattern,
                 const std::string& file) {
     Outcome outcome;
-    std::size_t pos = 0;
-    auto source = [&](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
-        const std::size_t n = std::min({std::size_t{3}, capacity, file.size() - pos});
-        std::memcpy(buffer, file.data() + pos, n);
-        pos += n;
-        return static_cast<std::ptrdiff_t>(n);
-    };
     auto sink = [&](std::string_view bytes) {
         outcome.bytes += bytes;
         return std::error_code{};
     };
-    outcome.failure = convertDocument(direction, keyCode, pattern, source, sink);
+    outcome.failure =
+        convertDocument(direction, keyCode, pattern, testing_support::trickle(file, 3), sink);
     return outcome;
 }
 
