@@ -4,7 +4,6 @@
 
 #include "support/ByteSource.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
