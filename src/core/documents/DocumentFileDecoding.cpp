@@ -438,19 +438,10 @@ std::optional<ConversionFailure> convertDocumentFile(Direction direction, std::i
         if (got <= 0) break;
         held += static_cast<std::size_t>(got);
     }
-    const std::string_view start(head, held);
-    const bool any = !encodings.input;
-    const auto given = [&](TextEncoding encoding) { return encodings.input == encoding; };
-    const auto marked = [&](TextEncoding encoding) {
-        return start.substr(0, byteOrderMark(encoding).size()) == byteOrderMark(encoding);
-    };
-    bool utf8Marked = false;
-    if ((any || given(TextEncoding::Utf8) || given(TextEncoding::Utf8Bom)) &&
-        marked(TextEncoding::Utf8Bom)) {
-        utf8Marked = true;
-    } else if (((any || given(TextEncoding::Utf16Le)) && marked(TextEncoding::Utf16Le)) ||
-               ((any || given(TextEncoding::Utf16Be)) && marked(TextEncoding::Utf16Be)) ||
-               given(TextEncoding::Utf16Le) || given(TextEncoding::Utf16Be)) {
+    const std::optional<TextEncoding> mark =
+        DocumentReader::markOf(std::string_view(head, held), encodings.input);
+    const bool utf8Marked = mark == TextEncoding::Utf8Bom;
+    if ((mark && !utf8Marked) || (encodings.input && isUtf16(*encodings.input))) {
         return convertDocument(direction, keyCode, pattern, fromStart, std::move(output),
                                encodings);
     }

@@ -286,29 +286,38 @@ void DocumentReader::readUtf16(bool bigEndian) {
 }
 
 // Looks at the start of the input for a byte-order mark.
+std::optional<TextEncoding> DocumentReader::markOf(std::string_view head,
+                                                   std::optional<TextEncoding> given) noexcept {
+    const auto marked = [&](TextEncoding encoding) {
+        const std::string_view mark = byteOrderMark(encoding);
+        return head.substr(0, mark.size()) == mark &&
+               (!given || given == encoding ||
+                (encoding == TextEncoding::Utf8Bom && given == TextEncoding::Utf8));
+    };
+    for (TextEncoding encoding :
+         {TextEncoding::Utf8Bom, TextEncoding::Utf16Le, TextEncoding::Utf16Be}) {
+        if (marked(encoding)) return encoding;
+    }
+    return std::nullopt;
+}
+
 bool DocumentReader::begin() {
     begun_ = true;
     while (!atEnd_ && end_ - begin_ < 3) {
         if (!refill()) return false;
     }
     const std::string_view head(buffer_.data() + begin_, end_ - begin_);
-    const auto marked = [&](TextEncoding encoding) {
-        const std::string_view mark = byteOrderMark(encoding);
-        if (head.substr(0, mark.size()) != mark) return false;
-        begin_ += mark.size();
-        scan_ = begin_;
-        return true;
-    };
     const TextEncoding given = given_.value_or(TextEncoding::Cp932);
-    const bool any = !given_;
-    if ((any || given == TextEncoding::Utf8 || given == TextEncoding::Utf8Bom) &&
-        marked(TextEncoding::Utf8Bom)) {
+    const std::optional<TextEncoding> mark = markOf(head, given_);
+    if (mark) {
+        begin_ += byteOrderMark(*mark).size();
+        scan_ = begin_;
+    }
+    if (mark == TextEncoding::Utf8Bom) {
         encoding_ = TextEncoding::Utf8Bom;
         decoding_ = Decoding::Utf8;
-    } else if ((any || given == TextEncoding::Utf16Le) && marked(TextEncoding::Utf16Le)) {
-        readUtf16(false);
-    } else if ((any || given == TextEncoding::Utf16Be) && marked(TextEncoding::Utf16Be)) {
-        readUtf16(true);
+    } else if (mark) {
+        readUtf16(*mark == TextEncoding::Utf16Be);
     } else if (given_ && isUtf16(given)) {
         readUtf16(given == TextEncoding::Utf16Be);
     } else if (given_ && given != TextEncoding::Cp932) {

@@ -112,6 +112,12 @@ public:
     // when the source's first read filled the buffer, as a file's does.
     void readAhead() noexcept { wantReadAhead_ = true; }
 
+    // The byte-order mark that starts `head` and decides its encoding, as reading takes it:
+    // any mark when no encoding is given, else only the given encoding's own (UTF-8's for UTF-8
+    // with or without one).
+    static std::optional<TextEncoding> markOf(std::string_view head,
+                                              std::optional<TextEncoding> given) noexcept;
+
     // Reads the source as the rest of a document from the start of one of its lines on: the
     // `lines` lines before it were ASCII (so nothing was found of the encoding from them), some
     // of them not empty when `started`, and the document began with a UTF-8 byte-order mark
