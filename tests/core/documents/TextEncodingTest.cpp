@@ -200,6 +200,12 @@ TEST(TextEncoding, StreamingDecidesFromTheFirstLineThatIsNotAscii) {
                             DocumentReader::BadBytes::Refuse, TextEncoding::Utf16Le);
     ASSERT_TRUE(unmarked.next(line));
     EXPECT_EQ(line, u"ok");
+    // Another encoding's mark is bytes of the given one: FF is no UTF-8.
+    DocumentReader otherMark(memory(std::string("\xFF\xFEo\0k\0", 6)), 1 << 20,
+                             DocumentReader::BadBytes::Refuse, TextEncoding::Utf8);
+    EXPECT_FALSE(otherMark.next(line));
+    ASSERT_TRUE(otherMark.error());
+    EXPECT_EQ(otherMark.error()->kind, DocumentError::Kind::InvalidBytes);
 }
 
 TEST(TextEncoding, WritesEveryCharacterButALoneSurrogate) {
