@@ -101,7 +101,7 @@ void BM_HexDecipherKernel(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * lines * len));
 }
 BENCHMARK(BM_HexDecipherKernel)
-    ->ArgsProduct({{0, 1, 2}, {0, 1, 2}, {440, 65536}})
+    ->ArgsProduct({{0, 1, 2, 3}, {0, 1, 2}, {440, 65536}})
     ->Unit(benchmark::kMillisecond);
 
 // The same kernels deciphering lines whose result is ASCII straight to bytes, as the lines of
@@ -137,7 +137,7 @@ void BM_HexDecipherAscii(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * lines * len));
 }
 BENCHMARK(BM_HexDecipherAscii)
-    ->ArgsProduct({{0, 1, 2}, {0, 1, 2}, {440, 65536}})
+    ->ArgsProduct({{0, 1, 2, 3}, {0, 1, 2}, {440, 65536}})
     ->Unit(benchmark::kMillisecond);
 
 // Sizes are in code units of two bytes: 512 Ki units is 1 MB of text, 8 Mi units 16 MB.

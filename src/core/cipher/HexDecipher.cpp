@@ -404,6 +404,240 @@ VOXILO_AVX2 bool decipher(std::string_view text, std::uint16_t shift, Arrangemen
 
 }  // namespace avx2
 
+#define VOXILO_AVX512 [[gnu::target("avx512f,avx512bw,avx512vl,avx512vbmi")]]
+
+// The AVX-512 kernel goes in one step, 64 digits a block: one permutation of one or two loads
+// puts them in order, and their values make 32 bytes of the UTF-16LE stream, or, when the
+// result is ASCII, 16 characters. Loads near the text's ends are masked to the text's bytes,
+// which never fault beyond it, so no digit is taken one at a time. (Each intrinsic that has a
+// form with a mask of lanes to zero is called in that form: the others make GCC 12 warn of the
+// undefined vector they start from.)
+namespace avx512 {
+
+// A table of 64 byte indexes for the permutations: byte i of the result is byte index(i) of the
+// first load, or of the second from 64 on.
+template <class Index>
+VOXILO_AVX512 inline __m512i indexes(Index index) {
+    alignas(64) unsigned char bytes[64];
+    for (int i = 0; i < 64; ++i) bytes[i] = static_cast<unsigned char>(index(i));
+    return _mm512_load_si512(bytes);
+}
+
+// The 64 bytes from `at` (which may lie before the text or reach past it), those outside the
+// text zero and unread.
+VOXILO_AVX512 inline __m512i loadWithin(const unsigned char* c, std::ptrdiff_t at,
+                                        std::ptrdiff_t len) {
+    const auto* p = reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(c) +
+                                                  static_cast<std::uintptr_t>(at));
+    if (at >= 0 && at + 64 <= len) return _mm512_loadu_si512(p);
+    const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, -at);
+    const std::ptrdiff_t to = std::min<std::ptrdiff_t>(64, len - at);
+    if (to <= from) return _mm512_setzero_si512();
+    const std::uint64_t below = to == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << to) - 1;
+    return _mm512_maskz_loadu_epi8(below & (~std::uint64_t{0} << from), p);
+}
+
+// The permutations that put 64 digits in order, from one or two loads.
+struct Orders {
+    __m512i single, whole, halves;
+    VOXILO_AVX512 Orders()
+        // even x from c[x + 1] on, odd x from c[len - 1 - x] back
+        : single(indexes([](int i) { return i % 2 == 0 ? i : 64 + 63 - i; })),
+          // even x from c[len - 2 - x] back, odd x from c[len - x] back
+          whole(indexes([](int i) { return 63 - (i ^ 1); })),
+          // even x from c[top - x] back, odd x from c[len - x] back
+          halves(indexes([](int i) { return i % 2 == 0 ? 63 - i : 64 + 63 - i; })) {}
+};
+
+// Digit values as in the AVX2 kernel, with its tables in each 128-bit lane.
+struct Nibbles {
+    __m512i shift, classOfTop, classOfLow, offsetOfTop, valid;
+    VOXILO_AVX512 explicit Nibbles(std::uint16_t by)
+        : shift(_mm512_set1_epi8(static_cast<char>(by & 0xFF))),
+          classOfTop(_mm512_maskz_broadcast_i32x4(0xFFFF, 
+              _mm_setr_epi8(0, 0, 0, 1, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0))),
+          classOfLow(_mm512_maskz_broadcast_i32x4(0xFFFF, 
+              _mm_setr_epi8(1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0))),
+          offsetOfTop(_mm512_maskz_broadcast_i32x4(0xFFFF, 
+              _mm_setr_epi8(0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0))),
+          valid(_mm512_set1_epi8(-1)) {}
+    // Only the digits in `lanes` count; the others are made zeros.
+    VOXILO_AVX512 __m512i operator()(__m512i digits, __mmask64 lanes) {
+        const __m512i v = _mm512_sub_epi8(digits, shift);
+        const __m512i fours = _mm512_set1_epi8(0x0F);
+        const __m512i top = _mm512_and_si512(_mm512_srli_epi16(v, 4), fours);
+        const __m512i low = _mm512_and_si512(v, fours);
+        valid = _mm512_mask_min_epu8(valid, lanes, valid,
+                                     _mm512_and_si512(_mm512_shuffle_epi8(classOfTop, top),
+                                                      _mm512_shuffle_epi8(classOfLow, low)));
+        return _mm512_maskz_add_epi8(lanes, low, _mm512_shuffle_epi8(offsetOfTop, top));
+    }
+    VOXILO_AVX512 __m512i operator()(__m512i digits) {
+        const __m512i v = _mm512_sub_epi8(digits, shift);
+        const __m512i fours = _mm512_set1_epi8(0x0F);
+        const __m512i top = _mm512_and_si512(_mm512_srli_epi16(v, 4), fours);
+        const __m512i low = _mm512_and_si512(v, fours);
+        valid = _mm512_min_epu8(valid, _mm512_and_si512(_mm512_shuffle_epi8(classOfTop, top),
+                                                        _mm512_shuffle_epi8(classOfLow, low)));
+        return _mm512_add_epi8(low, _mm512_shuffle_epi8(offsetOfTop, top));
+    }
+    VOXILO_AVX512 bool allValid() const {
+        return _mm512_cmpeq_epi8_mask(valid, _mm512_setzero_si512()) == 0;
+    }
+};
+
+// Deciphers a text of one arrangement into units, or, with `Ascii`, into ASCII characters, as
+// long as the result is ASCII without CR.
+template <Arrangement kArrangement, bool kAscii>
+class Decipherer {
+public:
+    VOXILO_AVX512 Decipherer(std::string_view text, std::uint16_t shift, void* out)
+        : c_(reinterpret_cast<const unsigned char*>(text.data())),
+          len_(static_cast<std::ptrdiff_t>(text.size())),
+          h_(len_ / 2),
+          out_(static_cast<unsigned char*>(out)),
+          nibbles_(shift) {}
+
+    // False when a digit is not hexadecimal; `isAscii` tells whether the result was ASCII
+    // without CR (with kAscii), and is only meaningful when it is hexadecimal.
+    VOXILO_AVX512 bool run(bool& isAscii) {
+        for (std::ptrdiff_t x = 0; x < len_; x += 64) {
+            if (inside(x)) {
+                put(x, nibbles_(digitsAt(x)), 16);
+            } else {
+                const std::ptrdiff_t digits = std::min<std::ptrdiff_t>(64, len_ - x);
+                const __mmask64 lanes =
+                    digits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << digits) - 1;
+                // A last unit of one byte gets a zero high byte from the lanes made zeros.
+                put(x, nibbles_(digitsNearEnds(x), lanes),
+                    static_cast<unsigned>((digits / 2 + 1) / 2));
+            }
+        }
+        if constexpr (kAscii) {
+            isAscii = _mm512_test_epi32_mask(high_, _mm512_set1_epi32(~0x7F)) == 0 && crs_ == 0;
+        }
+        return nibbles_.allValid();
+    }
+
+private:
+    // Whether the 64 digits from x are in the text and each load of them within it too.
+    bool inside(std::ptrdiff_t x) const {
+        switch (kArrangement) {
+            case Arrangement::Single:
+                return x + 65 <= len_;
+            case Arrangement::Whole:
+                return x + 64 <= len_;
+            case Arrangement::Halves:
+                return (x >= 1 && x + 65 <= h_) || (x >= h_ && x + 64 <= len_);
+        }
+        return false;
+    }
+    VOXILO_AVX512 static __m512i load(const unsigned char* p) { return _mm512_loadu_si512(p); }
+
+    VOXILO_AVX512 __m512i digitsAt(std::ptrdiff_t x) const {
+        switch (kArrangement) {
+            case Arrangement::Single:
+                return _mm512_permutex2var_epi8(load(c_ + x + 1), orders_.single,
+                                                load(c_ + len_ - 64 - x));
+            case Arrangement::Whole:
+                return _mm512_maskz_permutexvar_epi8(~__mmask64{0}, orders_.whole, load(c_ + len_ - 64 - x));
+            case Arrangement::Halves:
+                break;
+        }
+        const std::ptrdiff_t top = x < h_ ? h_ - 2 : 3 * h_ - 2;
+        return _mm512_permutex2var_epi8(load(c_ + top - 63 - x), orders_.halves,
+                                        load(c_ + len_ - 63 - x));
+    }
+    // The same where a load reaches outside the text: masked to the text's bytes.
+    VOXILO_AVX512 __m512i digitsNearEnds(std::ptrdiff_t x) const {
+        switch (kArrangement) {
+            case Arrangement::Single:
+                return _mm512_permutex2var_epi8(loadWithin(c_, x + 1, len_), orders_.single,
+                                                loadWithin(c_, len_ - 64 - x, len_));
+            case Arrangement::Whole:
+                return _mm512_maskz_permutexvar_epi8(~__mmask64{0}, orders_.whole, loadWithin(c_, len_ - 64 - x, len_));
+            case Arrangement::Halves:
+                break;
+        }
+        // The top of the even digits' run is h - 2 in the first half and 3h - 2 in the second;
+        // the block across the middle takes each digit from its own.
+        const __m512i odd = loadWithin(c_, len_ - 63 - x, len_);
+        if (x + 64 <= h_) return halvesFrom(h_ - 2, x, odd);
+        if (x >= h_) return halvesFrom(3 * h_ - 2, x, odd);
+        return _mm512_mask_blend_epi8(~std::uint64_t{0} << (h_ - x), halvesFrom(h_ - 2, x, odd),
+                                      halvesFrom(3 * h_ - 2, x, odd));
+    }
+    VOXILO_AVX512 __m512i halvesFrom(std::ptrdiff_t top, std::ptrdiff_t x, __m512i odd) const {
+        return _mm512_permutex2var_epi8(loadWithin(c_, top - 63 - x, len_), orders_.halves, odd);
+    }
+
+    // Puts the `count` units of 64 digit values from x.
+    VOXILO_AVX512 void put(std::ptrdiff_t x, __m512i values, unsigned count) {
+        // 32 bytes of the stream in 16-bit lanes: high digit times 16, plus low digit.
+        const __m512i stream = _mm512_maddubs_epi16(values, _mm512_set1_epi16(0x0110));
+        if constexpr (kAscii) {
+            // Each unit in a 32-bit lane: ASCII without CR when below 0x80 and not 13.
+            high_ = _mm512_or_si512(high_, stream);
+            crs_ |= _mm512_cmpeq_epu32_mask(stream, _mm512_set1_epi32('\r'));
+            const __m128i chars = _mm512_maskz_cvtepi32_epi8(0xFFFF, stream);
+            if (count == 16) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out_ + x / 4), chars);
+            } else {
+                _mm_mask_storeu_epi8(out_ + x / 4, static_cast<__mmask16>((1u << count) - 1),
+                                     chars);
+            }
+        } else {
+            const __m256i bytes = _mm512_maskz_cvtepi16_epi8(~__mmask32{0}, stream);
+            if (count == 16) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_ + x / 2), bytes);
+            } else {
+                _mm256_mask_storeu_epi8(out_ + x / 2, static_cast<__mmask32>((1ull << (2 * count)) - 1),
+                                        bytes);
+            }
+        }
+    }
+
+    const unsigned char* c_;
+    std::ptrdiff_t len_;
+    std::ptrdiff_t h_;
+    unsigned char* out_;
+    Nibbles nibbles_;
+    Orders orders_;
+    __m512i high_ = _mm512_setzero_si512();  // every unit's bits, or-ed together
+    __mmask16 crs_ = 0;                      // the units that are CR
+};
+
+template <Arrangement kArrangement>
+VOXILO_AVX512 bool decipherAs(std::string_view text, std::uint16_t shift, char16_t* units,
+                              char* ascii, bool& isAscii) {
+    if (ascii != nullptr) return Decipherer<kArrangement, true>(text, shift, ascii).run(isAscii);
+    return Decipherer<kArrangement, false>(text, shift, units).run(isAscii);
+}
+
+// Deciphers `text` into units, or, with `ascii`, into ASCII characters. Returns false when a
+// digit is not hexadecimal; with `ascii`, `isAscii` tells whether the result was ASCII without
+// CR, and is only meaningful when it is hexadecimal.
+VOXILO_AVX512 bool decipher(std::string_view text, std::uint16_t shift, Arrangement arrangement,
+                            char16_t* units, char* ascii, bool& isAscii) {
+    switch (arrangement) {
+        case Arrangement::Single:
+            return decipherAs<Arrangement::Single>(text, shift, units, ascii, isAscii);
+        case Arrangement::Whole:
+            return decipherAs<Arrangement::Whole>(text, shift, units, ascii, isAscii);
+        case Arrangement::Halves:
+            break;
+    }
+    return decipherAs<Arrangement::Halves>(text, shift, units, ascii, isAscii);
+}
+
+bool processorHasIt() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
+}
+
+}  // namespace avx512
+
 #endif
 
 #if defined(__SSE2__)
@@ -482,6 +716,7 @@ const std::vector<HexKernel>& availableHexKernels() {
 #endif
 #if defined(VOXILO_HAS_AVX2_KERNEL)
         if (processorHasAvx2()) found.push_back(HexKernel::Avx2);
+        if (avx512::processorHasIt()) found.push_back(HexKernel::Avx512);
 #endif
         return found;
     }();
@@ -519,6 +754,15 @@ bool hexDecipherBytes(std::string_view text, std::uint16_t shift, Arrangement ar
 #else
                 break;
 #endif
+            case HexKernel::Avx512:
+#if defined(VOXILO_HAS_AVX2_KERNEL)
+            {
+                bool ascii = false;
+                return avx512::decipher(text, shift, arrangement, out, nullptr, ascii);
+            }
+#else
+                break;
+#endif
         }
     }
     return plainDecipher(text, shift, arrangement, out);
@@ -533,6 +777,16 @@ AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
                                HexKernel kernel, bool readableAround) noexcept {
     const auto signedShift = static_cast<std::int16_t>(shift);
 #if defined(VOXILO_HAS_AVX2_KERNEL)
+    if (kernel == HexKernel::Avx512 && signedShift >= -32 && signedShift <= 64 &&
+        std::endian::native == std::endian::little) {
+        bool isAscii = false;
+        if (!avx512::decipher(text, shift, arrangement, nullptr, ascii, isAscii)) {
+            return AsciiDecipher::NotHex;
+        }
+        if (isAscii) return AsciiDecipher::Ascii;
+        (void)avx512::decipher(text, shift, arrangement, units, nullptr, isAscii);
+        return AsciiDecipher::NotAscii;
+    }
     if (kernel == HexKernel::Avx2 && signedShift >= -32 && signedShift <= 64 &&
         std::endian::native == std::endian::little) {
         bool isAscii = false;

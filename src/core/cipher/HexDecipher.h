@@ -50,9 +50,9 @@ struct HalvesSource {
 };
 
 // The ways of deciphering ciphertext held as bytes: one digit at a time, or sixteen (SSE2,
-// which every x86-64 processor has) or thirty-two (AVX2, where the processor has it) digits
-// at a time.
-enum class HexKernel : std::uint8_t { Plain, Sse2, Avx2 };
+// which every x86-64 processor has), thirty-two (AVX2) or sixty-four (AVX-512 with its byte
+// permutations) digits at a time, where the processor has them.
+enum class HexKernel : std::uint8_t { Plain, Sse2, Avx2, Avx512 };
 
 // The kernels this build can run on this processor, Plain first and the fastest last.
 const std::vector<HexKernel>& availableHexKernels();

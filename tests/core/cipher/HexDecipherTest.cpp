@@ -21,6 +21,8 @@ const char* nameOf(HexKernel kernel) {
             return "SSE2";
         case HexKernel::Avx2:
             return "AVX2";
+        case HexKernel::Avx512:
+            return "AVX-512";
     }
     return "?";
 }
