@@ -518,6 +518,8 @@ public:
         }
         return nibbles_.allValid();
     }
+    // With kAscii: how many characters there are up to the last that is not a space.
+    std::size_t spaceless() const { return keep_; }
 
 private:
     // Whether the 64 digits from x are in the text and each load of them within it too.
@@ -540,7 +542,8 @@ private:
                 return _mm512_permutex2var_epi8(load(c_ + x + 1), orders_.single,
                                                 load(c_ + len_ - 64 - x));
             case Arrangement::Whole:
-                return _mm512_maskz_permutexvar_epi8(~__mmask64{0}, orders_.whole, load(c_ + len_ - 64 - x));
+                return _mm512_maskz_permutexvar_epi8(~__mmask64{0}, orders_.whole,
+                                                     load(c_ + len_ - 64 - x));
             case Arrangement::Halves:
                 break;
         }
@@ -555,7 +558,8 @@ private:
                 return _mm512_permutex2var_epi8(loadWithin(c_, x + 1, len_), orders_.single,
                                                 loadWithin(c_, len_ - 64 - x, len_));
             case Arrangement::Whole:
-                return _mm512_maskz_permutexvar_epi8(~__mmask64{0}, orders_.whole, loadWithin(c_, len_ - 64 - x, len_));
+                return _mm512_maskz_permutexvar_epi8(~__mmask64{0}, orders_.whole,
+                                                     loadWithin(c_, len_ - 64 - x, len_));
             case Arrangement::Halves:
                 break;
         }
@@ -579,20 +583,24 @@ private:
             // Each unit in a 32-bit lane: ASCII without CR when below 0x80 and not 13.
             high_ = _mm512_or_si512(high_, stream);
             crs_ |= _mm512_cmpeq_epu32_mask(stream, _mm512_set1_epi32('\r'));
+            // Found here, for the characters may not be read back until their store is done.
+            const __mmask16 wanted = static_cast<__mmask16>((1u << count) - 1);
+            const auto text = static_cast<unsigned>(
+                _mm512_mask_cmpneq_epu32_mask(wanted, stream, _mm512_set1_epi32(' ')));
+            if (text != 0) keep_ = static_cast<std::size_t>(x / 4) + std::bit_width(text);
             const __m128i chars = _mm512_maskz_cvtepi32_epi8(0xFFFF, stream);
             if (count == 16) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out_ + x / 4), chars);
             } else {
-                _mm_mask_storeu_epi8(out_ + x / 4, static_cast<__mmask16>((1u << count) - 1),
-                                     chars);
+                _mm_mask_storeu_epi8(out_ + x / 4, wanted, chars);
             }
         } else {
             const __m256i bytes = _mm512_maskz_cvtepi16_epi8(~__mmask32{0}, stream);
             if (count == 16) {
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_ + x / 2), bytes);
             } else {
-                _mm256_mask_storeu_epi8(out_ + x / 2, static_cast<__mmask32>((1ull << (2 * count)) - 1),
-                                        bytes);
+                const auto wanted = static_cast<__mmask32>((std::uint64_t{1} << (2 * count)) - 1);
+                _mm256_mask_storeu_epi8(out_ + x / 2, wanted, bytes);
             }
         }
     }
@@ -605,29 +613,36 @@ private:
     Orders orders_;
     __m512i high_ = _mm512_setzero_si512();  // every unit's bits, or-ed together
     __mmask16 crs_ = 0;                      // the units that are CR
+    std::size_t keep_ = 0;
 };
 
 template <Arrangement kArrangement>
 VOXILO_AVX512 bool decipherAs(std::string_view text, std::uint16_t shift, char16_t* units,
-                              char* ascii, bool& isAscii) {
-    if (ascii != nullptr) return Decipherer<kArrangement, true>(text, shift, ascii).run(isAscii);
+                              char* ascii, bool& isAscii, std::size_t& spaceless) {
+    if (ascii != nullptr) {
+        Decipherer<kArrangement, true> decipherer(text, shift, ascii);
+        const bool ok = decipherer.run(isAscii);
+        spaceless = decipherer.spaceless();
+        return ok;
+    }
     return Decipherer<kArrangement, false>(text, shift, units).run(isAscii);
 }
 
 // Deciphers `text` into units, or, with `ascii`, into ASCII characters. Returns false when a
 // digit is not hexadecimal; with `ascii`, `isAscii` tells whether the result was ASCII without
-// CR, and is only meaningful when it is hexadecimal.
+// CR, and is only meaningful when it is hexadecimal, and `spaceless` how many characters it
+// has up to the last that is not a space.
 VOXILO_AVX512 bool decipher(std::string_view text, std::uint16_t shift, Arrangement arrangement,
-                            char16_t* units, char* ascii, bool& isAscii) {
+                            char16_t* units, char* ascii, bool& isAscii, std::size_t& spaceless) {
     switch (arrangement) {
         case Arrangement::Single:
-            return decipherAs<Arrangement::Single>(text, shift, units, ascii, isAscii);
+            return decipherAs<Arrangement::Single>(text, shift, units, ascii, isAscii, spaceless);
         case Arrangement::Whole:
-            return decipherAs<Arrangement::Whole>(text, shift, units, ascii, isAscii);
+            return decipherAs<Arrangement::Whole>(text, shift, units, ascii, isAscii, spaceless);
         case Arrangement::Halves:
             break;
     }
-    return decipherAs<Arrangement::Halves>(text, shift, units, ascii, isAscii);
+    return decipherAs<Arrangement::Halves>(text, shift, units, ascii, isAscii, spaceless);
 }
 
 bool processorHasIt() {
@@ -758,7 +773,8 @@ bool hexDecipherBytes(std::string_view text, std::uint16_t shift, Arrangement ar
 #if defined(VOXILO_HAS_AVX2_KERNEL)
             {
                 bool ascii = false;
-                return avx512::decipher(text, shift, arrangement, out, nullptr, ascii);
+                std::size_t spaceless = 0;
+                return avx512::decipher(text, shift, arrangement, out, nullptr, ascii, spaceless);
             }
 #else
                 break;
@@ -774,17 +790,28 @@ namespace voxilo::cipher_detail {
 
 AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
                                Arrangement arrangement, char* ascii, char16_t* units,
-                               HexKernel kernel, bool readableAround) noexcept {
+                               HexKernel kernel, bool readableAround,
+                               std::size_t* spaceless) noexcept {
     const auto signedShift = static_cast<std::int16_t>(shift);
+    const std::size_t n = hexDecipheredUnits(text.size());
+    std::size_t kept = n;
+    const auto trimmed = [&] {
+        while (kept > 0 && ascii[kept - 1] == ' ') --kept;
+        if (spaceless != nullptr) *spaceless = kept;
+        return AsciiDecipher::Ascii;
+    };
 #if defined(VOXILO_HAS_AVX2_KERNEL)
     if (kernel == HexKernel::Avx512 && signedShift >= -32 && signedShift <= 64 &&
         std::endian::native == std::endian::little) {
         bool isAscii = false;
-        if (!avx512::decipher(text, shift, arrangement, nullptr, ascii, isAscii)) {
+        if (!avx512::decipher(text, shift, arrangement, nullptr, ascii, isAscii, kept)) {
             return AsciiDecipher::NotHex;
         }
-        if (isAscii) return AsciiDecipher::Ascii;
-        (void)avx512::decipher(text, shift, arrangement, units, nullptr, isAscii);
+        if (isAscii) {
+            if (spaceless != nullptr) *spaceless = kept;
+            return AsciiDecipher::Ascii;
+        }
+        (void)avx512::decipher(text, shift, arrangement, units, nullptr, isAscii, kept);
         return AsciiDecipher::NotAscii;
     }
     if (kernel == HexKernel::Avx2 && signedShift >= -32 && signedShift <= 64 &&
@@ -793,19 +820,18 @@ AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
         if (!avx2::decipher(text, shift, arrangement, nullptr, ascii, isAscii, readableAround)) {
             return AsciiDecipher::NotHex;
         }
-        if (isAscii) return AsciiDecipher::Ascii;
+        if (isAscii) return trimmed();
     }
 #else
     (void)signedShift;
     (void)readableAround;
 #endif
     if (!hexDecipherBytes(text, shift, arrangement, units, kernel)) return AsciiDecipher::NotHex;
-    const std::size_t n = hexDecipheredUnits(text.size());
     for (std::size_t i = 0; i < n; ++i) {
         if (units[i] >= 0x80 || units[i] == u'\r') return AsciiDecipher::NotAscii;
     }
     for (std::size_t i = 0; i < n; ++i) ascii[i] = static_cast<char>(units[i]);
-    return AsciiDecipher::Ascii;
+    return trimmed();
 }
 
 }  // namespace voxilo::cipher_detail

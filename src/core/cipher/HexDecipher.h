@@ -80,14 +80,17 @@ enum class AsciiDecipher : std::uint8_t {
 };
 
 // Deciphers as hexDecipherBytes does, for the lines whose result is most often ASCII, as
-// deciphered English is: the AVX2 kernel then makes the characters as bytes straight away,
-// into ascii[0, hexDecipheredUnits(size)). A result that is not ASCII is made again as units,
-// into units[0, hexDecipheredUnits(size)). `readableAround` tells that the byte before the text
-// and the byte after it may be read too, as a line inside a buffer of the file allows: the
-// kernel then never goes a digit at a time near the text's ends.
+// deciphered English is: the AVX2 and AVX-512 kernels then make the characters as bytes
+// straight away, into ascii[0, hexDecipheredUnits(size)). A result that is not ASCII is made
+// again as units, into units[0, hexDecipheredUnits(size)). `readableAround` tells that the byte
+// before the text and the byte after it may be read too, as a line inside a buffer of the file
+// allows: the AVX2 kernel then never goes a digit at a time near the text's ends. For an ASCII
+// result, `spaceless` (when given) gets how many characters there are up to the last that is
+// not a space, found without reading the characters back.
 [[nodiscard]] AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
                                              Arrangement arrangement, char* ascii,
                                              char16_t* units, HexKernel kernel,
-                                             bool readableAround = false) noexcept;
+                                             bool readableAround = false,
+                                             std::size_t* spaceless = nullptr) noexcept;
 
 }  // namespace voxilo::cipher_detail

@@ -138,14 +138,13 @@ bool LineConverter::addDecipheredAscii(std::string_view line, std::u16string& ou
         const std::size_t start = before + (joined ? 2 : 0);
         asciiOut.resize(start + units);
         if (joined) asciiOut.replace(before, 2, "\r\n");
+        std::size_t spaceless = 0;  // every pass drops the spaces at the end
         switch (hexDecipherAscii(line, digits_.shift, arrangement, asciiOut.data() + start,
-                                 units_.data(), fastestHexKernel(), readableAround)) {
+                                 units_.data(), fastestHexKernel(), readableAround, &spaceless)) {
             case AsciiDecipher::Ascii: {
-                std::size_t end = asciiOut.size();
-                while (end > start && asciiOut[end - 1] == ' ') --end;  // as every pass drops them
-                asciiOut.resize(end);
+                asciiOut.resize(start + spaceless);
                 wroteAscii = true;
-                if (end > start) resultEmpty_ = false;
+                if (spaceless > 0) resultEmpty_ = false;
                 return true;
             }
             case AsciiDecipher::NotHex:

@@ -186,8 +186,9 @@ std::string ciphertextOf(const std::u16string& units, std::size_t len, std::int1
 }
 
 // Deciphering straight to ASCII gives the plain kernel's units as bytes when they are ASCII
-// without CR, tells a line of other text (its units then given as the plain kernel gives them)
-// and a line that is no ciphertext, on every length up to a few hundred and every alignment.
+// without CR, with how many there are up to the last that is not a space; it tells a line of
+// other text (its units then given as the plain kernel gives them) and a line that is no
+// ciphertext, on every length up to a few hundred and every alignment.
 TEST(HexDecipher, AsciiResultsComeAsBytesAndOtherTextAsUnits) {
     std::mt19937 rng(29);
     const char16_t notAscii[] = {u'\r', 0x80, 0xFF, 0x100, 0x3042, 0xFFFF};
@@ -200,6 +201,11 @@ TEST(HexDecipher, AsciiResultsComeAsBytesAndOtherTextAsUnits) {
                     std::u16string units(n, u'\0');
                     for (char16_t& unit : units) unit = static_cast<char16_t>(rng() % 0x80);
                     for (char16_t& unit : units) if (unit == u'\r') unit = u'\n';
+                    // Some lines end in spaces, up to the whole line.
+                    if (n > 0 && rng() % 3 == 0) {
+                        std::fill(units.end() - static_cast<std::ptrdiff_t>(rng() % (n + 1)),
+                                  units.end(), u' ');
+                    }
                     enum Case { Ascii, Other, Bad };
                     for (Case kind : {Ascii, Other, Bad}) {
                         std::u16string made = units;
@@ -221,9 +227,10 @@ TEST(HexDecipher, AsciiResultsComeAsBytesAndOtherTextAsUnits) {
                         const std::string_view view(buffer.get() + offset, len);
                         std::string ascii(n + 8, '\xAA');
                         std::u16string got(n + 8, u'\xAAAA');
+                        std::size_t spaceless = n + 1;
                         const AsciiDecipher outcome =
                             hexDecipherAscii(view, static_cast<std::uint16_t>(shift), arrangement,
-                                             ascii.data(), got.data(), kernel, around);
+                                             ascii.data(), got.data(), kernel, around, &spaceless);
                         const auto where = [&] {
                             return std::string(nameOf(kernel)) + ", " + nameOf(arrangement) +
                                    ", shift " + std::to_string(shift) + ", length " +
@@ -241,6 +248,8 @@ TEST(HexDecipher, AsciiResultsComeAsBytesAndOtherTextAsUnits) {
                             ASSERT_EQ(outcome, AsciiDecipher::Ascii) << where();
                             ASSERT_EQ(ascii.substr(0, n), std::string(made.begin(), made.end()))
                                 << where();
+                            const std::size_t last = made.find_last_not_of(u' ');
+                            ASSERT_EQ(spaceless, last == made.npos ? 0 : last + 1) << where();
                         }
                     }
                 }
