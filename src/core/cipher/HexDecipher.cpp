@@ -1,6 +1,7 @@
 #include "core/cipher/HexDecipher.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <tuple>
 
@@ -414,14 +415,21 @@ VOXILO_AVX2 bool decipher(std::string_view text, std::uint16_t shift, Arrangemen
 // undefined vector they start from.)
 namespace avx512 {
 
-// A table of 64 byte indexes for the permutations: byte i of the result is byte index(i) of the
+// A table of 64 byte indexes for a permutation: byte i of the result is byte index(i) of the
 // first load, or of the second from 64 on.
 template <class Index>
-VOXILO_AVX512 inline __m512i indexes(Index index) {
-    alignas(64) unsigned char bytes[64];
-    for (int i = 0; i < 64; ++i) bytes[i] = static_cast<unsigned char>(index(i));
-    return _mm512_load_si512(bytes);
+constexpr std::array<unsigned char, 64> indexes(Index index) {
+    std::array<unsigned char, 64> bytes{};
+    for (int i = 0; i < 64; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(index(i));
+    return bytes;
 }
+// even x from c[x + 1] on, odd x from c[len - 1 - x] back
+alignas(64) constexpr auto kSingleOrder = indexes([](int i) { return i % 2 == 0 ? i : 64 + 63 - i; });
+// even x from c[len - 2 - x] back, odd x from c[len - x] back
+alignas(64) constexpr auto kWholeOrder = indexes([](int i) { return 63 - (i ^ 1); });
+// even x from c[top - x] back, odd x from c[len - x] back
+alignas(64) constexpr auto kHalvesOrder =
+    indexes([](int i) { return i % 2 == 0 ? 63 - i : 64 + 63 - i; });
 
 // The 64 bytes from `at` (which may lie before the text or reach past it), those outside the
 // text zero and unread.
@@ -441,12 +449,9 @@ VOXILO_AVX512 inline __m512i loadWithin(const unsigned char* c, std::ptrdiff_t a
 struct Orders {
     __m512i single, whole, halves;
     VOXILO_AVX512 Orders()
-        // even x from c[x + 1] on, odd x from c[len - 1 - x] back
-        : single(indexes([](int i) { return i % 2 == 0 ? i : 64 + 63 - i; })),
-          // even x from c[len - 2 - x] back, odd x from c[len - x] back
-          whole(indexes([](int i) { return 63 - (i ^ 1); })),
-          // even x from c[top - x] back, odd x from c[len - x] back
-          halves(indexes([](int i) { return i % 2 == 0 ? 63 - i : 64 + 63 - i; })) {}
+        : single(_mm512_load_si512(kSingleOrder.data())),
+          whole(_mm512_load_si512(kWholeOrder.data())),
+          halves(_mm512_load_si512(kHalvesOrder.data())) {}
 };
 
 // Digit values as in the AVX2 kernel, with its tables in each 128-bit lane.
@@ -486,8 +491,10 @@ struct Nibbles {
     }
 };
 
-// Deciphers a text of one arrangement into units, or, with `Ascii`, into ASCII characters, as
-// long as the result is ASCII without CR.
+// Deciphers a text of one arrangement into units, or, with `kAscii`, into ASCII characters, as
+// long as the result is ASCII without CR. The blocks whose loads lie within the text go in a
+// tight loop of their own; the few near the text's ends and, for Halves, the one across its
+// middle, take masked loads.
 template <Arrangement kArrangement, bool kAscii>
 class Decipherer {
 public:
@@ -499,60 +506,103 @@ public:
           nibbles_(shift) {}
 
     // False when a digit is not hexadecimal; `isAscii` tells whether the result was ASCII
-    // without CR (with kAscii), and is only meaningful when it is hexadecimal.
+    // without CR (with kAscii), and is only meaningful when it is hexadecimal. What the blocks
+    // add up to is kept in locals, in registers: a member would go through memory after every
+    // store of characters, which may alias it.
     VOXILO_AVX512 bool run(bool& isAscii) {
-        for (std::ptrdiff_t x = 0; x < len_; x += 64) {
-            if (inside(x)) {
-                put(x, nibbles_(digitsAt(x)), 16);
-            } else {
-                const std::ptrdiff_t digits = std::min<std::ptrdiff_t>(64, len_ - x);
-                const __mmask64 lanes =
-                    digits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << digits) - 1;
-                // A last unit of one byte gets a zero high byte from the lanes made zeros.
-                put(x, nibbles_(digitsNearEnds(x), lanes),
-                    static_cast<unsigned>((digits / 2 + 1) / 2));
+        Nibbles nibbles = nibbles_;
+        Tally tally{_mm512_setzero_si512(), _mm512_set1_epi32(-1), _mm512_setzero_si512(), 0, 0};
+        for (std::ptrdiff_t x = 0; x < len_;) {
+            const std::ptrdiff_t end = insideUntil(x);
+            if (end > x) {
+                inside(x, end, nibbles, tally);
+                x = end;
+                continue;
             }
+            const std::ptrdiff_t digits = std::min<std::ptrdiff_t>(64, len_ - x);
+            const __mmask64 lanes =
+                digits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << digits) - 1;
+            // A last unit of one byte gets a zero high byte from the lanes made zeros.
+            const auto count = static_cast<unsigned>((digits / 2 + 1) / 2);
+            const __m512i stream = streamOf(nibbles(nearEnds(x), lanes));
+            put(out_ + (kAscii ? x / 4 : x / 2), stream, count, tally);
+            tally.last = stream;
+            tally.lastAt = x / 4;
+            tally.lastCount = count;
+            x += 64;
         }
         if constexpr (kAscii) {
-            isAscii = _mm512_test_epi32_mask(high_, _mm512_set1_epi32(~0x7F)) == 0 && crs_ == 0;
+            isAscii = _mm512_test_epi32_mask(tally.high, _mm512_set1_epi32(~0x7F)) == 0 &&
+                      _mm512_cmpeq_epi32_mask(tally.notCr, _mm512_setzero_si512()) == 0;
+            spaceless_ = spacelessOf(tally);
         }
-        return nibbles_.allValid();
+        return nibbles.allValid();
     }
     // With kAscii: how many characters there are up to the last that is not a space.
-    std::size_t spaceless() const { return keep_; }
+    std::size_t spaceless() const { return spaceless_; }
 
 private:
-    // Whether the 64 digits from x are in the text and each load of them within it too.
-    bool inside(std::ptrdiff_t x) const {
-        switch (kArrangement) {
-            case Arrangement::Single:
-                return x + 65 <= len_;
-            case Arrangement::Whole:
-                return x + 64 <= len_;
-            case Arrangement::Halves:
-                return (x >= 1 && x + 65 <= h_) || (x >= h_ && x + 64 <= len_);
-        }
-        return false;
-    }
-    VOXILO_AVX512 static __m512i load(const unsigned char* p) { return _mm512_loadu_si512(p); }
+    struct Tally {
+        __m512i high;   // every unit's bits, or-ed together
+        __m512i notCr;  // zero in a lane where some unit was CR
+        __m512i last;   // the last block's units
+        std::ptrdiff_t lastAt;
+        unsigned lastCount;
+    };
 
-    VOXILO_AVX512 __m512i digitsAt(std::ptrdiff_t x) const {
+    // The end of the blocks from x on whose loads lie within the text, or x when the block at
+    // x is not one.
+    std::ptrdiff_t insideUntil(std::ptrdiff_t x) const {
+        const auto blocksUpTo = [](std::ptrdiff_t lastStart) { return lastStart / 64 * 64 + 64; };
         switch (kArrangement) {
             case Arrangement::Single:
-                return _mm512_permutex2var_epi8(load(c_ + x + 1), orders_.single,
-                                                load(c_ + len_ - 64 - x));
+                return x + 65 <= len_ ? blocksUpTo(len_ - 65) : x;
             case Arrangement::Whole:
-                return _mm512_maskz_permutexvar_epi8(~__mmask64{0}, orders_.whole,
-                                                     load(c_ + len_ - 64 - x));
+                return x + 64 <= len_ ? blocksUpTo(len_ - 64) : x;
             case Arrangement::Halves:
                 break;
         }
-        const std::ptrdiff_t top = x < h_ ? h_ - 2 : 3 * h_ - 2;
-        return _mm512_permutex2var_epi8(load(c_ + top - 63 - x), orders_.halves,
-                                        load(c_ + len_ - 63 - x));
+        if (x >= 64 && x + 65 <= h_) return blocksUpTo(h_ - 65);
+        if (x >= h_ && x + 64 <= len_) return blocksUpTo(len_ - 64);
+        return x;
     }
-    // The same where a load reaches outside the text: masked to the text's bytes.
-    VOXILO_AVX512 __m512i digitsNearEnds(std::ptrdiff_t x) const {
+
+    // The blocks [x, end), each wholly within the text.
+    VOXILO_AVX512 void inside(std::ptrdiff_t x, std::ptrdiff_t end, Nibbles& nibbles,
+                              Tally& tally) const {
+        // Where the first block's loads start, and which way they go.
+        const unsigned char* first = kArrangement == Arrangement::Single ? c_ + x + 1
+                                     : x < h_ ? c_ + h_ - 2 - 63 - x
+                                              : c_ + 3 * h_ - 2 - 63 - x;
+        const std::ptrdiff_t firstStep = kArrangement == Arrangement::Single ? 64 : -64;
+        const unsigned char* second =
+            c_ + len_ - (kArrangement == Arrangement::Halves ? 63 : 64) - x;
+        unsigned char* out = out_ + (kAscii ? x / 4 : x / 2);
+        __m512i stream = _mm512_setzero_si512();
+        for (std::ptrdiff_t n = (end - x) / 64; n > 0; --n) {
+            __m512i digits;
+            if constexpr (kArrangement == Arrangement::Whole) {
+                digits = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, orders_.whole,
+                                                       _mm512_loadu_si512(second));
+            } else {
+                digits = _mm512_permutex2var_epi8(
+                    _mm512_loadu_si512(first),
+                    kArrangement == Arrangement::Single ? orders_.single : orders_.halves,
+                    _mm512_loadu_si512(second));
+            }
+            stream = streamOf(nibbles(digits));
+            put(out, stream, 16, tally);
+            first += firstStep;
+            second -= 64;
+            out += kAscii ? 16 : 32;
+        }
+        tally.last = stream;
+        tally.lastAt = (end - 64) / 4;
+        tally.lastCount = 16;
+    }
+
+    // The 64 digits from x, where a load reaches outside the text: masked to the text's bytes.
+    VOXILO_AVX512 __m512i nearEnds(std::ptrdiff_t x) const {
         switch (kArrangement) {
             case Arrangement::Single:
                 return _mm512_permutex2var_epi8(loadWithin(c_, x + 1, len_), orders_.single,
@@ -575,34 +625,49 @@ private:
         return _mm512_permutex2var_epi8(loadWithin(c_, top - 63 - x, len_), orders_.halves, odd);
     }
 
-    // Puts the `count` units of 64 digit values from x.
-    VOXILO_AVX512 void put(std::ptrdiff_t x, __m512i values, unsigned count) {
-        // 32 bytes of the stream in 16-bit lanes: high digit times 16, plus low digit.
-        const __m512i stream = _mm512_maddubs_epi16(values, _mm512_set1_epi16(0x0110));
+    // 32 bytes of the stream in 16-bit lanes: high digit times 16, plus low digit.
+    VOXILO_AVX512 static __m512i streamOf(__m512i values) {
+        return _mm512_maddubs_epi16(values, _mm512_set1_epi16(0x0110));
+    }
+
+    // Puts `count` units of the stream at `out`.
+    VOXILO_AVX512 [[gnu::always_inline]] static void put(unsigned char* out, __m512i stream,
+                                                         unsigned count, Tally& tally) {
         if constexpr (kAscii) {
-            // Each unit in a 32-bit lane: ASCII without CR when below 0x80 and not 13.
-            high_ = _mm512_or_si512(high_, stream);
-            crs_ |= _mm512_cmpeq_epu32_mask(stream, _mm512_set1_epi32('\r'));
-            // Found here, for the characters may not be read back until their store is done.
-            const __mmask16 wanted = static_cast<__mmask16>((1u << count) - 1);
-            const auto text = static_cast<unsigned>(
-                _mm512_mask_cmpneq_epu32_mask(wanted, stream, _mm512_set1_epi32(' ')));
-            if (text != 0) keep_ = static_cast<std::size_t>(x / 4) + std::bit_width(text);
+            // Each unit in a 32-bit lane: ASCII without CR when below 0x80 and not 13. Lanes
+            // past the text hold zeros, which are neither.
+            tally.high = _mm512_or_si512(tally.high, stream);
+            tally.notCr = _mm512_maskz_min_epu32(0xFFFF, tally.notCr,
+                                           _mm512_xor_si512(stream, _mm512_set1_epi32('\r')));
             const __m128i chars = _mm512_maskz_cvtepi32_epi8(0xFFFF, stream);
             if (count == 16) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out_ + x / 4), chars);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chars);
             } else {
-                _mm_mask_storeu_epi8(out_ + x / 4, wanted, chars);
+                _mm_mask_storeu_epi8(out, static_cast<__mmask16>((1u << count) - 1), chars);
             }
         } else {
             const __m256i bytes = _mm512_maskz_cvtepi16_epi8(~__mmask32{0}, stream);
             if (count == 16) {
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_ + x / 2), bytes);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
             } else {
                 const auto wanted = static_cast<__mmask32>((std::uint64_t{1} << (2 * count)) - 1);
-                _mm256_mask_storeu_epi8(out_ + x / 2, wanted, bytes);
+                _mm256_mask_storeu_epi8(out, wanted, bytes);
             }
         }
+    }
+
+    // The characters up to the last that is not a space, found in the last block's units: the
+    // characters just stored may not be read back until their stores are done. A last block of
+    // spaces only has the characters before it read.
+    VOXILO_AVX512 std::size_t spacelessOf(const Tally& tally) const {
+        if (len_ == 0) return 0;
+        const auto text = static_cast<unsigned>(_mm512_mask_cmpneq_epu32_mask(
+            static_cast<__mmask16>((1u << tally.lastCount) - 1), tally.last,
+            _mm512_set1_epi32(' ')));
+        if (text != 0) return static_cast<std::size_t>(tally.lastAt) + std::bit_width(text);
+        auto kept = static_cast<std::size_t>(tally.lastAt);
+        while (kept > 0 && out_[kept - 1] == ' ') --kept;
+        return kept;
     }
 
     const unsigned char* c_;
@@ -611,9 +676,7 @@ private:
     unsigned char* out_;
     Nibbles nibbles_;
     Orders orders_;
-    __m512i high_ = _mm512_setzero_si512();  // every unit's bits, or-ed together
-    __mmask16 crs_ = 0;                      // the units that are CR
-    std::size_t keep_ = 0;
+    std::size_t spaceless_ = 0;
 };
 
 template <Arrangement kArrangement>
