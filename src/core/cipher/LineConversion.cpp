@@ -173,6 +173,35 @@ bool LineConverter::addDecipheredAscii(std::string_view line, std::u16string& ou
     return true;
 }
 
+bool LineConverter::decipherAsciiInto(std::string_view line, char* out, bool readableAround,
+                                      std::size_t& wrote) noexcept {
+    using namespace cipher_detail;
+    if (!lastWasAscii_ || !isCipherPattern(pattern_) || line.empty() || line.size() % 2 != 0) {
+        return false;
+    }
+    Arrangement arrangement = Arrangement::Single;
+    if (pattern_ != 0) {
+        if (pattern_ != 2 && (line.size() / 2) % 2 != 0) return false;
+        if (middlePassDropsSpaces(line)) return false;
+        arrangement = pattern_ == 2 ? Arrangement::Whole : Arrangement::Halves;
+    }
+    const std::size_t units = hexDecipheredUnits(line.size());
+    if (units_.size() < units) return false;  // addAsciiLine makes room
+    const std::size_t breakSize = resultEmpty_ ? 0 : 2;
+    std::size_t spaceless = 0;  // every pass drops the spaces at the end
+    if (hexDecipherAscii(line, digits_.shift, arrangement, out + breakSize, units_.data(),
+                         fastestHexKernel(), readableAround, &spaceless) != AsciiDecipher::Ascii) {
+        return false;
+    }
+    if (breakSize != 0) {
+        out[0] = '\r';
+        out[1] = '\n';
+    }
+    if (spaceless > 0) resultEmpty_ = false;
+    wrote = breakSize + spaceless;
+    return true;
+}
+
 std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, std::u16string& out,
                                                        std::string& asciiOut, bool& wroteAscii,
                                                        bool readableAround) {

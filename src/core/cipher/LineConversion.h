@@ -47,6 +47,14 @@ public:
                                                           std::string& asciiOut, bool& wroteAscii,
                                                           bool readableAround = false);
 
+    // The way most lines of a ciphertext file go, for a caller that writes ASCII as bytes:
+    // while the lines come out ASCII without CR, a line of ASCII ciphertext is deciphered
+    // straight into `out`, which has room for a line break and hexDecipheredUnits(line.size())
+    // characters. Sets `wrote` to how many bytes it wrote there (the break before the line and
+    // its characters); false, with nothing changed, for a line that takes addAsciiLine.
+    [[nodiscard]] bool decipherAsciiInto(std::string_view line, char* out, bool readableAround,
+                                         std::size_t& wrote) noexcept;
+
     // Encoding with patterns 0 to 3 gives ASCII without CR. Such a converter may write its
     // result as bytes, which then are the CP932 bytes of the text as well.
     bool writesAscii() const noexcept;

@@ -1,5 +1,6 @@
 #include "core/documents/DocumentConversion.h"
 
+#include "core/cipher/HexDecipher.h"
 #include "core/platform/Codepage.h"
 
 #include <algorithm>
@@ -22,7 +23,8 @@ struct Piece {
     std::size_t lines = 0;          // the file's lines it converted, empty ones too
     bool started = true;            // after them: some line of the document was not empty
     bool resultEmpty = false;       // after them: the result is still empty
-    std::string bytes;              // their result in the output's encoding, without its mark
+    std::string bytes;              // their result in the output's encoding, without its mark,
+    std::size_t size = 0;           // in its first `size` bytes
     bool last = false;              // the file ends in it
     enum class End { Done, Resume, Failed } end = End::Done;
     std::uint64_t stopAt = 0;  // Resume: where the line it leaves to the line-by-line way begins
@@ -47,7 +49,7 @@ public:
         piece.lines = 0;
         piece.end = Piece::End::Done;
         piece.last = false;
-        writer_.bytes().clear();
+        used_ = 0;
         converter_.setResultEmpty(index == 0);
         started_ = index != 0;
 
@@ -57,6 +59,7 @@ public:
             piece.started = started_;
             piece.resultEmpty = converter_.resultEmpty();
         }
+        piece.size = used_;
         std::swap(piece.bytes, writer_.bytes());
     }
 
@@ -198,6 +201,18 @@ private:
 
     bool convert(Piece& piece, std::string_view bytes, bool readableAround) {
         std::string& out = writer_.bytes();
+        if (writer_.asciiAsIs()) {
+            // Straight into the piece's bytes, past those used; the string only ever grows, so
+            // no byte of it is filled twice.
+            const std::size_t room = used_ + 2 + cipher_detail::hexDecipheredUnits(bytes.size());
+            if (out.size() < room) out.resize(std::max(room, 2 * out.size()));
+            std::size_t wrote = 0;
+            if (converter_.decipherAsciiInto(bytes, out.data() + used_, readableAround, wrote)) {
+                used_ += wrote;
+                return true;
+            }
+        }
+        out.resize(used_);
         const std::size_t before = out.size();
         text_.clear();
         bool wroteAscii = false;
@@ -216,6 +231,7 @@ private:
         } else if (!writer_.asciiAsIs()) {
             writer_.writeAscii(ascii_);
         }
+        used_ = out.size();
         return true;
     }
 
@@ -248,6 +264,7 @@ private:
     bool started_ = false;
     std::u16string text_;
     std::string ascii_;
+    std::size_t used_ = 0;  // the bytes of writer_.bytes() that hold the piece's result
 };
 
 }  // namespace
@@ -280,7 +297,8 @@ public:
             finish();
             return false;
         }
-        if (!piece.bytes.empty() && !write(piece.bytes)) return false;
+        const std::string_view bytes(piece.bytes.data(), piece.size);
+        if (!bytes.empty() && !write(bytes)) return false;
         if (piece.end == Piece::End::Failed) {
             result_ = piece.failure;
             result_->line += lines_;
