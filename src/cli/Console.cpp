@@ -20,6 +20,21 @@
 
 namespace voxilo::cli {
 
+namespace {
+
+// Writes from this size on go straight to the file: through the stream's buffer they would be
+// split in two system calls and partly copied.
+constexpr std::size_t kStraightWrite = 16 * 1024;
+
+std::error_code writeBuffered(std::FILE* stream, std::string_view bytes) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size()) {
+        return {errno, std::generic_category()};
+    }
+    return {};
+}
+
+}  // namespace
+
 #ifdef _WIN32
 
 namespace {
@@ -100,6 +115,21 @@ std::optional<FileIdentity> identityOfHandle(HANDLE handle) {
 
 std::optional<FileIdentity> identityOf(std::FILE* stream) {
     return identityOfHandle(handleOf(stream));
+}
+
+std::error_code writeBytes(std::FILE* stream, std::string_view bytes) {
+    if (bytes.size() < kStraightWrite) return writeBuffered(stream, bytes);
+    if (std::fflush(stream) != 0) return {errno, std::generic_category()};
+    const HANDLE handle = handleOf(stream);
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr)) {
+            return {static_cast<int>(GetLastError()), std::system_category()};
+        }
+        bytes.remove_prefix(written);
+    }
+    return {};
 }
 
 std::optional<ReadAt> readAnywhere(std::FILE* stream, std::atomic<int>& error) {
@@ -211,6 +241,21 @@ std::optional<FileIdentity> identityOf(std::FILE* stream) {
     struct stat info {};
     if (::fstat(::fileno(stream), &info) != 0) return std::nullopt;
     return identityOfStat(info);
+}
+
+std::error_code writeBytes(std::FILE* stream, std::string_view bytes) {
+    if (bytes.size() < kStraightWrite) return writeBuffered(stream, bytes);
+    if (std::fflush(stream) != 0) return {errno, std::generic_category()};
+    const int fd = ::fileno(stream);
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return {errno, std::generic_category()};
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
 }
 
 std::optional<ReadAt> readAnywhere(std::FILE* stream, std::atomic<int>& error) {

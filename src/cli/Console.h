@@ -26,6 +26,11 @@ std::vector<std::string> programArguments(int argc, char** argv);
 // stream shows: the console's own characters, or the system's code page in a redirected file.
 void writeText(std::FILE* stream, std::string_view utf8);
 
+// Writes bytes to an open stream: a large write goes straight to what is behind it, after
+// whatever the stream holds, in as few system calls as it takes; a small one through the
+// stream's buffer.
+std::error_code writeBytes(std::FILE* stream, std::string_view bytes);
+
 // Opens a file named in UTF-8 for reading bytes; nullptr with errno set when it cannot.
 std::FILE* openForReading(const std::string& utf8Path);
 

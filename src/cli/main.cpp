@@ -199,10 +199,7 @@ int convert(cli::ConvertRequest request) {
     };
     auto sink = [&](std::string_view bytes) -> std::error_code {
         if (!toStdout) return file.write(bytes);
-        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
-            return {errno, std::generic_category()};
-        }
-        return {};
+        return cli::writeBytes(stdout, bytes);
     };
     const ConversionEncodings encodings{request.inputEncoding, request.outputEncoding};
     // A file named on the command line is read where each thread wants it; standard input,
