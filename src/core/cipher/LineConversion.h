@@ -54,6 +54,8 @@ public:
     // its characters); false, with nothing changed, for a line that takes addAsciiLine.
     [[nodiscard]] bool decipherAsciiInto(std::string_view line, char* out, bool readableAround,
                                          std::size_t& wrote) noexcept;
+    // Whether decipherAsciiInto tries the next line: the last line deciphered came out ASCII.
+    bool expectsAscii() const noexcept { return lastWasAscii_; }
 
     // Encoding with patterns 0 to 3 gives ASCII without CR. Such a converter may write its
     // result as bytes, which then are the CP932 bytes of the text as well.

@@ -201,11 +201,11 @@ private:
 
     bool convert(Piece& piece, std::string_view bytes, bool readableAround) {
         std::string& out = writer_.bytes();
-        if (writer_.asciiAsIs()) {
-            // Straight into the piece's bytes, past those used; the string only ever grows, so
-            // no byte of it is filled twice.
+        if (writer_.asciiAsIs() && converter_.expectsAscii()) {
+            // Straight into the piece's bytes, past those used. The string keeps its size from
+            // piece to piece, so that a document of such lines has no byte of it filled twice.
             const std::size_t room = used_ + 2 + cipher_detail::hexDecipheredUnits(bytes.size());
-            if (out.size() < room) out.resize(std::max(room, 2 * out.size()));
+            if (out.size() < room) out.resize(room);
             std::size_t wrote = 0;
             if (converter_.decipherAsciiInto(bytes, out.data() + used_, readableAround, wrote)) {
                 used_ += wrote;
