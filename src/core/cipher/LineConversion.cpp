@@ -31,6 +31,35 @@ std::uint16_t patternShift(std::int16_t k, std::int16_t pattern) noexcept {
     return shift;
 }
 
+// Whether text has a CR, and whether it is all ASCII.
+struct UnitKinds {
+    bool cr = false;
+    bool ascii = true;
+};
+UnitKinds kindsOf(std::u16string_view text) noexcept {
+    std::size_t i = 0;
+    unsigned high = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi16(0x0D);
+    const __m128i top = _mm_set1_epi16(static_cast<short>(0xFF80));
+    __m128i crs = _mm_setzero_si128();
+    __m128i tops = _mm_setzero_si128();
+    for (; i + 8 <= text.size(); i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        crs = _mm_or_si128(crs, _mm_cmpeq_epi16(units, cr));
+        tops = _mm_or_si128(tops, _mm_and_si128(units, top));
+    }
+    if (_mm_movemask_epi8(crs) != 0) return {true, false};
+    high = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(tops, _mm_setzero_si128()))) ^
+           0xFFFFu;
+#endif
+    for (; i < text.size(); ++i) {
+        if (text[i] == u'\r') return {true, false};
+        high |= text[i] >= 0x80 ? 1u : 0u;
+    }
+    return {false, high == 0};
+}
+
 // Appends `text` as bytes when every unit is ASCII other than CR; otherwise leaves `out` as it
 // was and returns false.
 bool appendAsciiBytes(std::u16string_view text, std::string& out) {
@@ -173,20 +202,46 @@ bool LineConverter::addDecipheredAscii(std::string_view line, std::u16string& ou
     return true;
 }
 
-bool LineConverter::decipherAsciiInto(std::string_view line, char* out, bool readableAround,
-                                      std::size_t& wrote) noexcept {
+// Whether a line of ASCII ciphertext goes through in one pass, with its digits arranged as
+// `arrangement` says, into units_ as it is: the long way settles any other.
+bool LineConverter::onePass(std::string_view line,
+                            cipher_detail::Arrangement& arrangement) const noexcept {
     using namespace cipher_detail;
-    if (!lastWasAscii_ || !isCipherPattern(pattern_) || line.empty() || line.size() % 2 != 0) {
-        return false;
-    }
-    Arrangement arrangement = Arrangement::Single;
+    if (!isCipherPattern(pattern_) || line.empty() || line.size() % 2 != 0) return false;
+    arrangement = Arrangement::Single;
     if (pattern_ != 0) {
         if (pattern_ != 2 && (line.size() / 2) % 2 != 0) return false;
         if (middlePassDropsSpaces(line)) return false;
         arrangement = pattern_ == 2 ? Arrangement::Whole : Arrangement::Halves;
     }
-    const std::size_t units = hexDecipheredUnits(line.size());
-    if (units_.size() < units) return false;  // addAsciiLine makes room
+    return units_.size() >= hexDecipheredUnits(line.size());  // addAsciiLine makes room
+}
+
+bool LineConverter::decipherUnits(std::string_view line, std::u16string_view& units,
+                                  bool& breakBefore) noexcept {
+    using namespace cipher_detail;
+    Arrangement arrangement{};
+    if (!onePass(line, arrangement) ||
+        !hexDecipherBytes(line, digits_.shift, arrangement, units_.data(), fastestHexKernel())) {
+        return false;
+    }
+    std::size_t end = hexDecipheredUnits(line.size());
+    while (end > 0 && units_[end - 1] == u' ') --end;  // as every pass drops them
+    const std::u16string_view result(units_.data(), end);
+    const UnitKinds kinds = kindsOf(result);
+    if (kinds.cr) return false;  // a break of its own, which the long way makes
+    lastWasAscii_ = kinds.ascii;
+    breakBefore = !resultEmpty_;
+    if (end > 0) resultEmpty_ = false;
+    units = result;
+    return true;
+}
+
+bool LineConverter::decipherAsciiInto(std::string_view line, char* out, bool readableAround,
+                                      std::size_t& wrote) noexcept {
+    using namespace cipher_detail;
+    Arrangement arrangement{};
+    if (!lastWasAscii_ || !onePass(line, arrangement)) return false;
     const std::size_t breakSize = resultEmpty_ ? 0 : 2;
     std::size_t spaceless = 0;  // every pass drops the spaces at the end
     if (hexDecipherAscii(line, digits_.shift, arrangement, out + breakSize, units_.data(),

@@ -57,6 +57,13 @@ public:
     // Whether decipherAsciiInto tries the next line: the last line deciphered came out ASCII.
     bool expectsAscii() const noexcept { return lastWasAscii_; }
 
+    // For a caller that writes the text of a line itself: a line of ASCII ciphertext whose
+    // result has no CR, deciphered into `units` (the converter's own, valid until its next
+    // call). Sets `breakBefore` when the joined result gains a line break before it. False,
+    // with nothing changed, for a line that takes addAsciiLine.
+    [[nodiscard]] bool decipherUnits(std::string_view line, std::u16string_view& units,
+                                     bool& breakBefore) noexcept;
+
     // Encoding with patterns 0 to 3 gives ASCII without CR. Such a converter may write its
     // result as bytes, which then are the CP932 bytes of the text as well.
     bool writesAscii() const noexcept;
@@ -80,6 +87,7 @@ private:
                                 cipher_detail::Arrangement arrangement, std::u16string& out);
     template <class Char>
     bool middlePassDropsSpaces(std::basic_string_view<Char> line) const noexcept;
+    bool onePass(std::string_view line, cipher_detail::Arrangement& arrangement) const noexcept;
     const std::u16string& widened(std::string_view ascii);
     void narrowed(std::u16string_view text);
     bool addDecipheredAscii(std::string_view line, std::u16string& out, std::string& asciiOut,

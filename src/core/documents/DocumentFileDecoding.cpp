@@ -214,6 +214,18 @@ private:
         }
         out.resize(used_);
         const std::size_t before = out.size();
+        // Other text, deciphered and written with no copy in between.
+        std::u16string_view units;
+        bool breakBefore = false;
+        if (converter_.decipherUnits(bytes, units, breakBefore)) {
+            if (auto bad = writer_.writeLine(units, breakBefore)) {
+                out.resize(before);  // no part of the line that cannot be written
+                return fail(piece, ConversionFailure{Kind::UnwritableCharacter, piece.lines + 1,
+                                                     {}, units[*bad], {}, writer_.encoding()});
+            }
+            used_ = out.size();
+            return true;
+        }
         text_.clear();
         bool wroteAscii = false;
         std::string& ascii = writer_.asciiAsIs() ? out : ascii_;

@@ -584,6 +584,15 @@ std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
     return std::nullopt;
 }
 
+std::optional<std::size_t> DocumentWriter::writeLine(std::u16string_view line, bool breakBefore) {
+    if (!breakBefore) return write(line);
+    // The break's CR ends the last line; the LF after it is the break's own.
+    appendBreak();
+    ++line_;
+    skipLineFeed_ = false;
+    return encodePart(line);
+}
+
 void DocumentWriter::finish() {
     appendBreak();
     skipLineFeed_ = false;

@@ -202,6 +202,9 @@ public:
     // does (cp932::Mapping::Document); UTF-8 and UTF-16 write every character as it is, and
     // refuse only a lone surrogate.
     [[nodiscard]] std::optional<std::size_t> write(std::u16string_view text);
+    // The same for a line of text that has no CR, after a line break when `breakBefore`: what
+    // write gives for the break and the line together, with the index within `line`.
+    [[nodiscard]] std::optional<std::size_t> writeLine(std::u16string_view line, bool breakBefore);
     // Bytes already in file form for an ASCII-compatible encoding (ASCII text with its CR LF
     // breaks): appended as they are, or widened for UTF-16.
     void writeAscii(std::string_view ascii);
