@@ -5,6 +5,7 @@
 #include "support/ByteSource.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,38 @@ TEST(DocumentFormat, WritesCrLfAfterEveryLine) {
             ASSERT_FALSE(writer.write(std::u16string_view(c.text).substr(cut)));
             writer.finish();
             EXPECT_EQ(writer.bytes(), c.file) << cut;
+        }
+    }
+}
+
+// A line written after a break (or none) gives what the break and the line written together
+// give, in the bytes, the line reached and the character refused, whatever came before: even a
+// CR whose LF may follow.
+TEST(DocumentFormat, WritesALineAfterABreakAsTheBreakAndTheLineTogether) {
+    for (TextEncoding encoding : {TextEncoding::Cp932, TextEncoding::Utf8, TextEncoding::Utf16Be}) {
+        for (std::u16string_view before : {u"", u"a", u"a\r", u"a\r\n"}) {
+            for (std::u16string_view line : {u"", u"\n", u"b\nc", u"あ漢", u"x\u00e9y\xd800"}) {
+                for (bool breakBefore : {true, false}) {
+                    SCOPED_TRACE(std::string(before.begin(), before.end()) + "|" +
+                                 std::string(line.begin(), line.end()) + "|" +
+                                 std::to_string(breakBefore));
+                    const std::u16string joined =
+                        (breakBefore ? u"\r\n" : u"") + std::u16string(line);
+                    DocumentWriter together(encoding), apart(encoding);
+                    ASSERT_FALSE(together.write(before));
+                    ASSERT_FALSE(apart.write(before));
+                    const auto bad = together.write(joined);
+                    const auto badInLine = apart.writeLine(line, breakBefore);
+                    const std::size_t breakSize = joined.size() - line.size();
+                    EXPECT_EQ(badInLine,
+                              bad ? std::optional<std::size_t>(*bad - breakSize) : std::nullopt);
+                    if (bad) continue;
+                    EXPECT_EQ(apart.line(), together.line());
+                    ASSERT_FALSE(together.write(u"\nd"));
+                    ASSERT_FALSE(apart.write(u"\nd"));
+                    EXPECT_EQ(apart.bytes(), together.bytes());
+                }
+            }
         }
     }
 }
