@@ -498,11 +498,13 @@ struct Nibbles {
 template <Arrangement kArrangement, bool kAscii>
 class Decipherer {
 public:
-    VOXILO_AVX512 Decipherer(std::string_view text, std::uint16_t shift, void* out)
+    VOXILO_AVX512 Decipherer(std::string_view text, std::uint16_t shift, void* out, bool around)
         : c_(reinterpret_cast<const unsigned char*>(text.data())),
           len_(static_cast<std::ptrdiff_t>(text.size())),
           h_(len_ / 2),
           out_(static_cast<unsigned char*>(out)),
+          shift_(shift),
+          around_(around),
           nibbles_(shift) {}
 
     // False when a digit is not hexadecimal; `isAscii` tells whether the result was ASCII
@@ -510,6 +512,9 @@ public:
     // add up to is kept in locals, in registers: a member would go through memory after every
     // store of characters, which may alias it.
     VOXILO_AVX512 bool run(bool& isAscii) {
+        if constexpr (kArrangement == Arrangement::Halves) {
+            if (around_ && h_ >= 68) return runHalvesAround(isAscii);
+        }
         Nibbles nibbles = nibbles_;
         Tally tally{_mm512_setzero_si512(), _mm512_set1_epi32(-1), _mm512_setzero_si512(), 0, 0};
         for (std::ptrdiff_t x = 0; x < len_;) {
@@ -549,6 +554,69 @@ private:
         std::ptrdiff_t lastAt;
         unsigned lastCount;
     };
+
+    // Halves, where the byte before the text and the one after it may be read: every block
+    // is whole and within reach. Each half goes in blocks from its start, the last one
+    // overlapping the one before so as to end where the half's whole units do; a unit with
+    // two digits in each half (when a half holds an odd number of digit pairs) goes alone.
+    VOXILO_AVX512 bool runHalvesAround(bool& isAscii) {
+        Nibbles nibbles = nibbles_;
+        Tally tally{_mm512_setzero_si512(), _mm512_set1_epi32(-1), _mm512_setzero_si512(), 0, 0};
+        const std::ptrdiff_t firstEnd = h_ - h_ % 4;
+        const std::ptrdiff_t secondStart = firstEnd == h_ ? h_ : h_ + 2;
+        halvesBlocks(0, firstEnd, h_ - 2, nibbles, tally);
+        halvesBlocks(secondStart, len_, 3 * h_ - 2, nibbles, tally);
+        tally.lastAt = (len_ - 64) / 4;
+        tally.lastCount = 16;
+        bool straddlesWell = true;
+        if (firstEnd != h_) straddlesWell = straddle(firstEnd, tally);
+        if constexpr (kAscii) {
+            isAscii = _mm512_test_epi32_mask(tally.high, _mm512_set1_epi32(~0x7F)) == 0 &&
+                      _mm512_cmpeq_epi32_mask(tally.notCr, _mm512_setzero_si512()) == 0;
+            spaceless_ = spacelessOf(tally);
+        }
+        return nibbles.allValid() && straddlesWell;
+    }
+    // Digits [from, to) of a half whose even digits run back from `top`, in whole blocks.
+    VOXILO_AVX512 [[gnu::always_inline]] void halvesBlocks(std::ptrdiff_t from, std::ptrdiff_t to,
+                                                           std::ptrdiff_t top, Nibbles& nibbles,
+                                                           Tally& tally) const {
+        for (std::ptrdiff_t x = from;; x += 64) {
+            if (x + 64 > to) x = to - 64;
+            const __m512i digits = _mm512_permutex2var_epi8(
+                _mm512_loadu_si512(c_ + top - 63 - x), orders_.halves,
+                _mm512_loadu_si512(c_ + len_ - 63 - x));
+            const __m512i stream = streamOf(nibbles(digits));
+            put(out_ + (kAscii ? x / 4 : x / 2), stream, 16, tally);
+            tally.last = stream;
+            if (x + 64 == to) break;
+        }
+    }
+    // The unit of digits x to x + 3, two in each half, as the plain way makes it; false when a
+    // digit is not hexadecimal.
+    VOXILO_AVX512 bool straddle(std::ptrdiff_t x, Tally& tally) const {
+        const HalvesSource source{static_cast<std::size_t>(len_)};
+        int d[4];
+        for (int k = 0; k < 4; ++k) {
+            d[k] = hexDigitValue(static_cast<char16_t>(
+                c_[source(static_cast<std::size_t>(x + k))] - shift_));
+        }
+        if ((d[0] | d[1] | d[2] | d[3]) < 0) return false;
+        const auto unit = static_cast<unsigned>((d[0] << 4) | d[1] | (d[2] << 12) | (d[3] << 8));
+        if constexpr (kAscii) {
+            // Into the tally as a block of that one unit would go.
+            const __m512i one = _mm512_maskz_set1_epi32(1, static_cast<int>(unit));
+            tally.high = _mm512_or_si512(tally.high, one);
+            tally.notCr = _mm512_maskz_min_epu32(
+                0xFFFF, tally.notCr, _mm512_xor_si512(one, _mm512_set1_epi32('\r')));
+            out_[x / 4] = static_cast<unsigned char>(unit);
+        } else {
+            const auto at = static_cast<std::size_t>(x / 4);
+            reinterpret_cast<char16_t*>(out_)[at] = static_cast<char16_t>(unit);
+        }
+        return true;
+    }
+
 
     // The end of the blocks from x on whose loads lie within the text, or x when the block at
     // x is not one.
@@ -674,6 +742,8 @@ private:
     std::ptrdiff_t len_;
     std::ptrdiff_t h_;
     unsigned char* out_;
+    std::uint16_t shift_;
+    bool around_;
     Nibbles nibbles_;
     Orders orders_;
     std::size_t spaceless_ = 0;
@@ -681,31 +751,35 @@ private:
 
 template <Arrangement kArrangement>
 VOXILO_AVX512 bool decipherAs(std::string_view text, std::uint16_t shift, char16_t* units,
-                              char* ascii, bool& isAscii, std::size_t& spaceless) {
+                              char* ascii, bool around, bool& isAscii, std::size_t& spaceless) {
     if (ascii != nullptr) {
-        Decipherer<kArrangement, true> decipherer(text, shift, ascii);
+        Decipherer<kArrangement, true> decipherer(text, shift, ascii, around);
         const bool ok = decipherer.run(isAscii);
         spaceless = decipherer.spaceless();
         return ok;
     }
-    return Decipherer<kArrangement, false>(text, shift, units).run(isAscii);
+    return Decipherer<kArrangement, false>(text, shift, units, around).run(isAscii);
 }
 
-// Deciphers `text` into units, or, with `ascii`, into ASCII characters. Returns false when a
-// digit is not hexadecimal; with `ascii`, `isAscii` tells whether the result was ASCII without
-// CR, and is only meaningful when it is hexadecimal, and `spaceless` how many characters it
-// has up to the last that is not a space.
+// Deciphers `text` into units, or, with `ascii`, into ASCII characters; `around` tells that the
+// byte before the text and the one after it may be read. Returns false when a digit is not
+// hexadecimal; with `ascii`, `isAscii` tells whether the result was ASCII without CR, and is
+// only meaningful when it is hexadecimal, and `spaceless` how many characters it has up to the
+// last that is not a space.
 VOXILO_AVX512 bool decipher(std::string_view text, std::uint16_t shift, Arrangement arrangement,
-                            char16_t* units, char* ascii, bool& isAscii, std::size_t& spaceless) {
+                            char16_t* units, char* ascii, bool around, bool& isAscii,
+                            std::size_t& spaceless) {
     switch (arrangement) {
         case Arrangement::Single:
-            return decipherAs<Arrangement::Single>(text, shift, units, ascii, isAscii, spaceless);
+            return decipherAs<Arrangement::Single>(text, shift, units, ascii, around, isAscii,
+                                                   spaceless);
         case Arrangement::Whole:
-            return decipherAs<Arrangement::Whole>(text, shift, units, ascii, isAscii, spaceless);
+            return decipherAs<Arrangement::Whole>(text, shift, units, ascii, around, isAscii,
+                                                  spaceless);
         case Arrangement::Halves:
             break;
     }
-    return decipherAs<Arrangement::Halves>(text, shift, units, ascii, isAscii, spaceless);
+    return decipherAs<Arrangement::Halves>(text, shift, units, ascii, around, isAscii, spaceless);
 }
 
 bool processorHasIt() {
@@ -837,7 +911,8 @@ bool hexDecipherBytes(std::string_view text, std::uint16_t shift, Arrangement ar
             {
                 bool ascii = false;
                 std::size_t spaceless = 0;
-                return avx512::decipher(text, shift, arrangement, out, nullptr, ascii, spaceless);
+                return avx512::decipher(text, shift, arrangement, out, nullptr, false, ascii,
+                                        spaceless);
             }
 #else
                 break;
@@ -867,14 +942,16 @@ AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
     if (kernel == HexKernel::Avx512 && signedShift >= -32 && signedShift <= 64 &&
         std::endian::native == std::endian::little) {
         bool isAscii = false;
-        if (!avx512::decipher(text, shift, arrangement, nullptr, ascii, isAscii, kept)) {
+        if (!avx512::decipher(text, shift, arrangement, nullptr, ascii, readableAround, isAscii,
+                              kept)) {
             return AsciiDecipher::NotHex;
         }
         if (isAscii) {
             if (spaceless != nullptr) *spaceless = kept;
             return AsciiDecipher::Ascii;
         }
-        (void)avx512::decipher(text, shift, arrangement, units, nullptr, isAscii, kept);
+        (void)avx512::decipher(text, shift, arrangement, units, nullptr, readableAround, isAscii,
+                               kept);
         return AsciiDecipher::NotAscii;
     }
     if (kernel == HexKernel::Avx2 && signedShift >= -32 && signedShift <= 64 &&
