@@ -491,6 +491,8 @@ struct Nibbles {
     }
 };
 
+using Summary = DecipheredLine;
+
 // Deciphers a text of one arrangement into units, or, with `kAscii`, into ASCII characters, as
 // long as the result is ASCII without CR. The blocks whose loads lie within the text go in a
 // tight loop of their own; the few near the text's ends and, for Halves, the one across its
@@ -507,13 +509,13 @@ public:
           around_(around),
           nibbles_(shift) {}
 
-    // False when a digit is not hexadecimal; `isAscii` tells whether the result was ASCII
-    // without CR (with kAscii), and is only meaningful when it is hexadecimal. What the blocks
-    // add up to is kept in locals, in registers: a member would go through memory after every
-    // store of characters, which may alias it.
-    VOXILO_AVX512 bool run(bool& isAscii) {
+    // False when a digit is not hexadecimal; `summary` tells what the result holds, and is
+    // only meaningful when it is hexadecimal. What the blocks add up to is kept in locals, in
+    // registers: a member would go through memory after every store of characters, which may
+    // alias it.
+    VOXILO_AVX512 bool run(Summary& summary) {
         if constexpr (kArrangement == Arrangement::Halves) {
-            if (around_ && h_ >= 68) return runHalvesAround(isAscii);
+            if (around_ && h_ >= 68) return runHalvesAround(summary);
         }
         Nibbles nibbles = nibbles_;
         Tally tally{_mm512_setzero_si512(), _mm512_set1_epi32(-1), _mm512_setzero_si512(), 0, 0};
@@ -536,15 +538,9 @@ public:
             tally.lastCount = count;
             x += 64;
         }
-        if constexpr (kAscii) {
-            isAscii = _mm512_test_epi32_mask(tally.high, _mm512_set1_epi32(~0x7F)) == 0 &&
-                      _mm512_cmpeq_epi32_mask(tally.notCr, _mm512_setzero_si512()) == 0;
-            spaceless_ = spacelessOf(tally);
-        }
+        summary = summaryOf(tally);
         return nibbles.allValid();
     }
-    // With kAscii: how many characters there are up to the last that is not a space.
-    std::size_t spaceless() const { return spaceless_; }
 
 private:
     struct Tally {
@@ -559,7 +555,7 @@ private:
     // is whole and within reach. Each half goes in blocks from its start, the last one
     // overlapping the one before so as to end where the half's whole units do; a unit with
     // two digits in each half (when a half holds an odd number of digit pairs) goes alone.
-    VOXILO_AVX512 bool runHalvesAround(bool& isAscii) {
+    VOXILO_AVX512 bool runHalvesAround(Summary& summary) {
         Nibbles nibbles = nibbles_;
         Tally tally{_mm512_setzero_si512(), _mm512_set1_epi32(-1), _mm512_setzero_si512(), 0, 0};
         const std::ptrdiff_t firstEnd = h_ - h_ % 4;
@@ -570,11 +566,7 @@ private:
         tally.lastCount = 16;
         bool straddlesWell = true;
         if (firstEnd != h_) straddlesWell = straddle(firstEnd, tally);
-        if constexpr (kAscii) {
-            isAscii = _mm512_test_epi32_mask(tally.high, _mm512_set1_epi32(~0x7F)) == 0 &&
-                      _mm512_cmpeq_epi32_mask(tally.notCr, _mm512_setzero_si512()) == 0;
-            spaceless_ = spacelessOf(tally);
-        }
+        summary = summaryOf(tally);
         return nibbles.allValid() && straddlesWell;
     }
     // Digits [from, to) of a half whose even digits run back from `top`, in whole blocks.
@@ -603,12 +595,12 @@ private:
         }
         if ((d[0] | d[1] | d[2] | d[3]) < 0) return false;
         const auto unit = static_cast<unsigned>((d[0] << 4) | d[1] | (d[2] << 12) | (d[3] << 8));
+        // Into the tally as a block of that one unit would go.
+        const __m512i one = _mm512_maskz_set1_epi32(1, static_cast<int>(unit));
+        tally.high = _mm512_or_si512(tally.high, one);
+        tally.notCr = _mm512_maskz_min_epu32(0xFFFF, tally.notCr,
+                                             _mm512_xor_si512(one, _mm512_set1_epi32('\r')));
         if constexpr (kAscii) {
-            // Into the tally as a block of that one unit would go.
-            const __m512i one = _mm512_maskz_set1_epi32(1, static_cast<int>(unit));
-            tally.high = _mm512_or_si512(tally.high, one);
-            tally.notCr = _mm512_maskz_min_epu32(
-                0xFFFF, tally.notCr, _mm512_xor_si512(one, _mm512_set1_epi32('\r')));
             out_[x / 4] = static_cast<unsigned char>(unit);
         } else {
             const auto at = static_cast<std::size_t>(x / 4);
@@ -701,12 +693,12 @@ private:
     // Puts `count` units of the stream at `out`.
     VOXILO_AVX512 [[gnu::always_inline]] static void put(unsigned char* out, __m512i stream,
                                                          unsigned count, Tally& tally) {
+        // Each unit in a 32-bit lane: ASCII when below 0x80, CR when 13. Lanes past the text
+        // hold zeros, which are neither.
+        tally.high = _mm512_or_si512(tally.high, stream);
+        tally.notCr = _mm512_maskz_min_epu32(0xFFFF, tally.notCr,
+                                             _mm512_xor_si512(stream, _mm512_set1_epi32('\r')));
         if constexpr (kAscii) {
-            // Each unit in a 32-bit lane: ASCII without CR when below 0x80 and not 13. Lanes
-            // past the text hold zeros, which are neither.
-            tally.high = _mm512_or_si512(tally.high, stream);
-            tally.notCr = _mm512_maskz_min_epu32(0xFFFF, tally.notCr,
-                                           _mm512_xor_si512(stream, _mm512_set1_epi32('\r')));
             const __m128i chars = _mm512_maskz_cvtepi32_epi8(0xFFFF, stream);
             if (count == 16) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chars);
@@ -724,9 +716,14 @@ private:
         }
     }
 
-    // The characters up to the last that is not a space, found in the last block's units: the
-    // characters just stored may not be read back until their stores are done. A last block of
-    // spaces only has the characters before it read.
+    VOXILO_AVX512 Summary summaryOf(const Tally& tally) const {
+        return {_mm512_test_epi32_mask(tally.high, _mm512_set1_epi32(~0x7F)) == 0,
+                _mm512_cmpeq_epi32_mask(tally.notCr, _mm512_setzero_si512()) != 0,
+                spacelessOf(tally)};
+    }
+    // The units up to the last that is not a space, found in the last block's units: the units
+    // just stored may not be read back until their stores are done. A last block of spaces
+    // only has the units before it read.
     VOXILO_AVX512 std::size_t spacelessOf(const Tally& tally) const {
         if (len_ == 0) return 0;
         const auto text = static_cast<unsigned>(_mm512_mask_cmpneq_epu32_mask(
@@ -734,7 +731,12 @@ private:
             _mm512_set1_epi32(' ')));
         if (text != 0) return static_cast<std::size_t>(tally.lastAt) + std::bit_width(text);
         auto kept = static_cast<std::size_t>(tally.lastAt);
-        while (kept > 0 && out_[kept - 1] == ' ') --kept;
+        if constexpr (kAscii) {
+            while (kept > 0 && out_[kept - 1] == ' ') --kept;
+        } else {
+            const auto* units = reinterpret_cast<const char16_t*>(out_);
+            while (kept > 0 && units[kept - 1] == u' ') --kept;
+        }
         return kept;
     }
 
@@ -746,40 +748,32 @@ private:
     bool around_;
     Nibbles nibbles_;
     Orders orders_;
-    std::size_t spaceless_ = 0;
 };
 
 template <Arrangement kArrangement>
 VOXILO_AVX512 bool decipherAs(std::string_view text, std::uint16_t shift, char16_t* units,
-                              char* ascii, bool around, bool& isAscii, std::size_t& spaceless) {
+                              char* ascii, bool around, Summary& summary) {
     if (ascii != nullptr) {
-        Decipherer<kArrangement, true> decipherer(text, shift, ascii, around);
-        const bool ok = decipherer.run(isAscii);
-        spaceless = decipherer.spaceless();
-        return ok;
+        return Decipherer<kArrangement, true>(text, shift, ascii, around).run(summary);
     }
-    return Decipherer<kArrangement, false>(text, shift, units, around).run(isAscii);
+    return Decipherer<kArrangement, false>(text, shift, units, around).run(summary);
 }
 
 // Deciphers `text` into units, or, with `ascii`, into ASCII characters; `around` tells that the
 // byte before the text and the one after it may be read. Returns false when a digit is not
-// hexadecimal; with `ascii`, `isAscii` tells whether the result was ASCII without CR, and is
-// only meaningful when it is hexadecimal, and `spaceless` how many characters it has up to the
-// last that is not a space.
+// hexadecimal; `summary` tells what the result holds, and is only meaningful when it is
+// hexadecimal.
 VOXILO_AVX512 bool decipher(std::string_view text, std::uint16_t shift, Arrangement arrangement,
-                            char16_t* units, char* ascii, bool around, bool& isAscii,
-                            std::size_t& spaceless) {
+                            char16_t* units, char* ascii, bool around, Summary& summary) {
     switch (arrangement) {
         case Arrangement::Single:
-            return decipherAs<Arrangement::Single>(text, shift, units, ascii, around, isAscii,
-                                                   spaceless);
+            return decipherAs<Arrangement::Single>(text, shift, units, ascii, around, summary);
         case Arrangement::Whole:
-            return decipherAs<Arrangement::Whole>(text, shift, units, ascii, around, isAscii,
-                                                  spaceless);
+            return decipherAs<Arrangement::Whole>(text, shift, units, ascii, around, summary);
         case Arrangement::Halves:
             break;
     }
-    return decipherAs<Arrangement::Halves>(text, shift, units, ascii, around, isAscii, spaceless);
+    return decipherAs<Arrangement::Halves>(text, shift, units, ascii, around, summary);
 }
 
 bool processorHasIt() {
@@ -909,10 +903,8 @@ bool hexDecipherBytes(std::string_view text, std::uint16_t shift, Arrangement ar
             case HexKernel::Avx512:
 #if defined(VOXILO_HAS_AVX2_KERNEL)
             {
-                bool ascii = false;
-                std::size_t spaceless = 0;
-                return avx512::decipher(text, shift, arrangement, out, nullptr, false, ascii,
-                                        spaceless);
+                DecipheredLine summary;
+                return avx512::decipher(text, shift, arrangement, out, nullptr, false, summary);
             }
 #else
                 break;
@@ -925,6 +917,30 @@ bool hexDecipherBytes(std::string_view text, std::uint16_t shift, Arrangement ar
 }  // namespace voxilo::cipher_detail
 
 namespace voxilo::cipher_detail {
+
+bool hexDecipherUnits(std::string_view text, std::uint16_t shift, Arrangement arrangement,
+                      char16_t* out, HexKernel kernel, bool readableAround,
+                      DecipheredLine& line) noexcept {
+    const auto signedShift = static_cast<std::int16_t>(shift);
+#if defined(VOXILO_HAS_AVX2_KERNEL)
+    if (kernel == HexKernel::Avx512 && signedShift >= -32 && signedShift <= 64 &&
+        std::endian::native == std::endian::little) {
+        return avx512::decipher(text, shift, arrangement, out, nullptr, readableAround, line);
+    }
+#else
+    (void)signedShift;
+    (void)readableAround;
+#endif
+    if (!hexDecipherBytes(text, shift, arrangement, out, kernel)) return false;
+    const std::size_t n = hexDecipheredUnits(text.size());
+    line = {true, false, n};
+    for (std::size_t i = 0; i < n; ++i) {
+        line.ascii = line.ascii && out[i] < 0x80;
+        line.cr = line.cr || out[i] == u'\r';
+    }
+    while (line.spaceless > 0 && out[line.spaceless - 1] == u' ') --line.spaceless;
+    return true;
+}
 
 AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
                                Arrangement arrangement, char* ascii, char16_t* units,
@@ -941,17 +957,15 @@ AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
 #if defined(VOXILO_HAS_AVX2_KERNEL)
     if (kernel == HexKernel::Avx512 && signedShift >= -32 && signedShift <= 64 &&
         std::endian::native == std::endian::little) {
-        bool isAscii = false;
-        if (!avx512::decipher(text, shift, arrangement, nullptr, ascii, readableAround, isAscii,
-                              kept)) {
+        DecipheredLine summary;
+        if (!avx512::decipher(text, shift, arrangement, nullptr, ascii, readableAround, summary)) {
             return AsciiDecipher::NotHex;
         }
-        if (isAscii) {
-            if (spaceless != nullptr) *spaceless = kept;
+        if (summary.ascii && !summary.cr) {
+            if (spaceless != nullptr) *spaceless = summary.spaceless;
             return AsciiDecipher::Ascii;
         }
-        (void)avx512::decipher(text, shift, arrangement, units, nullptr, readableAround, isAscii,
-                               kept);
+        (void)avx512::decipher(text, shift, arrangement, units, nullptr, readableAround, summary);
         return AsciiDecipher::NotAscii;
     }
     if (kernel == HexKernel::Avx2 && signedShift >= -32 && signedShift <= 64 &&

@@ -72,6 +72,21 @@ constexpr std::size_t hexDecipheredUnits(std::size_t len) noexcept { return (len
                                     Arrangement arrangement, char16_t* out,
                                     HexKernel kernel) noexcept;
 
+// What a deciphered line holds: whether every unit is below 0x80, whether one is CR, and how
+// many units there are up to the last that is not a space.
+struct DecipheredLine {
+    bool ascii = false;
+    bool cr = false;
+    std::size_t spaceless = 0;
+};
+
+// Deciphers as hexDecipherBytes does, and tells what the result holds: the AVX-512 kernel finds
+// it in its registers, without reading the units back. `readableAround` as for
+// hexDecipherAscii. `line` is only meaningful when it returns true.
+[[nodiscard]] bool hexDecipherUnits(std::string_view text, std::uint16_t shift,
+                                    Arrangement arrangement, char16_t* out, HexKernel kernel,
+                                    bool readableAround, DecipheredLine& line) noexcept;
+
 // What hexDecipherAscii made of a line.
 enum class AsciiDecipher : std::uint8_t {
     Ascii,     // the result is ASCII without CR, and went to `ascii` as bytes

@@ -31,35 +31,6 @@ std::uint16_t patternShift(std::int16_t k, std::int16_t pattern) noexcept {
     return shift;
 }
 
-// Whether text has a CR, and whether it is all ASCII.
-struct UnitKinds {
-    bool cr = false;
-    bool ascii = true;
-};
-UnitKinds kindsOf(std::u16string_view text) noexcept {
-    std::size_t i = 0;
-    unsigned high = 0;
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi16(0x0D);
-    const __m128i top = _mm_set1_epi16(static_cast<short>(0xFF80));
-    __m128i crs = _mm_setzero_si128();
-    __m128i tops = _mm_setzero_si128();
-    for (; i + 8 <= text.size(); i += 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-        crs = _mm_or_si128(crs, _mm_cmpeq_epi16(units, cr));
-        tops = _mm_or_si128(tops, _mm_and_si128(units, top));
-    }
-    if (_mm_movemask_epi8(crs) != 0) return {true, false};
-    high = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(tops, _mm_setzero_si128()))) ^
-           0xFFFFu;
-#endif
-    for (; i < text.size(); ++i) {
-        if (text[i] == u'\r') return {true, false};
-        high |= text[i] >= 0x80 ? 1u : 0u;
-    }
-    return {false, high == 0};
-}
-
 // Appends `text` as bytes when every unit is ASCII other than CR; otherwise leaves `out` as it
 // was and returns false.
 bool appendAsciiBytes(std::u16string_view text, std::string& out) {
@@ -217,23 +188,21 @@ bool LineConverter::onePass(std::string_view line,
     return units_.size() >= hexDecipheredUnits(line.size());  // addAsciiLine makes room
 }
 
-bool LineConverter::decipherUnits(std::string_view line, std::u16string_view& units,
-                                  bool& breakBefore) noexcept {
+bool LineConverter::decipherUnits(std::string_view line, bool readableAround,
+                                  std::u16string_view& units, bool& breakBefore) noexcept {
     using namespace cipher_detail;
     Arrangement arrangement{};
+    DecipheredLine what;
     if (!onePass(line, arrangement) ||
-        !hexDecipherBytes(line, digits_.shift, arrangement, units_.data(), fastestHexKernel())) {
+        !hexDecipherUnits(line, digits_.shift, arrangement, units_.data(), fastestHexKernel(),
+                          readableAround, what) ||
+        what.cr) {  // a CR is a break of its own, which the long way makes
         return false;
     }
-    std::size_t end = hexDecipheredUnits(line.size());
-    while (end > 0 && units_[end - 1] == u' ') --end;  // as every pass drops them
-    const std::u16string_view result(units_.data(), end);
-    const UnitKinds kinds = kindsOf(result);
-    if (kinds.cr) return false;  // a break of its own, which the long way makes
-    lastWasAscii_ = kinds.ascii;
+    lastWasAscii_ = what.ascii;
     breakBefore = !resultEmpty_;
-    if (end > 0) resultEmpty_ = false;
-    units = result;
+    if (what.spaceless > 0) resultEmpty_ = false;  // every pass drops the spaces at the end
+    units = std::u16string_view(units_.data(), what.spaceless);
     return true;
 }
 

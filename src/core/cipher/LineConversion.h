@@ -60,9 +60,10 @@ public:
     // For a caller that writes the text of a line itself: a line of ASCII ciphertext whose
     // result has no CR, deciphered into `units` (the converter's own, valid until its next
     // call). Sets `breakBefore` when the joined result gains a line break before it. False,
-    // with nothing changed, for a line that takes addAsciiLine.
-    [[nodiscard]] bool decipherUnits(std::string_view line, std::u16string_view& units,
-                                     bool& breakBefore) noexcept;
+    // with nothing changed, for a line that takes addAsciiLine. `readableAround` as for
+    // addAsciiLine.
+    [[nodiscard]] bool decipherUnits(std::string_view line, bool readableAround,
+                                     std::u16string_view& units, bool& breakBefore) noexcept;
 
     // Encoding with patterns 0 to 3 gives ASCII without CR. Such a converter may write its
     // result as bytes, which then are the CP932 bytes of the text as well.

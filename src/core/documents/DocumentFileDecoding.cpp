@@ -217,7 +217,7 @@ private:
         // Other text, deciphered and written with no copy in between.
         std::u16string_view units;
         bool breakBefore = false;
-        if (converter_.decipherUnits(bytes, units, breakBefore)) {
+        if (converter_.decipherUnits(bytes, readableAround, units, breakBefore)) {
             if (auto bad = writer_.writeLine(units, breakBefore)) {
                 out.resize(before);  // no part of the line that cannot be written
                 return fail(piece, ConversionFailure{Kind::UnwritableCharacter, piece.lines + 1,

@@ -258,5 +258,57 @@ TEST(HexDecipher, AsciiResultsComeAsBytesAndOtherTextAsUnits) {
     }
 }
 
+// Deciphering into units tells what they hold (every unit ASCII, a CR, where the trailing
+// spaces begin) as the units themselves show it, on every length up to a few hundred, with the
+// bytes around the text readable or not.
+TEST(HexDecipher, UnitsComeWithWhatTheyHold) {
+    std::mt19937 rng(31);
+    const char16_t others[] = {u'\r', 0x80, 0xFF, 0x100, 0x3042, 0xFFFF, u' '};
+    for (HexKernel kernel : availableHexKernels()) {
+        for (Arrangement arrangement : kArrangements) {
+            for (std::int16_t shift : {std::int16_t{0}, std::int16_t{-10}, std::int16_t{41}}) {
+                for (std::size_t len = 0; len <= 300; len += 2) {
+                    if (!validLength(len, arrangement)) continue;
+                    const std::size_t n = hexDecipheredUnits(len);
+                    const bool oneByte = (len / 2) % 2 != 0;  // the last unit is below 0x100
+                    std::u16string units(n, u'a');
+                    for (char16_t& unit : units) unit = static_cast<char16_t>(' ' + rng() % 90);
+                    // A few other units anywhere, and some lines ending in spaces.
+                    for (auto k = rng() % 3; k > 0 && n > 0; --k) {
+                        const std::size_t at = rng() % n;
+                        units[at] = others[rng() % (oneByte && at == n - 1 ? 3 : 7)];
+                    }
+                    if (n > 0 && rng() % 3 == 0) {
+                        std::fill(units.end() - static_cast<std::ptrdiff_t>(rng() % (n + 1)),
+                                  units.end(), u' ');
+                    }
+                    const std::string text = ciphertextOf(units, len, shift, arrangement);
+                    const bool around = rng() % 2 == 0;
+                    const std::size_t offset = around ? 1 : len % 32;
+                    const std::size_t size = offset + len + (around ? 1 : 0);
+                    const auto buffer = std::make_unique<char[]>(size);
+                    std::fill_n(buffer.get(), size, '\x7f');
+                    std::copy(text.begin(), text.end(), buffer.get() + offset);
+                    std::u16string got(n + 8, u'\xAAAA');
+                    DecipheredLine line;
+                    ASSERT_TRUE(hexDecipherUnits(std::string_view(buffer.get() + offset, len),
+                                                 static_cast<std::uint16_t>(shift), arrangement,
+                                                 got.data(), kernel, around, line));
+                    const std::string where = std::string(nameOf(kernel)) + ", " +
+                                              nameOf(arrangement) + ", length " +
+                                              std::to_string(len);
+                    ASSERT_EQ(got, units + std::u16string(8, u'\xAAAA')) << where;
+                    const std::size_t last = units.find_last_not_of(u' ');
+                    EXPECT_EQ(line.spaceless, last == units.npos ? 0 : last + 1) << where;
+                    EXPECT_EQ(line.cr, units.find(u'\r') != units.npos) << where;
+                    EXPECT_EQ(line.ascii, std::all_of(units.begin(), units.end(), [](char16_t c) {
+                                  return c < 0x80;
+                              })) << where;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace voxilo::cipher_detail
