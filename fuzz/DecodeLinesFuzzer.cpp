@@ -72,6 +72,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         : got != AsciiDecipher::NotAscii || units != expected) {
                     fuzzing::fail("deciphering straight to ASCII differs from the plain kernel");
                 }
+                // Into units, with what they hold.
+                DecipheredLine line;
+                const bool unitsOk = hexDecipherUnits(at, shift, arrangement, units.data(),
+                                                      kernel, at != text, line);
+                if (unitsOk != expectedOk) {
+                    fuzzing::fail("deciphering into units finds a bad digit otherwise");
+                }
+                const std::size_t last = expected.find_last_not_of(u' ');
+                if (unitsOk &&
+                    (units != expected ||
+                     line.spaceless != (last == expected.npos ? 0 : last + 1) ||
+                     line.cr != (expected.find(u'\r') != expected.npos) ||
+                     line.ascii != std::all_of(expected.begin(), expected.end(),
+                                               [](char16_t c) { return c < 0x80; }))) {
+                    fuzzing::fail("deciphering into units tells otherwise what they hold");
+                }
             }
         }
     }
