@@ -759,21 +759,34 @@ VOXILO_AVX512 bool decipherAs(std::string_view text, std::uint16_t shift, char16
     return Decipherer<kArrangement, false>(text, shift, units, around).run(summary);
 }
 
+// What decipher tells, small enough to come back in registers: a caller reading a summary
+// the kernel had just stored in its memory waited for the store.
+struct Outcome {
+    std::size_t spaceless;
+    std::uint32_t valid : 1, ascii : 1, cr : 1;
+    DecipheredLine line() const { return {ascii != 0, cr != 0, spaceless}; }
+};
+
 // Deciphers `text` into units, or, with `ascii`, into ASCII characters; `around` tells that the
-// byte before the text and the one after it may be read. Returns false when a digit is not
-// hexadecimal; `summary` tells what the result holds, and is only meaningful when it is
-// hexadecimal.
-VOXILO_AVX512 bool decipher(std::string_view text, std::uint16_t shift, Arrangement arrangement,
-                            char16_t* units, char* ascii, bool around, Summary& summary) {
+// byte before the text and the one after it may be read. Tells whether every digit is
+// hexadecimal, and what the result holds, which is only meaningful when they are.
+VOXILO_AVX512 Outcome decipher(std::string_view text, std::uint16_t shift,
+                               Arrangement arrangement, char16_t* units, char* ascii,
+                               bool around) {
+    Summary summary;
+    bool valid = false;
     switch (arrangement) {
         case Arrangement::Single:
-            return decipherAs<Arrangement::Single>(text, shift, units, ascii, around, summary);
+            valid = decipherAs<Arrangement::Single>(text, shift, units, ascii, around, summary);
+            break;
         case Arrangement::Whole:
-            return decipherAs<Arrangement::Whole>(text, shift, units, ascii, around, summary);
+            valid = decipherAs<Arrangement::Whole>(text, shift, units, ascii, around, summary);
+            break;
         case Arrangement::Halves:
+            valid = decipherAs<Arrangement::Halves>(text, shift, units, ascii, around, summary);
             break;
     }
-    return decipherAs<Arrangement::Halves>(text, shift, units, ascii, around, summary);
+    return {summary.spaceless, valid, summary.ascii, summary.cr};
 }
 
 bool processorHasIt() {
@@ -903,8 +916,7 @@ bool hexDecipherBytes(std::string_view text, std::uint16_t shift, Arrangement ar
             case HexKernel::Avx512:
 #if defined(VOXILO_HAS_AVX2_KERNEL)
             {
-                DecipheredLine summary;
-                return avx512::decipher(text, shift, arrangement, out, nullptr, false, summary);
+                return avx512::decipher(text, shift, arrangement, out, nullptr, false).valid != 0;
             }
 #else
                 break;
@@ -925,7 +937,10 @@ bool hexDecipherUnits(std::string_view text, std::uint16_t shift, Arrangement ar
 #if defined(VOXILO_HAS_AVX2_KERNEL)
     if (kernel == HexKernel::Avx512 && signedShift >= -32 && signedShift <= 64 &&
         std::endian::native == std::endian::little) {
-        return avx512::decipher(text, shift, arrangement, out, nullptr, readableAround, line);
+        const avx512::Outcome outcome =
+            avx512::decipher(text, shift, arrangement, out, nullptr, readableAround);
+        line = outcome.line();
+        return outcome.valid != 0;
     }
 #else
     (void)signedShift;
@@ -957,15 +972,14 @@ AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
 #if defined(VOXILO_HAS_AVX2_KERNEL)
     if (kernel == HexKernel::Avx512 && signedShift >= -32 && signedShift <= 64 &&
         std::endian::native == std::endian::little) {
-        DecipheredLine summary;
-        if (!avx512::decipher(text, shift, arrangement, nullptr, ascii, readableAround, summary)) {
-            return AsciiDecipher::NotHex;
-        }
-        if (summary.ascii && !summary.cr) {
-            if (spaceless != nullptr) *spaceless = summary.spaceless;
+        const avx512::Outcome outcome =
+            avx512::decipher(text, shift, arrangement, nullptr, ascii, readableAround);
+        if (outcome.valid == 0) return AsciiDecipher::NotHex;
+        if (outcome.ascii != 0 && outcome.cr == 0) {
+            if (spaceless != nullptr) *spaceless = outcome.spaceless;
             return AsciiDecipher::Ascii;
         }
-        (void)avx512::decipher(text, shift, arrangement, units, nullptr, readableAround, summary);
+        (void)avx512::decipher(text, shift, arrangement, units, nullptr, readableAround);
         return AsciiDecipher::NotAscii;
     }
     if (kernel == HexKernel::Avx2 && signedShift >= -32 && signedShift <= 64 &&
