@@ -73,9 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     fuzzing::fail("deciphering straight to ASCII differs from the plain kernel");
                 }
                 // Into units, with what they hold.
-                DecipheredLine line;
-                const bool unitsOk = hexDecipherUnits(at, shift, arrangement, units.data(),
-                                                      kernel, at != text, line);
+                const DecipheredLine line =
+                    hexDecipherUnits(at, shift, arrangement, units.data(), kernel, at != text);
+                const bool unitsOk = line.valid();
                 if (unitsOk != expectedOk) {
                     fuzzing::fail("deciphering into units finds a bad digit otherwise");
                 }
@@ -83,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (unitsOk &&
                     (units != expected ||
                      line.spaceless != (last == expected.npos ? 0 : last + 1) ||
-                     line.cr != (expected.find(u'\r') != expected.npos) ||
-                     line.ascii != std::all_of(expected.begin(), expected.end(),
+                     line.cr() != (expected.find(u'\r') != expected.npos) ||
+                     line.ascii() != std::all_of(expected.begin(), expected.end(),
                                                [](char16_t c) { return c < 0x80; }))) {
                     fuzzing::fail("deciphering into units tells otherwise what they hold");
                 }

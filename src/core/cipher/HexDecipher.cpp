@@ -491,8 +491,6 @@ struct Nibbles {
     }
 };
 
-using Summary = DecipheredLine;
-
 // Deciphers a text of one arrangement into units, or, with `kAscii`, into ASCII characters, as
 // long as the result is ASCII without CR. The blocks whose loads lie within the text go in a
 // tight loop of their own; the few near the text's ends and, for Halves, the one across its
@@ -509,13 +507,12 @@ public:
           around_(around),
           nibbles_(shift) {}
 
-    // False when a digit is not hexadecimal; `summary` tells what the result holds, and is
-    // only meaningful when it is hexadecimal. What the blocks add up to is kept in locals, in
-    // registers: a member would go through memory after every store of characters, which may
-    // alias it.
-    VOXILO_AVX512 bool run(Summary& summary) {
+    // Whether every digit is hexadecimal, and what the result holds. What the blocks add up
+    // to is kept in locals, in registers: a member would go through memory after every store
+    // of characters, which may alias it.
+    VOXILO_AVX512 DecipheredLine run() {
         if constexpr (kArrangement == Arrangement::Halves) {
-            if (around_ && h_ >= 68) return runHalvesAround(summary);
+            if (around_ && h_ >= 68) return runHalvesAround();
         }
         Nibbles nibbles = nibbles_;
         Tally tally{_mm512_setzero_si512(), _mm512_set1_epi32(-1), _mm512_setzero_si512(), 0, 0};
@@ -538,8 +535,7 @@ public:
             tally.lastCount = count;
             x += 64;
         }
-        summary = summaryOf(tally);
-        return nibbles.allValid();
+        return lineOf(tally, nibbles.allValid());
     }
 
 private:
@@ -555,7 +551,7 @@ private:
     // is whole and within reach. Each half goes in blocks from its start, the last one
     // overlapping the one before so as to end where the half's whole units do; a unit with
     // two digits in each half (when a half holds an odd number of digit pairs) goes alone.
-    VOXILO_AVX512 bool runHalvesAround(Summary& summary) {
+    VOXILO_AVX512 DecipheredLine runHalvesAround() {
         Nibbles nibbles = nibbles_;
         Tally tally{_mm512_setzero_si512(), _mm512_set1_epi32(-1), _mm512_setzero_si512(), 0, 0};
         const std::ptrdiff_t firstEnd = h_ - h_ % 4;
@@ -566,8 +562,7 @@ private:
         tally.lastCount = 16;
         bool straddlesWell = true;
         if (firstEnd != h_) straddlesWell = straddle(firstEnd, tally);
-        summary = summaryOf(tally);
-        return nibbles.allValid() && straddlesWell;
+        return lineOf(tally, nibbles.allValid() && straddlesWell);
     }
     // Digits [from, to) of a half whose even digits run back from `top`, in whole blocks.
     VOXILO_AVX512 [[gnu::always_inline]] void halvesBlocks(std::ptrdiff_t from, std::ptrdiff_t to,
@@ -716,10 +711,12 @@ private:
         }
     }
 
-    VOXILO_AVX512 Summary summaryOf(const Tally& tally) const {
-        return {_mm512_test_epi32_mask(tally.high, _mm512_set1_epi32(~0x7F)) == 0,
-                _mm512_cmpeq_epi32_mask(tally.notCr, _mm512_setzero_si512()) != 0,
-                spacelessOf(tally)};
+    VOXILO_AVX512 DecipheredLine lineOf(const Tally& tally, bool valid) const {
+        const bool ascii = _mm512_test_epi32_mask(tally.high, _mm512_set1_epi32(~0x7F)) == 0;
+        const bool cr = _mm512_cmpeq_epi32_mask(tally.notCr, _mm512_setzero_si512()) != 0;
+        return {spacelessOf(tally), (valid ? DecipheredLine::kValid : 0u) |
+                                        (ascii ? DecipheredLine::kAscii : 0u) |
+                                        (cr ? DecipheredLine::kCr : 0u)};
     }
     // The units up to the last that is not a space, found in the last block's units: the units
     // just stored may not be read back until their stores are done. A last block of spaces
@@ -751,42 +748,27 @@ private:
 };
 
 template <Arrangement kArrangement>
-VOXILO_AVX512 bool decipherAs(std::string_view text, std::uint16_t shift, char16_t* units,
-                              char* ascii, bool around, Summary& summary) {
-    if (ascii != nullptr) {
-        return Decipherer<kArrangement, true>(text, shift, ascii, around).run(summary);
-    }
-    return Decipherer<kArrangement, false>(text, shift, units, around).run(summary);
+VOXILO_AVX512 DecipheredLine decipherAs(std::string_view text, std::uint16_t shift,
+                                        char16_t* units, char* ascii, bool around) {
+    if (ascii != nullptr) return Decipherer<kArrangement, true>(text, shift, ascii, around).run();
+    return Decipherer<kArrangement, false>(text, shift, units, around).run();
 }
-
-// What decipher tells, small enough to come back in registers: a caller reading a summary
-// the kernel had just stored in its memory waited for the store.
-struct Outcome {
-    std::size_t spaceless;
-    std::uint32_t valid : 1, ascii : 1, cr : 1;
-    DecipheredLine line() const { return {ascii != 0, cr != 0, spaceless}; }
-};
 
 // Deciphers `text` into units, or, with `ascii`, into ASCII characters; `around` tells that the
 // byte before the text and the one after it may be read. Tells whether every digit is
 // hexadecimal, and what the result holds, which is only meaningful when they are.
-VOXILO_AVX512 Outcome decipher(std::string_view text, std::uint16_t shift,
-                               Arrangement arrangement, char16_t* units, char* ascii,
-                               bool around) {
-    Summary summary;
-    bool valid = false;
+VOXILO_AVX512 DecipheredLine decipher(std::string_view text, std::uint16_t shift,
+                                      Arrangement arrangement, char16_t* units, char* ascii,
+                                      bool around) {
     switch (arrangement) {
         case Arrangement::Single:
-            valid = decipherAs<Arrangement::Single>(text, shift, units, ascii, around, summary);
-            break;
+            return decipherAs<Arrangement::Single>(text, shift, units, ascii, around);
         case Arrangement::Whole:
-            valid = decipherAs<Arrangement::Whole>(text, shift, units, ascii, around, summary);
-            break;
+            return decipherAs<Arrangement::Whole>(text, shift, units, ascii, around);
         case Arrangement::Halves:
-            valid = decipherAs<Arrangement::Halves>(text, shift, units, ascii, around, summary);
             break;
     }
-    return {summary.spaceless, valid, summary.ascii, summary.cr};
+    return decipherAs<Arrangement::Halves>(text, shift, units, ascii, around);
 }
 
 bool processorHasIt() {
@@ -916,7 +898,7 @@ bool hexDecipherBytes(std::string_view text, std::uint16_t shift, Arrangement ar
             case HexKernel::Avx512:
 #if defined(VOXILO_HAS_AVX2_KERNEL)
             {
-                return avx512::decipher(text, shift, arrangement, out, nullptr, false).valid != 0;
+                return avx512::decipher(text, shift, arrangement, out, nullptr, false).valid();
             }
 #else
                 break;
@@ -930,31 +912,29 @@ bool hexDecipherBytes(std::string_view text, std::uint16_t shift, Arrangement ar
 
 namespace voxilo::cipher_detail {
 
-bool hexDecipherUnits(std::string_view text, std::uint16_t shift, Arrangement arrangement,
-                      char16_t* out, HexKernel kernel, bool readableAround,
-                      DecipheredLine& line) noexcept {
+DecipheredLine hexDecipherUnits(std::string_view text, std::uint16_t shift,
+                                Arrangement arrangement, char16_t* out, HexKernel kernel,
+                                bool readableAround) noexcept {
     const auto signedShift = static_cast<std::int16_t>(shift);
 #if defined(VOXILO_HAS_AVX2_KERNEL)
     if (kernel == HexKernel::Avx512 && signedShift >= -32 && signedShift <= 64 &&
         std::endian::native == std::endian::little) {
-        const avx512::Outcome outcome =
-            avx512::decipher(text, shift, arrangement, out, nullptr, readableAround);
-        line = outcome.line();
-        return outcome.valid != 0;
+        return avx512::decipher(text, shift, arrangement, out, nullptr, readableAround);
     }
 #else
     (void)signedShift;
     (void)readableAround;
 #endif
-    if (!hexDecipherBytes(text, shift, arrangement, out, kernel)) return false;
+    if (!hexDecipherBytes(text, shift, arrangement, out, kernel)) return {};
     const std::size_t n = hexDecipheredUnits(text.size());
-    line = {true, false, n};
+    std::uint32_t flags = DecipheredLine::kValid | DecipheredLine::kAscii;
     for (std::size_t i = 0; i < n; ++i) {
-        line.ascii = line.ascii && out[i] < 0x80;
-        line.cr = line.cr || out[i] == u'\r';
+        if (out[i] >= 0x80) flags &= ~DecipheredLine::kAscii;
+        if (out[i] == u'\r') flags |= DecipheredLine::kCr;
     }
-    while (line.spaceless > 0 && out[line.spaceless - 1] == u' ') --line.spaceless;
-    return true;
+    std::size_t spaceless = n;
+    while (spaceless > 0 && out[spaceless - 1] == u' ') --spaceless;
+    return {spaceless, flags};
 }
 
 AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
@@ -972,10 +952,10 @@ AsciiDecipher hexDecipherAscii(std::string_view text, std::uint16_t shift,
 #if defined(VOXILO_HAS_AVX2_KERNEL)
     if (kernel == HexKernel::Avx512 && signedShift >= -32 && signedShift <= 64 &&
         std::endian::native == std::endian::little) {
-        const avx512::Outcome outcome =
+        const DecipheredLine outcome =
             avx512::decipher(text, shift, arrangement, nullptr, ascii, readableAround);
-        if (outcome.valid == 0) return AsciiDecipher::NotHex;
-        if (outcome.ascii != 0 && outcome.cr == 0) {
+        if (!outcome.valid()) return AsciiDecipher::NotHex;
+        if (outcome.ascii() && !outcome.cr()) {
             if (spaceless != nullptr) *spaceless = outcome.spaceless;
             return AsciiDecipher::Ascii;
         }

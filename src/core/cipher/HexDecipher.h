@@ -72,20 +72,25 @@ constexpr std::size_t hexDecipheredUnits(std::size_t len) noexcept { return (len
                                     Arrangement arrangement, char16_t* out,
                                     HexKernel kernel) noexcept;
 
-// What a deciphered line holds: whether every unit is below 0x80, whether one is CR, and how
-// many units there are up to the last that is not a space.
+// What a deciphered line holds: whether every digit was hexadecimal, and, only meaningful
+// then, whether every unit is below 0x80, whether one is CR, and how many units there are up
+// to the last that is not a space. (Small enough to come back in registers: a caller reading
+// what a call had just stored waits for the store.)
 struct DecipheredLine {
-    bool ascii = false;
-    bool cr = false;
+    static constexpr std::uint32_t kValid = 1, kAscii = 2, kCr = 4;
     std::size_t spaceless = 0;
+    std::uint32_t flags = 0;
+    bool valid() const noexcept { return (flags & kValid) != 0; }
+    bool ascii() const noexcept { return (flags & kAscii) != 0; }
+    bool cr() const noexcept { return (flags & kCr) != 0; }
 };
 
 // Deciphers as hexDecipherBytes does, and tells what the result holds: the AVX-512 kernel finds
 // it in its registers, without reading the units back. `readableAround` as for
-// hexDecipherAscii. `line` is only meaningful when it returns true.
-[[nodiscard]] bool hexDecipherUnits(std::string_view text, std::uint16_t shift,
-                                    Arrangement arrangement, char16_t* out, HexKernel kernel,
-                                    bool readableAround, DecipheredLine& line) noexcept;
+// hexDecipherAscii.
+[[nodiscard]] DecipheredLine hexDecipherUnits(std::string_view text, std::uint16_t shift,
+                                              Arrangement arrangement, char16_t* out,
+                                              HexKernel kernel, bool readableAround) noexcept;
 
 // What hexDecipherAscii made of a line.
 enum class AsciiDecipher : std::uint8_t {

@@ -192,14 +192,11 @@ bool LineConverter::decipherUnits(std::string_view line, bool readableAround,
                                   std::u16string_view& units, bool& breakBefore) noexcept {
     using namespace cipher_detail;
     Arrangement arrangement{};
-    DecipheredLine what;
-    if (!onePass(line, arrangement) ||
-        !hexDecipherUnits(line, digits_.shift, arrangement, units_.data(), fastestHexKernel(),
-                          readableAround, what) ||
-        what.cr) {  // a CR is a break of its own, which the long way makes
-        return false;
-    }
-    lastWasAscii_ = what.ascii;
+    if (!onePass(line, arrangement)) return false;
+    const DecipheredLine what = hexDecipherUnits(line, digits_.shift, arrangement, units_.data(),
+                                                 fastestHexKernel(), readableAround);
+    if (!what.valid() || what.cr()) return false;  // a CR is a break the long way makes
+    lastWasAscii_ = what.ascii();
     breakBefore = !resultEmpty_;
     if (what.spaceless > 0) resultEmpty_ = false;  // every pass drops the spaces at the end
     units = std::u16string_view(units_.data(), what.spaceless);

@@ -528,18 +528,18 @@ std::string_view lineBreak(TextEncoding encoding) {
 DocumentWriter::DocumentWriter(TextEncoding encoding)
     : encoding_(encoding), bytes_(byteOrderMark(encoding)) {}
 
-std::optional<std::size_t> DocumentWriter::encodePart(std::u16string_view text) {
+std::size_t DocumentWriter::encodePart(std::u16string_view text) {
     switch (encoding_) {
         case TextEncoding::Cp932:
-            return cp932::encode(text, bytes_, cp932::Mapping::Document);
+            return cp932::encodeUpTo(text, bytes_, cp932::Mapping::Document);
         case TextEncoding::Utf8:
         case TextEncoding::Utf8Bom:
-            return utf8::encode(text, bytes_);
+            return utf8::encodeUpTo(text, bytes_);
         case TextEncoding::Utf16Le:
         case TextEncoding::Utf16Be:
-            return utf16::encode(text, bytes_, encoding_ == TextEncoding::Utf16Be);
+            return utf16::encodeUpTo(text, bytes_, encoding_ == TextEncoding::Utf16Be);
     }
-    return std::nullopt;
+    return text.size();
 }
 
 void DocumentWriter::appendBreak() { bytes_.append(lineBreak(encoding_)); }
@@ -569,7 +569,8 @@ std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
     while (pos < text.size()) {
         const std::size_t cr = findCr(text, pos);
         const std::size_t stop = cr == std::u16string_view::npos ? text.size() : cr;
-        if (auto bad = encodePart(text.substr(pos, stop - pos))) return pos + *bad;
+        const std::size_t written = encodePart(text.substr(pos, stop - pos));
+        if (written < stop - pos) return pos + written;
         if (cr == std::u16string_view::npos) break;
         // Every CR ends a line, and every line ends with CR LF in the file.
         appendBreak();
@@ -584,8 +585,11 @@ std::optional<std::size_t> DocumentWriter::write(std::u16string_view text) {
     return std::nullopt;
 }
 
-std::optional<std::size_t> DocumentWriter::writeLine(std::u16string_view line, bool breakBefore) {
-    if (!breakBefore) return write(line);
+std::size_t DocumentWriter::writeLineUpTo(std::u16string_view line, bool breakBefore) {
+    if (!breakBefore) {
+        const auto bad = write(line);
+        return bad ? *bad : line.size();
+    }
     // The break's CR ends the last line; the LF after it is the break's own.
     appendBreak();
     ++line_;

@@ -203,8 +203,17 @@ public:
     // refuse only a lone surrogate.
     [[nodiscard]] std::optional<std::size_t> write(std::u16string_view text);
     // The same for a line of text that has no CR, after a line break when `breakBefore`: what
-    // write gives for the break and the line together, with the index within `line`.
-    [[nodiscard]] std::optional<std::size_t> writeLine(std::u16string_view line, bool breakBefore);
+    // write gives for the break and the line together, with the index within `line`. (Inline,
+    // so that the optional is made where it is used: GCC returns one through memory, and its
+    // caller then waits for the store.)
+    [[nodiscard]] std::optional<std::size_t> writeLine(std::u16string_view line, bool breakBefore) {
+        const std::size_t written = writeLineUpTo(line, breakBefore);
+        if (written == line.size()) return std::nullopt;
+        return written;
+    }
+    // As writeLine: how many code units of `line` it wrote, all of them or those before the
+    // first the encoding cannot hold.
+    std::size_t writeLineUpTo(std::u16string_view line, bool breakBefore);
     // Bytes already in file form for an ASCII-compatible encoding (ASCII text with its CR LF
     // breaks): appended as they are, or widened for UTF-16.
     void writeAscii(std::string_view ascii);
@@ -220,7 +229,7 @@ public:
     std::size_t line() const noexcept { return line_; }
 
 private:
-    std::optional<std::size_t> encodePart(std::u16string_view text);
+    std::size_t encodePart(std::u16string_view text);  // as writeLineUpTo
     void appendBreak();
 
     TextEncoding encoding_;

@@ -281,7 +281,7 @@ std::optional<std::size_t> decode(std::string_view bytes, std::u16string& out) {
     return failure;
 }
 
-std::optional<std::size_t> encode(std::u16string_view text, std::string& out, Mapping mapping) {
+std::size_t encodeUpTo(std::u16string_view text, std::string& out, Mapping mapping) {
     const DecodeTable& dtable = decodeTable();
     const std::size_t size = text.size();
     const std::size_t base = out.size();
@@ -346,7 +346,7 @@ std::optional<std::size_t> encode(std::u16string_view text, std::string& out, Ma
         if (failure) break;
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
-    return failure;
+    return failure ? *failure : size;
 }
 
 // The strict converters do the work; each stop is one replacement, and the work goes on after

@@ -42,10 +42,19 @@ enum class Mapping {
     Document,
 };
 
-// Appends the CP932 bytes of `text` to `out`. Returns the index of the first code unit that
-// CP932 cannot hold; `out` then holds the bytes of the text before it.
-std::optional<std::size_t> encode(std::u16string_view text, std::string& out,
-                                  Mapping mapping = Mapping::Exact);
+// Appends the CP932 bytes of `text` to `out`. Returns how many code units it wrote: all of them,
+// or those before the first that CP932 cannot hold, and `out` then holds their bytes.
+std::size_t encodeUpTo(std::u16string_view text, std::string& out,
+                       Mapping mapping = Mapping::Exact);
+// The same, returning the index of the first code unit that CP932 cannot hold. (Inline, so that
+// the optional is made where it is used: GCC returns one through memory, and its caller then
+// waits for the store.)
+inline std::optional<std::size_t> encode(std::u16string_view text, std::string& out,
+                                         Mapping mapping = Mapping::Exact) {
+    const std::size_t written = encodeUpTo(text, out, mapping);
+    if (written == text.size()) return std::nullopt;
+    return written;
+}
 
 // As encode, but every character CP932 cannot hold (a surrogate pair being one character)
 // becomes one `replacement` byte. Returns how many were replaced; `first`, when given, gets

@@ -171,7 +171,7 @@ Kind classify(std::string_view bytes, bool complete) {
     return multiByte ? Kind::Utf8 : Kind::Ascii;
 }
 
-std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
+std::size_t encodeUpTo(std::u16string_view text, std::string& out) {
     const std::size_t size = text.size();
     const std::size_t base = out.size();
     out.resize(base + 3 * size);
@@ -226,14 +226,14 @@ std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
         if (failure) break;
     }
     out.resize(static_cast<std::size_t>(reinterpret_cast<char*>(o) - out.data()));
-    return failure;
+    return failure ? *failure : text.size();
 }
 
 }  // namespace utf8
 
 namespace utf16 {
 
-std::optional<std::size_t> encode(std::u16string_view text, std::string& out, bool bigEndian) {
+std::size_t encodeUpTo(std::u16string_view text, std::string& out, bool bigEndian) {
     const std::size_t size = text.size();
     std::size_t end = size;
     std::optional<std::size_t> failure;
@@ -257,7 +257,7 @@ std::optional<std::size_t> encode(std::u16string_view text, std::string& out, bo
         *o++ = bigEndian ? high : low;
         *o++ = bigEndian ? low : high;
     }
-    return failure;
+    return failure ? *failure : text.size();
 }
 
 void ToUtf8::unit(char16_t u, std::string& out) {

@@ -25,17 +25,29 @@ std::size_t decodeReplacing(std::string_view bytes, std::u16string& out);
 enum class Kind { Ascii, Utf8, Other };
 Kind classify(std::string_view bytes, bool complete = true);
 
-// Appends the UTF-8 bytes of `text` to `out`. Returns the index of the first lone surrogate,
-// which has no UTF-8 form; `out` then holds the bytes of the text before it.
-std::optional<std::size_t> encode(std::u16string_view text, std::string& out);
+// Appends the UTF-8 bytes of `text` to `out`. Returns how many code units it wrote: all of them,
+// or those before the first lone surrogate, which has no UTF-8 form.
+std::size_t encodeUpTo(std::u16string_view text, std::string& out);
+// The same, returning the index of the first lone surrogate (inline, as cp932::encode is).
+inline std::optional<std::size_t> encode(std::u16string_view text, std::string& out) {
+    const std::size_t written = encodeUpTo(text, out);
+    if (written == text.size()) return std::nullopt;
+    return written;
+}
 
 }  // namespace voxilo::utf8
 
 namespace voxilo::utf16 {
 
-// Appends the UTF-16 bytes of `text` to `out`, little- or big-endian. Returns the index of the
-// first lone surrogate, as utf8::encode does.
-std::optional<std::size_t> encode(std::u16string_view text, std::string& out, bool bigEndian);
+// Appends the UTF-16 bytes of `text` to `out`, little- or big-endian, as utf8::encodeUpTo and
+// utf8::encode do.
+std::size_t encodeUpTo(std::u16string_view text, std::string& out, bool bigEndian);
+inline std::optional<std::size_t> encode(std::u16string_view text, std::string& out,
+                                         bool bigEndian) {
+    const std::size_t written = encodeUpTo(text, out, bigEndian);
+    if (written == text.size()) return std::nullopt;
+    return written;
+}
 
 // Turns UTF-16 bytes that arrive in pieces into UTF-8, so that they can be read as UTF-8 text.
 // What is not text (a lone surrogate, an odd byte left at the end) becomes the byte 0xFF, which

@@ -290,20 +290,21 @@ TEST(HexDecipher, UnitsComeWithWhatTheyHold) {
                     std::fill_n(buffer.get(), size, '\x7f');
                     std::copy(text.begin(), text.end(), buffer.get() + offset);
                     std::u16string got(n + 8, u'\xAAAA');
-                    DecipheredLine line;
-                    ASSERT_TRUE(hexDecipherUnits(std::string_view(buffer.get() + offset, len),
-                                                 static_cast<std::uint16_t>(shift), arrangement,
-                                                 got.data(), kernel, around, line));
+                    const DecipheredLine line =
+                        hexDecipherUnits(std::string_view(buffer.get() + offset, len),
+                                         static_cast<std::uint16_t>(shift), arrangement,
+                                         got.data(), kernel, around);
+                    ASSERT_TRUE(line.valid());
                     const std::string where = std::string(nameOf(kernel)) + ", " +
                                               nameOf(arrangement) + ", length " +
                                               std::to_string(len);
                     ASSERT_EQ(got, units + std::u16string(8, u'\xAAAA')) << where;
                     const std::size_t last = units.find_last_not_of(u' ');
                     EXPECT_EQ(line.spaceless, last == units.npos ? 0 : last + 1) << where;
-                    EXPECT_EQ(line.cr, units.find(u'\r') != units.npos) << where;
-                    EXPECT_EQ(line.ascii, std::all_of(units.begin(), units.end(), [](char16_t c) {
-                                  return c < 0x80;
-                              })) << where;
+                    EXPECT_EQ(line.cr(), units.find(u'\r') != units.npos) << where;
+                    EXPECT_EQ(line.ascii(), std::all_of(units.begin(), units.end(),
+                                                        [](char16_t c) { return c < 0x80; }))
+                        << where;
                 }
             }
         }
