@@ -55,6 +55,32 @@ bool processorHasAvx2() {
     return __builtin_cpu_supports("avx2");
 }
 
+// Sixty-four bytes a step, the last step masked to the bytes there are, which never reads
+// beyond them.
+[[gnu::target("avx512f,avx512bw")]] LineScan avx512Scan(const unsigned char* p, std::size_t n) {
+    const __m512i cr = _mm512_set1_epi8('\r');
+    std::uint64_t high = 0;  // the top bits of the bytes passed so far
+    for (std::size_t i = 0; i < n; i += 64) {
+        const __m512i v = n - i >= 64 ? _mm512_loadu_si512(p + i)
+                                      : _mm512_maskz_loadu_epi8((std::uint64_t{1} << (n - i)) - 1,
+                                                                p + i);
+        const std::uint64_t crs = _mm512_cmpeq_epi8_mask(v, cr);
+        const std::uint64_t tops = _mm512_movepi8_mask(v);
+        if (crs != 0) {
+            const auto at = static_cast<unsigned>(std::countr_zero(crs));
+            const std::uint64_t before = (std::uint64_t{1} << at) - 1;
+            return {i + at, (high | (tops & before)) == 0};
+        }
+        high |= tops;
+    }
+    return {n, high == 0};
+}
+
+bool processorHasAvx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+}
+
 }  // namespace
 #endif
 
@@ -66,6 +92,7 @@ const std::vector<ScanKernel>& availableScanKernels() {
 #endif
 #if defined(VOXILO_HAS_AVX2_SCAN)
         if (processorHasAvx2()) found.push_back(ScanKernel::Avx2);
+        if (processorHasAvx512()) found.push_back(ScanKernel::Avx512);
 #endif
         return found;
     }();
@@ -83,6 +110,7 @@ LineScan scanLine(std::string_view bytes, ScanKernel kernel) noexcept {
     std::size_t i = 0;
     unsigned high = 0;  // the top bits of the bytes passed so far
 #if defined(VOXILO_HAS_AVX2_SCAN)
+    if (kernel == ScanKernel::Avx512) return avx512Scan(p, n);
     if (kernel == ScanKernel::Avx2) {
         bool found = false;
         const LineScan scan = avx2Scan(p, n, i, high, found);

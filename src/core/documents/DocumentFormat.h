@@ -24,8 +24,9 @@ namespace voxilo {
 namespace document_detail {
 
 // The ways of looking for a line's end: a byte at a time, sixteen (SSE2, which every x86-64
-// processor has) or thirty-two (AVX2, where the processor has it).
-enum class ScanKernel : std::uint8_t { Plain, Sse2, Avx2 };
+// processor has), thirty-two (AVX2) or sixty-four (AVX-512) bytes at a time, where the processor
+// has them.
+enum class ScanKernel : std::uint8_t { Plain, Sse2, Avx2, Avx512 };
 // The kernels this build can run on this processor, Plain first and the fastest last.
 const std::vector<ScanKernel>& availableScanKernels();
 ScanKernel fastestScanKernel() noexcept;
