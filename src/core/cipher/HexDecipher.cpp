@@ -178,6 +178,17 @@ struct Sse2Blocks {
 // backwards, and takes every other digit from each, which is a load or two, a blend and a
 // byte reversal. Then it reads the digits in order, as any hex decoder does: 32 digits make
 // 16 bytes of the UTF-16LE stream, or, when the result is ASCII, 8 characters.
+// The tables of the vector kernels' digit values, by the top four bits of a lowered digit
+// (3 for 0-9, 4 and 6 for A-F and a-f) and by its low four: a digit is hexadecimal when the
+// classes of both have a bit in common, and its value is its low four bits plus the offset of
+// its top four.
+alignas(16) constexpr std::uint8_t kClassOfTop[16] = {0, 0, 0, 1, 2, 0, 2, 0,
+                                                      0, 0, 0, 0, 0, 0, 0, 0};
+alignas(16) constexpr std::uint8_t kClassOfLow[16] = {1, 3, 3, 3, 3, 3, 3, 1,
+                                                      1, 1, 0, 0, 0, 0, 0, 0};
+alignas(16) constexpr std::uint8_t kOffsetOfTop[16] = {0, 0, 0, 0, 9, 0, 9, 0,
+                                                       0, 0, 0, 0, 0, 0, 0, 0};
+
 namespace avx2 {
 
 constexpr std::size_t kPiece = 2048;  // digits put in order at a time: a multiple of 128
@@ -294,18 +305,17 @@ VOXILO_AVX2 inline void fillDigits(unsigned char* s, std::size_t from, std::size
 }
 
 // Digit values of 32 hex digits raised by `shift`; `valid` keeps a zero byte for any that is
-// not a hex digit. The tables go by the top four bits of a lowered digit (3 for 0-9, 4 and 6
-// for A-F and a-f) and its low four.
+// not a hex digit. The tables (kClassOfTop and its kin) in each 128-bit lane.
 struct Nibbles {
     __m256i shift, classOfTop, classOfLow, offsetOfTop, valid;
+    VOXILO_AVX2 static __m256i table(const std::uint8_t* bytes) {
+        return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(bytes)));
+    }
     VOXILO_AVX2 explicit Nibbles(std::uint16_t by)
         : shift(_mm256_set1_epi8(static_cast<char>(by & 0xFF))),
-          classOfTop(_mm256_setr_epi8(0, 0, 0, 1, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
-                                      0, 0, 0, 1, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0)),
-          classOfLow(_mm256_setr_epi8(1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0,  //
-                                      1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0)),
-          offsetOfTop(_mm256_setr_epi8(0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
-                                       0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0)),
+          classOfTop(table(kClassOfTop)),
+          classOfLow(table(kClassOfLow)),
+          offsetOfTop(table(kOffsetOfTop)),
           valid(_mm256_set1_epi8(-1)) {}
     VOXILO_AVX2 __m256i operator()(__m256i digits) {
         const __m256i v = _mm256_sub_epi8(digits, shift);
@@ -457,26 +467,16 @@ struct Orders {
 // Digit values as in the AVX2 kernel, with its tables in each 128-bit lane.
 struct Nibbles {
     __m512i shift, classOfTop, classOfLow, offsetOfTop, valid;
+    VOXILO_AVX512 static __m512i table(const std::uint8_t* bytes) {
+        return _mm512_maskz_broadcast_i32x4(0xFFFF,
+                                            _mm_load_si128(reinterpret_cast<const __m128i*>(bytes)));
+    }
     VOXILO_AVX512 explicit Nibbles(std::uint16_t by)
         : shift(_mm512_set1_epi8(static_cast<char>(by & 0xFF))),
-          classOfTop(_mm512_maskz_broadcast_i32x4(0xFFFF, 
-              _mm_setr_epi8(0, 0, 0, 1, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0))),
-          classOfLow(_mm512_maskz_broadcast_i32x4(0xFFFF, 
-              _mm_setr_epi8(1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0))),
-          offsetOfTop(_mm512_maskz_broadcast_i32x4(0xFFFF, 
-              _mm_setr_epi8(0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0))),
+          classOfTop(table(kClassOfTop)),
+          classOfLow(table(kClassOfLow)),
+          offsetOfTop(table(kOffsetOfTop)),
           valid(_mm512_set1_epi8(-1)) {}
-    // Only the digits in `lanes` count; the others are made zeros.
-    VOXILO_AVX512 __m512i operator()(__m512i digits, __mmask64 lanes) {
-        const __m512i v = _mm512_sub_epi8(digits, shift);
-        const __m512i fours = _mm512_set1_epi8(0x0F);
-        const __m512i top = _mm512_and_si512(_mm512_srli_epi16(v, 4), fours);
-        const __m512i low = _mm512_and_si512(v, fours);
-        valid = _mm512_mask_min_epu8(valid, lanes, valid,
-                                     _mm512_and_si512(_mm512_shuffle_epi8(classOfTop, top),
-                                                      _mm512_shuffle_epi8(classOfLow, low)));
-        return _mm512_maskz_add_epi8(lanes, low, _mm512_shuffle_epi8(offsetOfTop, top));
-    }
     VOXILO_AVX512 __m512i operator()(__m512i digits) {
         const __m512i v = _mm512_sub_epi8(digits, shift);
         const __m512i fours = _mm512_set1_epi8(0x0F);
@@ -485,6 +485,11 @@ struct Nibbles {
         valid = _mm512_min_epu8(valid, _mm512_and_si512(_mm512_shuffle_epi8(classOfTop, top),
                                                         _mm512_shuffle_epi8(classOfLow, low)));
         return _mm512_add_epi8(low, _mm512_shuffle_epi8(offsetOfTop, top));
+    }
+    // Only the digits in `lanes` count: the others are taken for zeros.
+    VOXILO_AVX512 __m512i operator()(__m512i digits, __mmask64 lanes) {
+        return (*this)(_mm512_mask_blend_epi8(lanes, _mm512_add_epi8(shift, _mm512_set1_epi8('0')),
+                                              digits));
     }
     VOXILO_AVX512 bool allValid() const {
         return _mm512_cmpeq_epi8_mask(valid, _mm512_setzero_si512()) == 0;
