@@ -172,12 +172,6 @@ struct Sse2Blocks {
 
 #define VOXILO_AVX2 [[gnu::target("avx2")]]
 
-// The AVX2 kernel goes in two steps, a piece of the line at a time through a buffer on the
-// stack. First it puts the hex-stage digits back in their order, 32 at a time: every
-// arrangement reads its digits from one or two stretches of the ciphertext, one of them
-// backwards, and takes every other digit from each, which is a load or two, a blend and a
-// byte reversal. Then it reads the digits in order, as any hex decoder does: 32 digits make
-// 16 bytes of the UTF-16LE stream, or, when the result is ASCII, 8 characters.
 // The tables of the vector kernels' digit values, by the top four bits of a lowered digit
 // (3 for 0-9, 4 and 6 for A-F and a-f) and by its low four: a digit is hexadecimal when the
 // classes of both have a bit in common, and its value is its low four bits plus the offset of
@@ -189,6 +183,12 @@ alignas(16) constexpr std::uint8_t kClassOfLow[16] = {1, 3, 3, 3, 3, 3, 3, 1,
 alignas(16) constexpr std::uint8_t kOffsetOfTop[16] = {0, 0, 0, 0, 9, 0, 9, 0,
                                                        0, 0, 0, 0, 0, 0, 0, 0};
 
+// The AVX2 kernel goes in two steps, a piece of the line at a time through a buffer on the
+// stack. First it puts the hex-stage digits back in their order, 32 at a time: every
+// arrangement reads its digits from one or two stretches of the ciphertext, one of them
+// backwards, and takes every other digit from each, which is a load or two, a blend and a
+// byte reversal. Then it reads the digits in order, as any hex decoder does: 32 digits make
+// 16 bytes of the UTF-16LE stream, or, when the result is ASCII, 8 characters.
 namespace avx2 {
 
 constexpr std::size_t kPiece = 2048;  // digits put in order at a time: a multiple of 128
@@ -309,7 +309,8 @@ VOXILO_AVX2 inline void fillDigits(unsigned char* s, std::size_t from, std::size
 struct Nibbles {
     __m256i shift, classOfTop, classOfLow, offsetOfTop, valid;
     VOXILO_AVX2 static __m256i table(const std::uint8_t* bytes) {
-        return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(bytes)));
+        const __m128i lane = _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
+        return _mm256_broadcastsi128_si256(lane);
     }
     VOXILO_AVX2 explicit Nibbles(std::uint16_t by)
         : shift(_mm256_set1_epi8(static_cast<char>(by & 0xFF))),
@@ -430,11 +431,14 @@ namespace avx512 {
 template <class Index>
 constexpr std::array<unsigned char, 64> indexes(Index index) {
     std::array<unsigned char, 64> bytes{};
-    for (int i = 0; i < 64; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(index(i));
+    for (std::size_t i = 0; i < 64; ++i) {
+        bytes[i] = static_cast<unsigned char>(index(static_cast<int>(i)));
+    }
     return bytes;
 }
 // even x from c[x + 1] on, odd x from c[len - 1 - x] back
-alignas(64) constexpr auto kSingleOrder = indexes([](int i) { return i % 2 == 0 ? i : 64 + 63 - i; });
+alignas(64) constexpr auto kSingleOrder =
+    indexes([](int i) { return i % 2 == 0 ? i : 64 + 63 - i; });
 // even x from c[len - 2 - x] back, odd x from c[len - x] back
 alignas(64) constexpr auto kWholeOrder = indexes([](int i) { return 63 - (i ^ 1); });
 // even x from c[top - x] back, odd x from c[len - x] back
@@ -468,8 +472,8 @@ struct Orders {
 struct Nibbles {
     __m512i shift, classOfTop, classOfLow, offsetOfTop, valid;
     VOXILO_AVX512 static __m512i table(const std::uint8_t* bytes) {
-        return _mm512_maskz_broadcast_i32x4(0xFFFF,
-                                            _mm_load_si128(reinterpret_cast<const __m128i*>(bytes)));
+        const __m128i lane = _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
+        return _mm512_maskz_broadcast_i32x4(0xFFFF, lane);
     }
     VOXILO_AVX512 explicit Nibbles(std::uint16_t by)
         : shift(_mm512_set1_epi8(static_cast<char>(by & 0xFF))),
@@ -496,8 +500,8 @@ struct Nibbles {
     }
 };
 
-// Deciphers a text of one arrangement into units, or, with `kAscii`, into ASCII characters, as
-// long as the result is ASCII without CR. The blocks whose loads lie within the text go in a
+// Deciphers a text of one arrangement into units, or, with `kAscii`, into each unit's low byte,
+// which is its ASCII character when the result is ASCII (it tells whether it is). The blocks whose loads lie within the text go in a
 // tight loop of their own; the few near the text's ends and, for Halves, the one across its
 // middle, take masked loads.
 template <Arrangement kArrangement, bool kAscii>
@@ -531,7 +535,7 @@ public:
             const std::ptrdiff_t digits = std::min<std::ptrdiff_t>(64, len_ - x);
             const __mmask64 lanes =
                 digits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << digits) - 1;
-            // A last unit of one byte gets a zero high byte from the lanes made zeros.
+            // A last unit of one byte gets a zero high byte from the digits taken for zeros.
             const auto count = static_cast<unsigned>((digits / 2 + 1) / 2);
             const __m512i stream = streamOf(nibbles(nearEnds(x), lanes));
             put(out_ + (kAscii ? x / 4 : x / 2), stream, count, tally);
@@ -609,7 +613,6 @@ private:
         return true;
     }
 
-
     // The end of the blocks from x on whose loads lie within the text, or x when the block at
     // x is not one.
     std::ptrdiff_t insideUntil(std::ptrdiff_t x) const {
@@ -630,29 +633,28 @@ private:
     // The blocks [x, end), each wholly within the text.
     VOXILO_AVX512 void inside(std::ptrdiff_t x, std::ptrdiff_t end, Nibbles& nibbles,
                               Tally& tally) const {
-        // Where the first block's loads start, and which way they go.
-        const unsigned char* first = kArrangement == Arrangement::Single ? c_ + x + 1
-                                     : x < h_ ? c_ + h_ - 2 - 63 - x
-                                              : c_ + 3 * h_ - 2 - 63 - x;
+        // Where the first block's loads start, and which way they go (Whole has one load).
+        std::ptrdiff_t first = 0;
+        if constexpr (kArrangement == Arrangement::Single) first = x + 1;
+        if constexpr (kArrangement == Arrangement::Halves) first = (x < h_ ? h_ : 3 * h_) - 65 - x;
         const std::ptrdiff_t firstStep = kArrangement == Arrangement::Single ? 64 : -64;
-        const unsigned char* second =
-            c_ + len_ - (kArrangement == Arrangement::Halves ? 63 : 64) - x;
+        std::ptrdiff_t second = len_ - (kArrangement == Arrangement::Halves ? 63 : 64) - x;
         unsigned char* out = out_ + (kAscii ? x / 4 : x / 2);
         __m512i stream = _mm512_setzero_si512();
         for (std::ptrdiff_t n = (end - x) / 64; n > 0; --n) {
             __m512i digits;
             if constexpr (kArrangement == Arrangement::Whole) {
                 digits = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, orders_.whole,
-                                                       _mm512_loadu_si512(second));
+                                                       _mm512_loadu_si512(c_ + second));
             } else {
                 digits = _mm512_permutex2var_epi8(
-                    _mm512_loadu_si512(first),
+                    _mm512_loadu_si512(c_ + first),
                     kArrangement == Arrangement::Single ? orders_.single : orders_.halves,
-                    _mm512_loadu_si512(second));
+                    _mm512_loadu_si512(c_ + second));
+                first += firstStep;
             }
             stream = streamOf(nibbles(digits));
             put(out, stream, 16, tally);
-            first += firstStep;
             second -= 64;
             out += kAscii ? 16 : 32;
         }
