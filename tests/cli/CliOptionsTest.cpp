@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
+#include "cli/Console.h"
+
 namespace voxilo::cli {
 namespace {
 
@@ -139,6 +144,26 @@ TEST(CliOptions, RefusesWhatItCannotRead) {
     }
     EXPECT_TRUE(std::holds_alternative<ShowHelp>(parseArguments({"encode", "--help"})));
     EXPECT_TRUE(std::holds_alternative<ShowVersion>(parseArguments({"--version"})));
+}
+
+// Small writes go through the stream's buffer and large ones straight to its file: the bytes
+// still come out in the order they were written.
+TEST(Console, WritesBytesInTheirOrderWhateverTheirSize) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    const std::string large(64 * 1024, 'x');
+    std::string expected;
+    for (const std::string& bytes : {std::string("ab"), large, std::string("cd"),
+                                     std::string("ef"), large + "y", std::string("gh")}) {
+        ASSERT_FALSE(writeBytes(file, bytes));
+        expected += bytes;
+    }
+    ASSERT_EQ(std::fflush(file), 0);
+    std::rewind(file);
+    std::string got(expected.size() + 1, '\0');
+    got.resize(std::fread(got.data(), 1, got.size(), file));
+    std::fclose(file);
+    EXPECT_TRUE(got == expected) << "got " << got.size() << " bytes";
 }
 
 }  // namespace
