@@ -116,60 +116,31 @@ std::optional<CipherError> LineConverter::addAsciiLine(std::string_view line, st
 // The way most lines of a ciphertext file go: well-formed, deciphered in one pass straight into
 // a buffer that is never cleared or zeroed, and from there to bytes; while the lines come out
 // ASCII, straight to bytes. False, with nothing changed, for any line that takes the long way:
-// what decodeLine refuses or sends pass by pass, and a digit the vector kernel does not read,
-// which the long way names.
+// what decodeLine refuses or sends pass by pass, a digit the vector kernel does not read, which
+// the long way names, and a result holding a CR, which the long way makes a break of its own.
 bool LineConverter::addDecipheredAscii(std::string_view line, std::u16string& out,
                                        std::string& asciiOut, bool& wroteAscii,
                                        bool readableAround) {
-    using namespace cipher_detail;
-    if (!isCipherPattern(pattern_) || line.empty() || line.size() % 2 != 0) return false;
-    Arrangement arrangement = Arrangement::Single;
-    if (pattern_ != 0) {
-        const std::size_t half = line.size() / 2;
-        if (pattern_ != 2 && half % 2 != 0) return false;
-        if (middlePassDropsSpaces(line)) return false;
-        arrangement = pattern_ == 2 ? Arrangement::Whole : Arrangement::Halves;
-    }
-    const std::size_t units = hexDecipheredUnits(line.size());
+    const std::size_t units = cipher_detail::hexDecipheredUnits(line.size());
     if (units_.size() < units) units_.resize(units);
-    const bool joined = !resultEmpty_;
     const std::size_t before = asciiOut.size();
     if (lastWasAscii_) {
-        const std::size_t start = before + (joined ? 2 : 0);
-        asciiOut.resize(start + units);
-        if (joined) asciiOut.replace(before, 2, "\r\n");
-        std::size_t spaceless = 0;  // every pass drops the spaces at the end
-        switch (hexDecipherAscii(line, digits_.shift, arrangement, asciiOut.data() + start,
-                                 units_.data(), fastestHexKernel(), readableAround, &spaceless)) {
-            case AsciiDecipher::Ascii: {
-                asciiOut.resize(start + spaceless);
-                wroteAscii = true;
-                if (spaceless > 0) resultEmpty_ = false;
-                return true;
-            }
-            case AsciiDecipher::NotHex:
-                asciiOut.resize(before);
-                return false;
-            case AsciiDecipher::NotAscii:
-                asciiOut.resize(before);
-                break;  // the units hold the result
-        }
-    } else if (!hexDecipherBytes(line, digits_.shift, arrangement, units_.data(),
-                                 fastestHexKernel())) {
-        return false;
+        asciiOut.resize(before + 2 + units);
+        std::size_t wrote = 0;
+        wroteAscii = decipherAsciiInto(line, asciiOut.data() + before, readableAround, wrote);
+        asciiOut.resize(before + (wroteAscii ? wrote : 0));
+        if (wroteAscii) return true;
     }
-    std::size_t end = units;
-    while (end > 0 && units_[end - 1] == u' ') --end;  // as every pass drops them
-    const std::u16string_view result(units_.data(), end);
-    if (joined) asciiOut.append("\r\n");
+    std::u16string_view result;
+    bool breakBefore = false;
+    if (!decipherUnits(line, readableAround, result, breakBefore)) return false;
+    if (breakBefore) asciiOut.append("\r\n");
     wroteAscii = appendAsciiBytes(result, asciiOut);
-    lastWasAscii_ = wroteAscii;
     if (!wroteAscii) {
         asciiOut.resize(before);
-        if (joined) out.append(kLineBreak);
+        if (breakBefore) out.append(kLineBreak);
         out.append(result);
     }
-    if (end > 0) resultEmpty_ = false;
     return true;
 }
 
