@@ -164,6 +164,22 @@ TEST(HexDecipher, VectorKernelsFindABadByteAnywhere) {
     }
 }
 
+// A text in a buffer of its own. With the bytes around it readable: exactly one on each side,
+// where the address sanitizer catches a read any further; else at an offset after bytes that
+// are no hex digit.
+struct Placed {
+    std::unique_ptr<char[]> buffer;
+    std::string_view view;
+    Placed(const std::string& text, bool around) {
+        const std::size_t offset = around ? 1 : text.size() % 32;
+        const std::size_t size = offset + text.size() + (around ? 1 : 0);
+        buffer = std::make_unique<char[]>(size);
+        std::fill_n(buffer.get(), size, '\x7f');
+        std::copy(text.begin(), text.end(), buffer.get() + offset);
+        view = std::string_view(buffer.get() + offset, text.size());
+    }
+};
+
 // Ciphertext of `len` digits raised by `shift` whose result is `units` (ASCII or not): the
 // hex stage written where the arrangement puts each digit.
 std::string ciphertextOf(const std::u16string& units, std::size_t len, std::int16_t shift,
@@ -217,14 +233,9 @@ TEST(HexDecipher, AsciiResultsComeAsBytesAndOtherTextAsUnits) {
                         }
                         std::string text = ciphertextOf(made, len, shift, arrangement);
                         if (kind == Bad && len > 0) text[rng() % len] = static_cast<char>('G' + shift);
-                        // With the bytes around it readable, exactly one on each side, where
-                        // the address sanitizer catches a read any further; else at an offset.
                         const bool around = rng() % 2 == 0;
-                        const std::size_t offset = around ? 1 : len % 32;
-                        const auto buffer = std::make_unique<char[]>(offset + len + (around ? 1 : 0));
-                        std::fill_n(buffer.get(), offset + len + (around ? 1 : 0), '\x7f');
-                        std::copy(text.begin(), text.end(), buffer.get() + offset);
-                        const std::string_view view(buffer.get() + offset, len);
+                        const Placed placed(text, around);
+                        const std::string_view view = placed.view;
                         std::string ascii(n + 8, '\xAA');
                         std::u16string got(n + 8, u'\xAAAA');
                         std::size_t spaceless = n + 1;
@@ -284,16 +295,11 @@ TEST(HexDecipher, UnitsComeWithWhatTheyHold) {
                     }
                     const std::string text = ciphertextOf(units, len, shift, arrangement);
                     const bool around = rng() % 2 == 0;
-                    const std::size_t offset = around ? 1 : len % 32;
-                    const std::size_t size = offset + len + (around ? 1 : 0);
-                    const auto buffer = std::make_unique<char[]>(size);
-                    std::fill_n(buffer.get(), size, '\x7f');
-                    std::copy(text.begin(), text.end(), buffer.get() + offset);
+                    const Placed placed(text, around);
                     std::u16string got(n + 8, u'\xAAAA');
                     const DecipheredLine line =
-                        hexDecipherUnits(std::string_view(buffer.get() + offset, len),
-                                         static_cast<std::uint16_t>(shift), arrangement,
-                                         got.data(), kernel, around);
+                        hexDecipherUnits(placed.view, static_cast<std::uint16_t>(shift),
+                                         arrangement, got.data(), kernel, around);
                     ASSERT_TRUE(line.valid());
                     const std::string where = std::string(nameOf(kernel)) + ", " +
                                               nameOf(arrangement) + ", length " +
